@@ -1,0 +1,21 @@
+# Compiler settings shared by the library, its tests and its tools.
+#
+# Results must be bit-identical between the generic and the SSE2 kernels and
+# across builds, so every float operation is rounded to single precision on
+# its own: no contraction into fused multiply-adds, no fast-math, and SSE
+# arithmetic (never x87) on 32-bit x86.
+add_library(lumdec_flags INTERFACE)
+target_compile_options(lumdec_flags INTERFACE
+  -Wall -Wextra
+  -ffp-contract=off -fno-fast-math
+  $<$<CXX_COMPILER_ID:GNU>:-fno-semantic-interposition>)
+
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(i[3-6]86|x86)$" OR CMAKE_SIZEOF_VOID_P EQUAL 4)
+  target_compile_options(lumdec_flags INTERFACE -msse2 -mfpmath=sse)
+endif()
+
+if(LUMDEC_SANITIZE)
+  target_compile_options(lumdec_flags INTERFACE
+    -fsanitize=${LUMDEC_SANITIZE} -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_link_options(lumdec_flags INTERFACE -fsanitize=${LUMDEC_SANITIZE})
+endif()

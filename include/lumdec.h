@@ -1,0 +1,287 @@
+/*
+ * lumdec: an AAC-LC decoding library with a flat C interface.
+ *
+ * A host creates a decoder for one stream, hands it one AAC raw_data_block
+ * per aac_dec_decode() call and receives one block of planar float audio per
+ * frame (1024 samples per channel) through output_hook.  Beside the decoder
+ * the library offers sample-format conversion, a 3/2 downmix, fades, a block
+ * pool and the CRC-16 of the AAC error check.
+ *
+ * Every function here follows the C calling convention; records are plain
+ * structures whose 32-bit fields keep the order documented below.
+ */
+#ifndef LUMDEC_H
+#define LUMDEC_H
+
+#include <stdint.h>
+
+#if defined(_WIN32)
+#  if defined(LUMDEC_BUILDING) && !defined(LUMDEC_STATIC)
+#    define AAC_API __declspec(dllexport)
+#  elif !defined(LUMDEC_STATIC)
+#    define AAC_API __declspec(dllimport)
+#  else
+#    define AAC_API
+#  endif
+#  define AAC_CALL __cdecl
+#else
+#  define AAC_API __attribute__((visibility("default")))
+#  define AAC_CALL
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ------------------------------------------------------------------------ */
+/* Status codes                                                              */
+/* ------------------------------------------------------------------------ */
+
+/* Signed 32-bit result: 0 is success, every failure has the top bit set.
+ * A negative value returned by a host hook is passed through unchanged. */
+typedef int32_t aac_status;
+
+#define AAC_OK                 ((aac_status)0)
+/* Returned by the encoder entry points, always. */
+#define AAC_ERR_UNSUPPORTED    ((aac_status)(-2147483647 - 1)) /* 0x80000000 */
+/* An allocation hook returned null. */
+#define AAC_ERR_NO_MEMORY      ((aac_status)(-2147483647 + 1)) /* 0x80000002 */
+/* The data ran out, or the frame breaks the standard's rules or the
+ * configuration. */
+#define AAC_ERR_CORRUPT_FRAME  ((aac_status)(-2147483647 + 2)) /* 0x80000003 */
+/* Reserved or unsupported syntax, or an unsupported configuration. */
+#define AAC_ERR_BAD_STREAM     ((aac_status)(-2147483647 + 3)) /* 0x80000004 */
+
+/* ------------------------------------------------------------------------ */
+/* Raw sample formats and sample-kernel groups                               */
+/* ------------------------------------------------------------------------ */
+
+#define AAC_RAW_S16        0 /* signed 16-bit little-endian */
+#define AAC_RAW_S24_IN_32  1 /* 24-bit sample in bits 8..31 of a 32-bit word */
+#define AAC_RAW_FLOAT      2 /* 32-bit IEEE float, copied unchanged */
+
+/* Base slot of each group of the sample-kernel table.  A conversion uses
+ * base + raw format, a fade or mute uses base + channel count - 1. */
+#define AAC_SK_SINGLE_TO_RAW    0
+#define AAC_SK_SINGLE_FROM_RAW  3
+#define AAC_SK_PAIR_TO_RAW      6
+#define AAC_SK_PAIR_FROM_RAW    9
+#define AAC_SK_DOWNMIX_TO_RAW  12
+#define AAC_SK_DOWNMIX         15
+#define AAC_SK_FADE_IN         16
+#define AAC_SK_FADE_OUT        24
+#define AAC_SK_MUTE            32
+#define AAC_SK_COUNT           40
+
+/* ------------------------------------------------------------------------ */
+/* Slot states: the low 4 bits of the output block pointer                   */
+/* ------------------------------------------------------------------------ */
+
+#define AAC_SLOT_VALID  0  /* the block holds one new frame of output */
+#define AAC_SLOT_LOST   1  /* the frame at this position was lost; samples not written */
+#define AAC_SLOT_EMPTY 15  /* end of stream: no samples */
+#define AAC_SLOT_STATE_MASK 15
+
+/* ------------------------------------------------------------------------ */
+/* Allocator hooks                                                           */
+/* ------------------------------------------------------------------------ */
+
+/* Process-wide allocation hooks.  calloc_func serves the decoder and pool
+ * records, malloc_func every over-allocated aligned buffer (pool blocks,
+ * frame workspaces, window sets), free_func every release (it must accept
+ * null).  realloc_func is kept but never called. */
+typedef struct aac_malloc_func_table {
+    void *(AAC_CALL *malloc_func)(uint32_t size);
+    void *(AAC_CALL *calloc_func)(uint32_t count, uint32_t size);
+    void *(AAC_CALL *realloc_func)(void *block, uint32_t size);
+    void  (AAC_CALL *free_func)(void *block);
+} aac_malloc_func_table;
+
+/* ------------------------------------------------------------------------ */
+/* Block pool                                                                */
+/* ------------------------------------------------------------------------ */
+
+typedef struct aac_frame_alloc aac_frame_alloc;
+
+/* The pool's operations.  The decoder reaches a pool only through its first
+ * field, so a host may hand the decoder any object whose first field points
+ * at a table of these three operations. */
+typedef struct aac_frame_alloc_ops {
+    /* Releases the blocks on the free list and the record; always 0. */
+    aac_status (AAC_CALL *destroy)(aac_frame_alloc *pool);
+    /* Hands out a block (the most recently returned one first, else a new
+     * 16-byte aligned one); AAC_ERR_NO_MEMORY with *out untouched when a
+     * block cannot be allocated. */
+    aac_status (AAC_CALL *get)(aac_frame_alloc *pool, void **out);
+    /* Takes a block back (null is ignored); always 0. */
+    aac_status (AAC_CALL *put)(aac_frame_alloc *pool, void *block);
+} aac_frame_alloc_ops;
+
+struct aac_frame_alloc {
+    const aac_frame_alloc_ops *ops;
+    void *free_head;           /* first free block; its first word links the next */
+    int32_t block_size;        /* bytes per block: units x 4096 */
+    int32_t blocks_allocated;  /* blocks obtained from the allocator so far */
+};
+
+/* ------------------------------------------------------------------------ */
+/* Element list handed to syn_elem_hook                                      */
+/* ------------------------------------------------------------------------ */
+
+/* Element ids of a raw_data_block. */
+#define AAC_ID_SCE 0
+#define AAC_ID_CPE 1
+#define AAC_ID_CCE 2
+#define AAC_ID_LFE 3
+#define AAC_ID_DSE 4
+#define AAC_ID_PCE 5
+#define AAC_ID_FIL 6
+#define AAC_ID_END 7
+
+/* The element list is a sequence of words, one record per element in
+ * stream order: {id, bit position of the element's 3-bit id}, and for a
+ * CPE a third word, the bit position where the second channel's
+ * individual_channel_stream begins.  An END record closes the list.  Bit 0
+ * is the most significant bit of the frame's first byte. */
+typedef int32_t aac_syn_elem;
+
+/* ------------------------------------------------------------------------ */
+/* Decoder records                                                           */
+/* ------------------------------------------------------------------------ */
+
+/* Creation record of aac_dec_create. */
+typedef struct aac_dec_config {
+    int32_t bytes_used;        /* out: bytes up to the end of the program_config_element */
+    int32_t bit_offset;        /* in: leading bits of input_data to skip, 0..31 */
+    int32_t reserved;
+    int32_t input_size;        /* in: bytes of program_config_element data; <= 0: none */
+    const uint8_t *input_data; /* in: program_config_element, starting at its instance tag */
+    int32_t stream_flag;       /* in: 0 or 1 */
+    int32_t profile;           /* in: 1 (AAC LC) */
+    int32_t sampling_frequency_index; /* in: 0..11 */
+    int32_t channel_configuration;    /* in: layout number 1..10 */
+} aac_dec_config;
+
+/* Binds the elements of a frame to element records of a workspace. */
+typedef struct aac_element_map {
+    int32_t use_instance_tags; /* 1: bind by element_instance_tag; 0: by order */
+    int32_t num_sce;
+    int32_t num_cpe;
+    int32_t num_lfe;
+    int32_t sce_offset[16];    /* byte offset of the record, or -1 */
+    int32_t cpe_offset[16];
+    int32_t lfe_offset[16];
+} aac_element_map;
+
+/* Band tables and TNS limits of the stream, filled at creation. */
+typedef struct aac_stream_tables {
+    uint32_t num_swb_long;
+    const uint16_t *swb_end_long;  /* entry b: first coefficient after band b */
+    uint32_t num_swb_short;
+    const uint16_t *swb_end_short;
+    uint32_t tns_max_order_long;
+    uint32_t tns_max_order_short;
+    uint32_t tns_max_bands_long;
+    uint32_t tns_max_bands_short;
+} aac_stream_tables;
+
+typedef struct aac_decoder aac_decoder;
+typedef struct aac_channel_gain aac_channel_gain; /* library-internal */
+
+/* Called with the instance and the address of out_block whenever a block is
+ * ready.  The low 4 bits of *block_slot carry the state (AAC_SLOT_*).  The
+ * hook may take the block and store another one (16-byte aligned, at least
+ * channels x 4096 bytes).  A negative result ends the decode call with it. */
+typedef aac_status (AAC_CALL *aac_output_hook)(aac_decoder *dec, void **block_slot);
+
+/* Called after each successfully parsed frame with the frame's element list,
+ * which lives only for the call.  A negative result rejects the frame. */
+typedef aac_status (AAC_CALL *aac_syn_elem_hook)(aac_decoder *dec, const aac_syn_elem *list);
+
+/* Instance record.  Fields marked host are written by the host after
+ * creation; the rest belong to the library. */
+struct aac_decoder {
+    int32_t reserved0;
+    int32_t bytes_used;        /* out: bytes used by the last parsed raw_data_block */
+    int32_t bit_offset;        /* unused */
+    int32_t reserved1;
+    int32_t input_size;        /* host: size of the next frame; <= 0 ends the stream */
+    const uint8_t *input_data; /* host: the next raw_data_block */
+    int32_t stream_flag;
+    int32_t profile;
+    int32_t sampling_frequency_index;
+    int32_t channel_configuration; /* layout number 1..10 */
+    int32_t reserved2[4];
+    float gain[8];             /* host: output gain per channel, read at the first decode call; 0 = off */
+    aac_frame_alloc *pool;     /* host: where output blocks come from */
+    aac_output_hook output_hook;     /* host */
+    aac_syn_elem_hook syn_elem_hook; /* host */
+    int32_t error_count;       /* out: frame errors concealed so far */
+    int32_t conceal_errors;    /* host: > 0 turns error concealment on */
+    int32_t reserved3[12];
+    aac_element_map element_map;
+    aac_stream_tables stream_tables;
+    int32_t initialised;       /* frame resources set up */
+    int32_t frame_open;        /* a frame is being worked on */
+    uint32_t pns_state;        /* noise generator state */
+    void *out_block;           /* current output block | slot state */
+    void *cur_work;            /* frame workspaces | slot state */
+    void *prev_work;
+    aac_channel_gain *channel_gain[8]; /* window set per channel, null when off */
+    void *work_alloc[2];       /* owned workspace allocations */
+    void *gain_alloc[8];       /* owned window-set allocations */
+};
+
+/* ------------------------------------------------------------------------ */
+/* Exports                                                                   */
+/* ------------------------------------------------------------------------ */
+
+/* Decoder. */
+AAC_API aac_status AAC_CALL aac_dec_create(aac_decoder **out, aac_dec_config *config);
+AAC_API aac_status AAC_CALL aac_dec_destroy(aac_decoder *dec);
+AAC_API aac_status AAC_CALL aac_dec_decode(aac_decoder *dec);
+
+/* Encoder entry points: encoding is not supported; each returns
+ * AAC_ERR_UNSUPPORTED whatever it is passed. */
+AAC_API aac_status AAC_CALL aac_enc_create(void *out, const void *config);
+AAC_API aac_status AAC_CALL aac_enc_destroy(void *encoder);
+AAC_API aac_status AAC_CALL aac_enc_encode(void *encoder);
+
+/* Block pool of blocks of units x 4096 bytes.  units must lie in
+ * 1..AAC_FRAME_ALLOC_MAX_UNITS; other values are refused with
+ * AAC_ERR_BAD_STREAM. */
+#define AAC_FRAME_ALLOC_MAX_UNITS 0x7FFFF
+AAC_API aac_status AAC_CALL aac_frame_alloc_create(aac_frame_alloc **out, int32_t units);
+
+/* CRC-16 of the AAC error check (polynomial 0x8005, MSB first, no
+ * reflection, no final inversion), continued from crc. */
+AAC_API uint16_t AAC_CALL aac_calc_crc_bytes(uint16_t crc, int32_t count, const uint8_t *data);
+AAC_API uint16_t AAC_CALL aac_calc_crc_syn_elems(uint16_t crc, const aac_syn_elem *list,
+                                                 const uint8_t *frame);
+
+/* Process-wide settings: set them before other threads use the library.
+ * The allocator table is copied; null restores the standard allocator.  Set
+ * it while no decoder or pool exists, since releases go through the table
+ * in force at release time. */
+AAC_API void AAC_CALL aac_set_malloc_func_table(const aac_malloc_func_table *table);
+AAC_API void AAC_CALL aac_set_debug_trace(int32_t a, int32_t b, int32_t c);
+
+/* Sample services, one frame of 1024 samples per channel.  Float buffers are
+ * planar; raw buffers interleave the pair.  Buffers handed to the to-raw,
+ * downmix and fade exports start on a 16-byte boundary.  format is one of
+ * AAC_RAW_*, channels 1..8. */
+AAC_API void AAC_CALL aac_convert_single_to_raw(const float *pcm, void *raw, int32_t format);
+AAC_API void AAC_CALL aac_convert_single_from_raw(float *pcm, const void *raw, int32_t format);
+AAC_API void AAC_CALL aac_convert_pair_to_raw(const float *pcm, void *raw, int32_t format);
+AAC_API void AAC_CALL aac_convert_pair_from_raw(float *pcm, const void *raw, int32_t format);
+AAC_API void AAC_CALL aac_downmix_3_2_to_pair(const float *pcm5, float *pair);
+AAC_API void AAC_CALL aac_downmix_3_2_to_pair_raw(const float *pcm5, void *raw, int32_t format);
+AAC_API void AAC_CALL aac_fade_in_channels(float *pcm, int32_t channels);
+AAC_API void AAC_CALL aac_fade_out_channels(float *pcm, int32_t channels);
+AAC_API void AAC_CALL aac_mute_channels(float *pcm, int32_t channels);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* LUMDEC_H */

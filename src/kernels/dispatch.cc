@@ -1,0 +1,32 @@
+#include "kernels/cpu.h"
+#include "kernels/kernel_tables.h"
+
+const aac_vector_kernels *aac_active_vector_kernels = &aac_vector_kernels_generic;
+const aac_transform_kernels *aac_active_transform_kernels = &aac_transform_kernels_generic;
+const aac_sample_kernels *aac_active_sample_kernels = &aac_sample_kernels_generic;
+
+int aac_select_decoder_kernels(int attach)
+{
+    aac_cpu_level level = aac_detect_cpu_level();
+    if (attach && level >= AAC_CPU_SSE2) {
+        aac_active_transform_kernels = &aac_transform_kernels_sse2;
+        aac_active_vector_kernels = &aac_vector_kernels_sse2;
+    }
+    return 1;
+}
+
+int aac_select_sample_kernels(int attach)
+{
+    aac_cpu_level level = aac_detect_cpu_level();
+    if (attach && level >= AAC_CPU_SSE2)
+        aac_active_sample_kernels = &aac_sample_kernels_sse2;
+    return 1;
+}
+
+void aac_force_kernel_tables(bool sse2)
+{
+    aac_active_vector_kernels = sse2 ? &aac_vector_kernels_sse2 : &aac_vector_kernels_generic;
+    aac_active_transform_kernels =
+        sse2 ? &aac_transform_kernels_sse2 : &aac_transform_kernels_generic;
+    aac_active_sample_kernels = sse2 ? &aac_sample_kernels_sse2 : &aac_sample_kernels_generic;
+}

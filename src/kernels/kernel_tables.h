@@ -1,0 +1,119 @@
+// The three kernel families: tables of function pointers with a generic and
+// an SSE2 version each, and the active pointer of every family that the
+// library points at the SSE2 tables when it is loaded on a processor with
+// SSE2.  Callers always go through the active pointer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "lumdec.h"
+
+// ---------------------------------------------------------------------------
+// Vector kernels: small float-vector operations of the decoder core.
+//
+// Contract kept by every caller (the SSE2 versions rely on it): every array
+// starts on a 16-byte boundary; n is a multiple of 4 for vec_zero ..
+// vec_sum_diff and a multiple of 8 for the windowed overlaps; vec_scale and
+// vec_add may work in place, vec_scale_reverse and the overlaps may not.
+// The generic versions accept any alignment and any n.
+struct aac_vector_kernels {
+    // dst[i] = 0
+    void (*vec_zero)(float *dst, int32_t n);
+    // dst[i] = src[i] * gain
+    void (*vec_scale)(float *dst, const float *src, float gain, int32_t n);
+    // dst[i] = src[n-1-i] * gain
+    void (*vec_scale_reverse)(float *dst, const float *src, float gain, int32_t n);
+    // dst[i] = a[i] + b[i]
+    void (*vec_add)(float *dst, const float *a, const float *b, int32_t n);
+    // (a[i], b[i]) = (a[i] + b[i], a[i] - b[i])
+    void (*vec_sum_diff)(float *a, float *b, int32_t n);
+    // With h = n >> 1, for 0 <= i < h:
+    //   out[i]     = win_later[i] * later[i] - win_earlier[n-1-i] * earlier[h-1-i]
+    //   out[n-1-i] = win_earlier[2n-1-i] * earlier[h-1-i] + win_later[n+i] * later[i]
+    void (*vec_window_overlap)(float *out, const float *later, const float *earlier,
+                               const float *win_later, const float *win_earlier, int32_t n);
+    // Only the first half (out[0..h-1]) of vec_window_overlap.
+    void (*vec_window_overlap_head)(float *out, const float *later, const float *earlier,
+                                    const float *win_later, const float *win_earlier, int32_t n);
+    // Only the second half (out[h..n-1]) of vec_window_overlap.
+    void (*vec_window_overlap_tail)(float *out, const float *later, const float *earlier,
+                                    const float *win_later, const float *win_earlier, int32_t n);
+};
+
+// ---------------------------------------------------------------------------
+// Transform kernels: in-place FFTs and DCT-IVs on 16-byte aligned data.
+// Complex data are interleaved (re, im) pairs.  No scaling anywhere.
+using aac_transform_fn = void (*)(float *data);
+
+struct aac_transform_kernels {
+    aac_transform_fn fft64_forward;    // 64 complex points
+    aac_transform_fn fft64_inverse;
+    aac_transform_fn fft128_forward;
+    aac_transform_fn fft128_inverse;
+    aac_transform_fn fft512_forward;
+    aac_transform_fn fft512_inverse;
+    aac_transform_fn fft1024_forward;
+    aac_transform_fn fft1024_inverse;
+    aac_transform_fn rfft256;          // 256 real values, DC and Nyquist packed in bin 0
+    aac_transform_fn rfft2048;         // 2048 real values
+    aac_transform_fn dct4_128;         // unnormalised DCT-IV of 128 values
+    aac_transform_fn dct4_1024;        // unnormalised DCT-IV of 1024 values
+};
+
+// ---------------------------------------------------------------------------
+// Sample kernels: the host-side sample services, one frame of 1024 samples
+// per channel.  The 40 slots lie in the order of the AAC_SK_* group bases.
+using aac_to_raw_fn = void (*)(const float *pcm, void *raw);
+using aac_from_raw_fn = void (*)(float *pcm, const void *raw);
+using aac_downmix_fn = void (*)(const float *pcm5, float *pair);
+using aac_shape_fn = void (*)(float *pcm);
+
+struct aac_sample_kernels {
+    aac_to_raw_fn single_to_raw[3];     // by raw format
+    aac_from_raw_fn single_from_raw[3];
+    aac_to_raw_fn pair_to_raw[3];
+    aac_from_raw_fn pair_from_raw[3];
+    aac_to_raw_fn downmix_to_raw[3];    // 3/2 downmix into an interleaved raw pair
+    aac_downmix_fn downmix;             // 3/2 downmix into a planar float pair
+    aac_shape_fn fade_in[8];            // by channel count - 1
+    aac_shape_fn fade_out[8];
+    aac_shape_fn mute[8];
+};
+
+#define AAC_SK_SLOT_OFFSET(member) (offsetof(aac_sample_kernels, member) / sizeof(void (*)()))
+static_assert(sizeof(aac_sample_kernels) == AAC_SK_COUNT * sizeof(void (*)()));
+static_assert(AAC_SK_SLOT_OFFSET(single_from_raw) == AAC_SK_SINGLE_FROM_RAW);
+static_assert(AAC_SK_SLOT_OFFSET(pair_to_raw) == AAC_SK_PAIR_TO_RAW);
+static_assert(AAC_SK_SLOT_OFFSET(pair_from_raw) == AAC_SK_PAIR_FROM_RAW);
+static_assert(AAC_SK_SLOT_OFFSET(downmix_to_raw) == AAC_SK_DOWNMIX_TO_RAW);
+static_assert(AAC_SK_SLOT_OFFSET(downmix) == AAC_SK_DOWNMIX);
+static_assert(AAC_SK_SLOT_OFFSET(fade_in) == AAC_SK_FADE_IN);
+static_assert(AAC_SK_SLOT_OFFSET(fade_out) == AAC_SK_FADE_OUT);
+static_assert(AAC_SK_SLOT_OFFSET(mute) == AAC_SK_MUTE);
+
+// ---------------------------------------------------------------------------
+// The tables.  Slots that must agree between the versions (the conversions
+// from raw samples, the inverse FFTs) hold the same function in both.
+extern const aac_vector_kernels aac_vector_kernels_generic;
+extern const aac_vector_kernels aac_vector_kernels_sse2;
+extern const aac_transform_kernels aac_transform_kernels_generic;
+extern const aac_transform_kernels aac_transform_kernels_sse2;
+extern const aac_sample_kernels aac_sample_kernels_generic;
+extern const aac_sample_kernels aac_sample_kernels_sse2;
+
+// Active tables: the generic ones until the selectors run at load.
+extern const aac_vector_kernels *aac_active_vector_kernels;
+extern const aac_transform_kernels *aac_active_transform_kernels;
+extern const aac_sample_kernels *aac_active_sample_kernels;
+
+// Load-time initialisers: with attach = 1 they point the active tables at
+// the SSE2 versions when the processor has SSE2; with 0 they change nothing.
+// Both always return 1.
+int aac_select_decoder_kernels(int attach);
+int aac_select_sample_kernels(int attach);
+
+// Points all three active pointers at the generic (sse2 = false) or the SSE2
+// tables.  For tests and benchmarks that compare the two on one machine;
+// the library itself only selects at load.
+void aac_force_kernel_tables(bool sse2);
