@@ -14,6 +14,10 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(i[3-6]86|x86)$" OR CMAKE_SIZEOF_VOID_P EQUA
   target_compile_options(lumdec_flags INTERFACE -msse2 -mfpmath=sse)
 endif()
 
+if(LUMDEC_WERROR)
+  target_compile_options(lumdec_flags INTERFACE -Werror)
+endif()
+
 if(LUMDEC_SANITIZE)
   target_compile_options(lumdec_flags INTERFACE
     -fsanitize=${LUMDEC_SANITIZE} -fno-sanitize-recover=all -fno-omit-frame-pointer)
