@@ -5,9 +5,13 @@
 # its own: no contraction into fused multiply-adds, no fast-math, and SSE
 # arithmetic (never x87) on 32-bit x86.
 add_library(lumdec_flags INTERFACE)
+#
+# An element record's spectrum buffer holds integers from the parser and then
+# floats from the synthesis in the same words, so type-based alias analysis
+# is turned off rather than trusted around that reuse.
 target_compile_options(lumdec_flags INTERFACE
   -Wall -Wextra
-  -ffp-contract=off -fno-fast-math
+  -ffp-contract=off -fno-fast-math -fno-strict-aliasing
   $<$<CXX_COMPILER_ID:GNU>:-fno-semantic-interposition>)
 
 if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(i[3-6]86|x86)$" OR CMAKE_SIZEOF_VOID_P EQUAL 4)

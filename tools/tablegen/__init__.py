@@ -1,2 +1,2 @@
 """The table generators; importing the package registers every output."""
-# Add a module per table family here.
+from . import bands  # noqa: F401
