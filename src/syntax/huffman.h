@@ -1,0 +1,21 @@
+// Huffman decoding of scale factor differences and spectral data through
+// packed two-level lookup tables.
+#pragma once
+
+#include <cstdint>
+
+#include "lumdec.h"
+#include "syntax/bit_reader.h"
+#include "syntax/records.h"
+
+// One scale factor difference, -60..60.
+int32_t aac_decode_scalefactor_diff(aac_bit_reader *reader);
+
+// The spectral data of one individual_channel_stream into coef (window w of
+// an eight-short sequence at coef[128 w]); writes only the coefficients of
+// bands below max_sfb whose section uses codebook 1..11.
+void aac_parse_spectral_data(aac_bit_reader *reader, int32_t *coef, const aac_ics_info *ics,
+                             const uint32_t *sections, const aac_stream_tables *tables);
+
+// One escape value of codebook 11, 16..8191.
+int32_t aac_decode_escape(aac_bit_reader *reader);
