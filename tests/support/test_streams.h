@@ -1,0 +1,44 @@
+// The test streams in tests/data: their list, ADTS framing and references.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct TestStream {
+    std::string name;
+    int sampling_frequency_index;
+    int layout;               // 1..10, or 0 for a stream refused at creation
+    int channels;
+    int pce_bit_offset;       // -1: configured by layout number
+    int32_t expected_status;  // of the decoder's creation
+    std::string comparison;   // "exact" or "noise_energy"
+    int frames;
+    std::vector<std::pair<int, int>> pairs;  // channel pairs of the output
+};
+
+// Every stream listed in tests/data/streams.tsv.
+const std::vector<TestStream> &test_streams();
+const TestStream &test_stream(const std::string &name);
+
+// The path of a file under tests/data.
+std::string test_data_path(const std::string &relative);
+
+std::vector<uint8_t> read_file(const std::string &path);
+
+// One ADTS frame: where its raw_data_block lies in the file.
+struct AdtsFrame {
+    size_t header_offset;
+    size_t payload_offset;    // first byte of the raw_data_block
+    size_t payload_size;
+    bool protection_absent;
+    int sampling_frequency_index;
+    int channel_configuration;
+};
+
+// Splits an ADTS file into its frames (7- or 9-byte headers).
+std::vector<AdtsFrame> split_adts(const std::vector<uint8_t> &file);
+
+// The stream's reference output: interleaved floats, (frames - 1) x 1024 per
+// channel.
+std::vector<float> read_reference(const TestStream &stream);
