@@ -1,5 +1,4 @@
-// program_config_element: parsed whole at decoder creation, skipped inside
-// a frame.
+// program_config_element, parsed whole at decoder creation.
 #pragma once
 
 #include <cstdint>
@@ -36,6 +35,3 @@ struct aac_pce {
 // into pce.  Entries beyond the element counts are not written.  Raises
 // AAC_ERR_CORRUPT_FRAME when the data runs out.
 void aac_parse_pce(aac_bit_reader *reader, aac_pce *pce);
-
-// Reads past one program_config_element inside a frame, keeping nothing.
-void aac_skip_pce(aac_bit_reader *reader);

@@ -1,0 +1,11 @@
+// Elements a frame may carry that the decoder reads past: data streams,
+// fill elements (with any extension payload) and program_config_elements.
+#pragma once
+
+#include "syntax/bit_reader.h"
+
+void aac_skip_dse(aac_bit_reader *reader);
+void aac_skip_fill(aac_bit_reader *reader);
+// Reads the element's fields as at creation but keeps nothing: a
+// program_config_element inside a frame never changes the configuration.
+void aac_skip_pce(aac_bit_reader *reader);
