@@ -68,10 +68,14 @@ TEST(VectorKernels, ElementwiseSlotsAgree)
             both("vec_zero", label(in, n), out_g, out_s,
                  [&](const aac_vector_kernels &k, float *o) { k.vec_zero(o, n); });
             both("vec_add", label(in, n), out_g, out_s,
-                 [&](const aac_vector_kernels &k, float *o) { k.vec_add(o, a.data(), b.data(), n); });
+                 [&](const aac_vector_kernels &k, float *o) {
+                     k.vec_add(o, a.data(), b.data(), n);
+                 });
             for (float gain : kGains) {
                 both("vec_scale", label(in, n, gain), out_g, out_s,
-                     [&](const aac_vector_kernels &k, float *o) { k.vec_scale(o, a.data(), gain, n); });
+                     [&](const aac_vector_kernels &k, float *o) {
+                         k.vec_scale(o, a.data(), gain, n);
+                     });
                 both("vec_scale_reverse", label(in, n, gain), out_g, out_s,
                      [&](const aac_vector_kernels &k, float *o) {
                          k.vec_scale_reverse(o, a.data(), gain, n);
@@ -121,7 +125,7 @@ TEST(VectorKernels, InPlaceSlotsAgree)
                     [&](const aac_vector_kernels &k, float *x, float *) {
                         k.vec_scale(x, x, gain, n);
                     });
-                EXPECT_TRUE(same_floats("vec_scale", label(in, n, gain) + ", in place against out of place",
+                EXPECT_TRUE(same_floats("vec_scale", label(in, n, gain) + ", in place",
                                         want.data(), as.data(), len));
             }
         }

@@ -78,8 +78,9 @@ void reference_overlap(float *out, const float *later, const float *earlier, con
 {
     const int h = n / 2;
     for (int i = 0; i < h; i++) {
-        const float rise = wl[i] * later[i], fall = we[n - 1 - i] * earlier[h - 1 - i];
-        const float fall_hi = we[2 * n - 1 - i] * earlier[h - 1 - i], rise_hi = wl[n + i] * later[i];
+        const float e = earlier[h - 1 - i], l = later[i];
+        const float rise = wl[i] * l, fall = we[n - 1 - i] * e;
+        const float fall_hi = we[2 * n - 1 - i] * e, rise_hi = wl[n + i] * l;
         if (head)
             out[i] = rise - fall;
         if (tail)
