@@ -43,6 +43,8 @@ std::string label(const Inputs &in, int32_t n, float gain = 1.0f)
            checker::describe(gain);
 }
 
+using K = const aac_vector_kernels &;
+
 // Runs one case on both tables: both outputs start from the same poison, so
 // an element one variant writes and the other skips shows as a difference.
 template <class Call>
@@ -57,128 +59,114 @@ void both(const char *slot, const std::string &what, Buffer<float> &out_g, Buffe
     EXPECT_TRUE(out_g.guards_intact() && out_s.guards_intact()) << slot << " " << what;
 }
 
+// The inputs a and b and the output, each table working on its own copies
+// of them; all three must come out the same, and the output starts from
+// the same poison, so an element one table writes and the other skips
+// shows.  The calls may use a or b as their output too.
+struct ElementwiseCase {
+    explicit ElementwiseCase(size_t n) : a(n), b(n), copies{Copies(n), Copies(n)} {}
+    template <class Call>
+    void agree(const char *slot, const std::string &what, Call call)
+    {
+        for (int t = 0; t < 2; t++) {
+            Copies &c = copies[t];
+            std::memcpy(c.a.data(), a.data(), a.bytes());
+            std::memcpy(c.b.data(), b.data(), b.bytes());
+            c.out.poison();
+            call(t ? S : G, c.a.data(), c.b.data(), c.out.data());
+        }
+        Copies &g = copies[0], &s = copies[1];
+        EXPECT_TRUE(same_floats(slot, what + " (out)", g.out.data(), s.out.data(), a.size()));
+        EXPECT_TRUE(same_floats(slot, what + " (a)", g.a.data(), s.a.data(), a.size()));
+        EXPECT_TRUE(same_floats(slot, what + " (b)", g.b.data(), s.b.data(), a.size()));
+        for (Copies *c : {&g, &s})
+            EXPECT_TRUE(c->a.guards_intact() && c->b.guards_intact() && c->out.guards_intact())
+                << slot << " [" << what << "] wrote out of bounds";
+    }
+    struct Copies {
+        explicit Copies(size_t n) : a(n), b(n), out(n) {}
+        Buffer<float> a, b, out;
+    };
+    Buffer<float> a, b;
+    Copies copies[2];
+};
+
 TEST(VectorKernels, ElementwiseSlotsAgree)
 {
     for (const Inputs &in : kInputs) {
         for (int32_t n = 0; n <= 1024; n += 4) {
-            const size_t len = static_cast<size_t>(n);
-            Buffer<float> a(len), b(len), out_g(len), out_s(len);
-            fill(a, in);
-            fill(b, in);
-            both("vec_zero", label(in, n), out_g, out_s,
-                 [&](const aac_vector_kernels &k, float *o) { k.vec_zero(o, n); });
-            both("vec_add", label(in, n), out_g, out_s,
-                 [&](const aac_vector_kernels &k, float *o) {
-                     k.vec_add(o, a.data(), b.data(), n);
-                 });
+            ElementwiseCase c(static_cast<size_t>(n));
+            fill(c.a, in);
+            fill(c.b, in);
+            const std::string what = label(in, n);
+            c.agree("vec_zero", what, [&](K k, float *, float *, float *o) { k.vec_zero(o, n); });
+            c.agree("vec_add", what,
+                    [&](K k, float *a, float *b, float *o) { k.vec_add(o, a, b, n); });
+            c.agree("vec_add", what + ", dst = a",
+                    [&](K k, float *a, float *b, float *) { k.vec_add(a, a, b, n); });
+            c.agree("vec_add", what + ", dst = b",
+                    [&](K k, float *a, float *b, float *) { k.vec_add(b, a, b, n); });
+            c.agree("vec_sum_diff", what,
+                    [&](K k, float *a, float *b, float *) { k.vec_sum_diff(a, b, n); });
             for (float gain : kGains) {
-                both("vec_scale", label(in, n, gain), out_g, out_s,
-                     [&](const aac_vector_kernels &k, float *o) {
-                         k.vec_scale(o, a.data(), gain, n);
-                     });
-                both("vec_scale_reverse", label(in, n, gain), out_g, out_s,
-                     [&](const aac_vector_kernels &k, float *o) {
-                         k.vec_scale_reverse(o, a.data(), gain, n);
-                     });
+                const std::string with_gain = label(in, n, gain);
+                c.agree("vec_scale", with_gain,
+                        [&](K k, float *a, float *, float *o) { k.vec_scale(o, a, gain, n); });
+                c.agree("vec_scale", with_gain + ", dst = src",
+                        [&](K k, float *a, float *, float *) { k.vec_scale(a, a, gain, n); });
+                c.agree("vec_scale_reverse", with_gain, [&](K k, float *a, float *, float *o) {
+                    k.vec_scale_reverse(o, a, gain, n);
+                });
             }
         }
     }
 }
 
-// vec_sum_diff always, vec_scale and vec_add when asked to: the output is
-// also an input.  The in-place result must equal the out-of-place one.
-TEST(VectorKernels, InPlaceSlotsAgree)
-{
-    for (const Inputs &in : kInputs) {
-        for (int32_t n = 0; n <= 1024; n += 4) {
-            const size_t len = static_cast<size_t>(n);
-            Buffer<float> a(len), b(len), want(len), ag(len), bg(len), as(len), bs(len);
-            fill(a, in);
-            fill(b, in);
-            auto run = [&](const char *slot, const std::string &what, auto call) {
-                std::memcpy(ag.data(), a.data(), a.bytes());
-                std::memcpy(as.data(), a.data(), a.bytes());
-                std::memcpy(bg.data(), b.data(), b.bytes());
-                std::memcpy(bs.data(), b.data(), b.bytes());
-                call(G, ag.data(), bg.data());
-                call(S, as.data(), bs.data());
-                EXPECT_TRUE(same_floats(slot, what + " (a)", ag.data(), as.data(), len));
-                EXPECT_TRUE(same_floats(slot, what + " (b)", bg.data(), bs.data(), len));
-                EXPECT_TRUE(ag.guards_intact() && as.guards_intact() && bg.guards_intact() &&
-                            bs.guards_intact())
-                    << slot << " " << what;
-            };
-            run("vec_sum_diff", label(in, n),
-                [&](const aac_vector_kernels &k, float *x, float *y) { k.vec_sum_diff(x, y, n); });
-            G.vec_add(want.data(), a.data(), b.data(), n);
-            run("vec_add", label(in, n) + ", dst = a",
-                [&](const aac_vector_kernels &k, float *x, float *y) { k.vec_add(x, x, y, n); });
-            EXPECT_TRUE(same_floats("vec_add", label(in, n) + ", dst = a against out of place",
-                                    want.data(), as.data(), len));
-            run("vec_add", label(in, n) + ", dst = b",
-                [&](const aac_vector_kernels &k, float *x, float *y) { k.vec_add(y, x, y, n); });
-            EXPECT_TRUE(same_floats("vec_add", label(in, n) + ", dst = b against out of place",
-                                    want.data(), bs.data(), len));
-            for (float gain : kGains) {
-                G.vec_scale(want.data(), a.data(), gain, n);
-                run("vec_scale", label(in, n, gain) + ", dst = src",
-                    [&](const aac_vector_kernels &k, float *x, float *) {
-                        k.vec_scale(x, x, gain, n);
-                    });
-                EXPECT_TRUE(same_floats("vec_scale", label(in, n, gain) + ", in place",
-                                        want.data(), as.data(), len));
-            }
-        }
+using overlap_fn = decltype(aac_vector_kernels::vec_window_overlap);
+const struct {
+    const char *name;
+    overlap_fn aac_vector_kernels::*slot;
+} kOverlaps[] = {
+    {"vec_window_overlap", &aac_vector_kernels::vec_window_overlap},
+    {"vec_window_overlap_head", &aac_vector_kernels::vec_window_overlap_head},
+    {"vec_window_overlap_tail", &aac_vector_kernels::vec_window_overlap_tail},
+};
+
+struct OverlapCase {
+    explicit OverlapCase(size_t n) : later(n / 2), earlier(n / 2), wl(2 * n), we(2 * n) {}
+    void run(K k, overlap_fn aac_vector_kernels::*slot, float *out, const float *win_earlier,
+             int32_t n) const
+    {
+        (k.*slot)(out, later.data(), earlier.data(), wl.data(), win_earlier, n);
     }
-}
-
-const char *const kOverlapNames[] = {"vec_window_overlap", "vec_window_overlap_head",
-                                     "vec_window_overlap_tail"};
-
-using overlap_fn = void (*)(float *, const float *, const float *, const float *, const float *,
-                            int32_t);
-
-overlap_fn overlap_slot(const aac_vector_kernels &k, int slot)
-{
-    return slot == 0 ? k.vec_window_overlap
-                     : slot == 1 ? k.vec_window_overlap_head : k.vec_window_overlap_tail;
-}
+    Buffer<float> later, earlier, wl, we;
+};
 
 TEST(VectorKernels, WindowOverlapsAgree)
 {
     for (const Inputs &in : kInputs) {
         for (int32_t n = 0; n <= 1024; n += 8) {
             const size_t len = static_cast<size_t>(n);
-            Buffer<float> later(len / 2), earlier(len / 2), wl(2 * len), we(2 * len);
-            Buffer<float> out_g(len), out_s(len), whole(len);
-            fill(later, in);
-            fill(earlier, in);
-            fill(wl, in);
-            fill(we, in);
-            for (int slot = 0; slot < 3; slot++) {
-                const char *name = kOverlapNames[slot];
-                both(name, label(in, n), out_g, out_s, [&](const aac_vector_kernels &k, float *o) {
-                    overlap_slot(k, slot)(o, later.data(), earlier.data(), wl.data(), we.data(), n);
-                });
+            OverlapCase c(len);
+            Buffer<float> out_g(len), out_s(len);
+            for (Buffer<float> *x : {&c.later, &c.earlier, &c.wl, &c.we})
+                fill(*x, in);
+            for (const auto &o : kOverlaps) {
+                both(o.name, label(in, n), out_g, out_s,
+                     [&](K k, float *out) { c.run(k, o.slot, out, c.we.data(), n); });
                 // One table for both slopes, as the short-window paths pass it.
-                both(name, label(in, n) + ", one window table", out_g, out_s,
-                     [&](const aac_vector_kernels &k, float *o) {
-                         overlap_slot(k, slot)(o, later.data(), earlier.data(), wl.data(),
-                                               wl.data(), n);
-                     });
+                both(o.name, label(in, n) + ", one window table", out_g, out_s,
+                     [&](K k, float *out) { c.run(k, o.slot, out, c.wl.data(), n); });
             }
             for (const aac_vector_kernels *k : {&G, &S}) {
-                const char *table = k == &G ? "generic" : "sse2";
-                whole.poison();
                 out_g.poison();
-                k->vec_window_overlap(whole.data(), later.data(), earlier.data(), wl.data(),
-                                      we.data(), n);
-                k->vec_window_overlap_head(out_g.data(), later.data(), earlier.data(), wl.data(),
-                                           we.data(), n);
-                k->vec_window_overlap_tail(out_g.data(), later.data(), earlier.data(), wl.data(),
-                                           we.data(), n);
-                EXPECT_TRUE(same_floats("head then tail", label(in, n) + ", " + table,
-                                        whole.data(), out_g.data(), len));
+                out_s.poison();
+                c.run(*k, kOverlaps[0].slot, out_g.data(), c.we.data(), n);
+                c.run(*k, kOverlaps[1].slot, out_s.data(), c.we.data(), n);  // head
+                c.run(*k, kOverlaps[2].slot, out_s.data(), c.we.data(), n);  // then tail
+                EXPECT_TRUE(same_floats(k == &G ? "generic" : "sse2",
+                                        label(in, n) + ": whole overlap against head then tail",
+                                        out_g.data(), out_s.data(), len));
             }
         }
     }
@@ -192,24 +180,22 @@ TEST(VectorKernels, WindowOverlapsReadOnlyTheirTableHalves)
     const float nan = std::numeric_limits<float>::quiet_NaN();
     for (int32_t n = 8; n <= 1024; n += 8) {
         const size_t len = static_cast<size_t>(n), h = len / 2;
-        Buffer<float> later(h), earlier(h), wl(2 * len), we(2 * len), out(len);
-        checker::fill_random(later.data(), h, 1.0f);
-        checker::fill_random(earlier.data(), h, 1.0f);
-        checker::fill_random(wl.data(), 2 * len, 1.0f);
-        checker::fill_random(we.data(), 2 * len, 1.0f);
+        OverlapCase c(len);
+        Buffer<float> out(len);
+        for (Buffer<float> *x : {&c.later, &c.earlier, &c.wl, &c.we})
+            checker::fill_random(x->data(), x->size(), 1.0f);
         for (size_t i = 0; i < h; i++) {
-            wl[h + i] = wl[len + h + i] = nan;
-            we[i] = we[len + i] = nan;
+            c.wl[h + i] = c.wl[len + h + i] = nan;
+            c.we[i] = c.we[len + i] = nan;
         }
         for (const aac_vector_kernels *k : {&G, &S}) {
-            for (int slot = 0; slot < 3; slot++) {
+            for (const auto &o : kOverlaps) {
                 out.poison();
-                overlap_slot(*k, slot)(out.data(), later.data(), earlier.data(), wl.data(),
-                                       we.data(), n);
+                c.run(*k, o.slot, out.data(), c.we.data(), n);
                 for (size_t i = 0; i < len; i++)
                     ASSERT_FALSE(std::isnan(out[i]))
-                        << kOverlapNames[slot] << (k == &G ? " generic" : " sse2") << ", n = " << n
-                        << ": out[" << i << "] is NaN";
+                        << o.name << (k == &G ? " generic" : " sse2") << ", n = " << n << ": out["
+                        << i << "] is NaN";
             }
         }
     }

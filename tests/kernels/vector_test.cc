@@ -131,38 +131,37 @@ INSTANTIATE_TEST_SUITE_P(Tables, VectorKernels,
                              return info.param == &aac_vector_kernels_generic ? "generic" : "sse2";
                          });
 
+// The first n elements hold value(i), the one after them is untouched.
+template <class F>
+void expect_prefix(const char *slot, Floats &x, int n, F value)
+{
+    for (int i = 0; i < n; i++)
+        EXPECT_EQ(x[i], value(static_cast<float>(i))) << slot << ", n = " << n << ", i = " << i;
+    EXPECT_EQ(x[n], kUntouched) << slot << ", n = " << n;
+}
+
 // Only the generic table takes lengths that are not whole groups.
 TEST(GenericVectorKernels, AnyLength)
 {
     const aac_vector_kernels &k = aac_vector_kernels_generic;
     for (int n : {1, 2, 3, 5, 6, 7, 13}) {
-        const size_t len = static_cast<size_t>(n);
-        Floats a(len), b(len), out(len);
+        Floats a(n), b(n), out(n);
         for (int i = 0; i < n; i++) {
             a[i] = static_cast<float>(i + 1);
             b[i] = static_cast<float>(10 * (i + 1));
         }
-        std::vector<float> zeros(len, 0.0f), scaled, reversed, sum, diff;
-        for (int i = 0; i < n; i++) {
-            scaled.push_back(0.5f * static_cast<float>(i + 1));
-            reversed.push_back(0.5f * static_cast<float>(n - i));
-            sum.push_back(11.0f * static_cast<float>(i + 1));
-            diff.push_back(-9.0f * static_cast<float>(i + 1));
-        }
-        for (auto *v : {&zeros, &scaled, &reversed, &sum, &diff})
-            v->push_back(kUntouched);
-
+        const float last = static_cast<float>(n);
         k.vec_scale(out.p, a.p, 0.5f, n);
-        EXPECT_EQ(out.take(len + 1), scaled) << n;
+        expect_prefix("vec_scale", out, n, [](float i) { return 0.5f * (i + 1); });
         k.vec_scale_reverse(out.p, a.p, 0.5f, n);
-        EXPECT_EQ(out.take(len + 1), reversed) << n;
+        expect_prefix("vec_scale_reverse", out, n, [=](float i) { return 0.5f * (last - i); });
         k.vec_add(out.p, a.p, b.p, n);
-        EXPECT_EQ(out.take(len + 1), sum) << n;
+        expect_prefix("vec_add", out, n, [](float i) { return 11 * (i + 1); });
         k.vec_sum_diff(a.p, b.p, n);
-        EXPECT_EQ(a.take(len + 1), sum) << n;
-        EXPECT_EQ(b.take(len + 1), diff) << n;
+        expect_prefix("vec_sum_diff", a, n, [](float i) { return 11 * (i + 1); });
+        expect_prefix("vec_sum_diff", b, n, [](float i) { return -9 * (i + 1); });
         k.vec_zero(out.p, n);
-        EXPECT_EQ(out.take(len + 1), zeros) << n;
+        expect_prefix("vec_zero", out, n, [](float) { return 0.0f; });
     }
     // Halves that end in a partial group of four; odd n leaves out[n/2] alone.
     for (int n : {2, 5, 6, 9, 10, 14, 23})
