@@ -1,0 +1,164 @@
+// Decodes one ADTS stream the way the corpus describes it and writes the
+// valid output blocks as interleaved little-endian floats.  Uses only the
+// public interface.
+//
+//   corpus_decode STREAM.aac OUT.f32 --sfi N (--layout L | --pce-bit-offset B)
+//                 [--conceal]
+//
+// Prints one line of figures: frames, parse failures, frames whose
+// bytes_used differs from the ADTS payload, and the output blocks by state.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "lumdec.h"
+
+namespace {
+
+const int layout_channels[11] = {0, 1, 2, 3, 4, 5, 6, 8, 3, 4, 2};
+
+struct Output {
+    int channels = 0;
+    std::vector<float> samples;  // interleaved
+    int valid = 0, lost = 0, end = 0;
+};
+
+Output *current_output = nullptr;
+
+aac_status AAC_CALL collect_block(aac_decoder *, void **slot)
+{
+    Output &out = *current_output;
+    uintptr_t word = reinterpret_cast<uintptr_t>(*slot);
+    unsigned state = word & AAC_SLOT_STATE_MASK;
+    const float *block = reinterpret_cast<const float *>(word & ~uintptr_t{AAC_SLOT_STATE_MASK});
+    if (state == AAC_SLOT_VALID) {
+        out.valid++;
+        for (int i = 0; i < 1024; i++)
+            for (int c = 0; c < out.channels; c++)
+                out.samples.push_back(block[1024 * c + i]);
+    } else if (state == AAC_SLOT_LOST) {
+        out.lost++;
+    } else {
+        out.end++;
+    }
+    return 0;
+}
+
+std::vector<uint8_t> read_all(const char *path)
+{
+    std::vector<uint8_t> data;
+    FILE *f = std::fopen(path, "rb");
+    if (!f) {
+        std::fprintf(stderr, "corpus_decode: cannot read %s\n", path);
+        std::exit(2);
+    }
+    uint8_t buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        data.insert(data.end(), buf, buf + n);
+    std::fclose(f);
+    return data;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 5) {
+        std::fprintf(stderr, "usage: corpus_decode STREAM.aac OUT.f32 --sfi N "
+                             "(--layout L | --pce-bit-offset B) [--conceal]\n");
+        return 2;
+    }
+    const char *in_path = argv[1], *out_path = argv[2];
+    int sfi = -1, layout = 0, pce_bit_offset = -1;
+    bool conceal = false;
+    for (int i = 3; i < argc; i++) {
+        std::string arg = argv[i];
+        if (arg == "--sfi" && i + 1 < argc)
+            sfi = std::atoi(argv[++i]);
+        else if (arg == "--layout" && i + 1 < argc)
+            layout = std::atoi(argv[++i]);
+        else if (arg == "--pce-bit-offset" && i + 1 < argc)
+            pce_bit_offset = std::atoi(argv[++i]);
+        else if (arg == "--conceal")
+            conceal = true;
+    }
+
+    std::vector<uint8_t> file = read_all(in_path);
+    struct Frame {
+        size_t offset, size;
+    };
+    std::vector<Frame> frames;
+    for (size_t pos = 0; pos + 7 <= file.size();) {
+        const uint8_t *h = &file[pos];
+        if (h[0] != 0xFF || (h[1] & 0xF6) != 0xF0)
+            break;
+        size_t length = ((h[3] & 3u) << 11) | (h[4] << 3) | (h[5] >> 5);
+        size_t header = (h[1] & 1) ? 7 : 9;
+        if (length < header || pos + length > file.size())
+            break;
+        frames.push_back({pos + header, length - header});
+        pos += length;
+    }
+
+    aac_dec_config config{};
+    config.profile = 1;
+    config.sampling_frequency_index = sfi;
+    config.channel_configuration = layout;
+    if (pce_bit_offset >= 0 && !frames.empty()) {
+        config.input_data = &file[frames[0].offset];
+        config.input_size = static_cast<int32_t>(frames[0].size);
+        config.bit_offset = pce_bit_offset;
+    }
+    aac_decoder *dec = nullptr;
+    aac_status created = aac_dec_create(&dec, &config);
+    if (created != AAC_OK) {
+        std::printf("create_status=0x%08X\n", static_cast<unsigned>(created));
+        return 0;
+    }
+    Output out;
+    out.channels = layout_channels[dec->channel_configuration];
+    current_output = &out;
+    aac_frame_alloc *pool = nullptr;
+    aac_frame_alloc_create(&pool, 8);
+    for (int c = 0; c < 8; c++)
+        dec->gain[c] = 1.0f;
+    dec->pool = pool;
+    dec->output_hook = collect_block;
+    dec->conceal_errors = conceal ? 1 : 0;
+
+    int failures = 0, size_mismatches = 0;
+    unsigned first_failure = 0;
+    for (const Frame &f : frames) {
+        dec->input_data = &file[f.offset];
+        dec->input_size = static_cast<int32_t>(f.size);
+        aac_status status = aac_dec_decode(dec);
+        if (status != AAC_OK) {
+            if (failures++ == 0)
+                first_failure = static_cast<unsigned>(status);
+        } else if (dec->bytes_used != static_cast<int32_t>(f.size)) {
+            size_mismatches++;
+        }
+    }
+    dec->input_size = 0;
+    aac_dec_decode(dec);
+
+    std::printf("create_status=0x00000000 layout=%d channels=%d frames=%zu failures=%d "
+                "first_failure=0x%08X bytes_used_mismatches=%d concealed=%d valid=%d lost=%d "
+                "end=%d\n",
+                dec->channel_configuration, out.channels, frames.size(), failures, first_failure,
+                size_mismatches, dec->error_count, out.valid, out.lost, out.end);
+    aac_dec_destroy(dec);
+    pool->ops->destroy(pool);
+
+    FILE *o = std::fopen(out_path, "wb");
+    if (!o) {
+        std::fprintf(stderr, "corpus_decode: cannot write %s\n", out_path);
+        return 2;
+    }
+    std::fwrite(out.samples.data(), sizeof(float), out.samples.size(), o);
+    std::fclose(o);
+    return 0;
+}
