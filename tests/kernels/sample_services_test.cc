@@ -109,13 +109,9 @@ TEST_P(SampleServices, IntegerFormatsClampThenRoundHalfToEven)
     std::uniform_real_distribution<float> wide(-9.0e6f, 9.0e6f), narrow(-40000.0f, 40000.0f);
     for (size_t i = 0; i < FRAME; i++)
         (*pcm)[i] = i < count ? cases[i].x : (i & 1) ? wide(gen) : narrow(gen);
-    // Pair: the right channel is the left one reversed.  Downmix: the same
-    // frame as front left and right with silent other planes.
+    // Pair: the right channel is the left one reversed.
     for (size_t i = 0; i < FRAME; i++)
         (*pcm)[FRAME + i] = (*pcm)[FRAME - 1 - i];
-    auto pcm5 = make_block<float, 5 * FRAME>();
-    std::fill_n(pcm5->v, 5 * FRAME, 0.0f);
-    std::copy_n(pcm->v, 2 * FRAME, pcm5->v + FRAME);
 
     auto raw = make_block<unsigned char, 8 * FRAME>();
     for (int f : {AAC_RAW_S16, AAC_RAW_S24_IN_32}) {
@@ -132,12 +128,6 @@ TEST_P(SampleServices, IntegerFormatsClampThenRoundHalfToEven)
             ASSERT_EQ(raw_at(raw->v, f, 2 * i), expect(i)) << "pair left " << f << ", " << i;
             ASSERT_EQ(raw_at(raw->v, f, 2 * i + 1), expect(FRAME - 1 - i))
                 << "pair right " << f << ", " << i;
-        }
-        aac_downmix_3_2_to_pair_raw(pcm5->v, raw->v, f);
-        for (size_t i = 0; i < FRAME; i++) {
-            ASSERT_EQ(raw_at(raw->v, f, 2 * i), expect(i)) << "downmix left " << f << ", " << i;
-            ASSERT_EQ(raw_at(raw->v, f, 2 * i + 1), expect(FRAME - 1 - i))
-                << "downmix right " << f << ", " << i;
         }
     }
 }
@@ -204,27 +194,19 @@ TEST_P(SampleServices, FloatFormatKeepsEveryBitAndPairsInterleaveLeftFirst)
     aac_convert_pair_from_raw(back->v, raw->v, AAC_RAW_FLOAT);
     EXPECT_EQ(std::memcmp(back->v, pcm->v, 2 * FRAME * 4), 0);
 
-    // Byte placement of the first and last frames in the integer formats.
+    // Byte placement of the first frame in the integer formats.
     (*pcm)[0] = 1.0f;
     (*pcm)[FRAME] = -2.0f;
-    (*pcm)[FRAME - 1] = 258.0f;
-    (*pcm)[2 * FRAME - 1] = -1.0f;
-    const auto *bytes = reinterpret_cast<const unsigned char *>(raw->v);
     aac_convert_pair_to_raw(pcm->v, raw->v, AAC_RAW_S16);
-    const unsigned char s16_first[] = {0x01, 0x00, 0xFE, 0xFF};
-    const unsigned char s16_last[] = {0x02, 0x01, 0xFF, 0xFF};
-    EXPECT_EQ(std::memcmp(bytes, s16_first, 4), 0);
-    EXPECT_EQ(std::memcmp(bytes + 4 * FRAME - 4, s16_last, 4), 0);
+    const unsigned char s16[] = {0x01, 0x00, 0xFE, 0xFF};
+    EXPECT_EQ(std::memcmp(raw->v, s16, sizeof s16), 0);
     aac_convert_pair_to_raw(pcm->v, raw->v, AAC_RAW_S24_IN_32);
-    const unsigned char s24_first[] = {0x00, 0x01, 0x00, 0x00, 0x00, 0xFE, 0xFF, 0xFF};
-    const unsigned char s24_last[] = {0x00, 0x02, 0x01, 0x00, 0x00, 0xFF, 0xFF, 0xFF};
-    EXPECT_EQ(std::memcmp(bytes, s24_first, 8), 0);
-    EXPECT_EQ(std::memcmp(bytes + 8 * FRAME - 8, s24_last, 8), 0);
+    const unsigned char s24[] = {0x00, 0x01, 0x00, 0x00, 0x00, 0xFE, 0xFF, 0xFF};
+    EXPECT_EQ(std::memcmp(raw->v, s24, sizeof s24), 0);
 }
 
 TEST_P(SampleServices, DownmixAddsTheSameSideFirstAndTheCentreLast)
 {
-    enum { C, L, R, LS, RS };
     auto pcm5 = make_block<float, 5 * FRAME>();
     auto pair = make_block<float, 2 * FRAME>();
     auto raw = make_block<unsigned char, 8 * FRAME>();
@@ -233,97 +215,82 @@ TEST_P(SampleServices, DownmixAddsTheSameSideFirstAndTheCentreLast)
         (*pcm5)[i] = dist(gen);
     auto set = [&](size_t i, float c, float l, float r, float ls, float rs) {
         const float v[] = {c, l, r, ls, rs};
-        for (int p = 0; p < 5; p++)
+        for (size_t p = 0; p < 5; p++)
             (*pcm5)[p * FRAME + i] = v[p];
     };
-    set(0, 1000.0f, 2000.0f, -100.0f, 500.0f, 0.0f);          // 3500, 900
-    set(1, 0.0f, 30000.0f, 0.0f, 30000.0f, 0.0f);             // 60000, clips in s16
-    set(2, 1.0f, 16777216.0f, 1.0f, 1.0f, 16777216.0f);       // the first sum rounds
-    set(FRAME - 1, -0.0f, -0.0f, 1e30f, -0.0f, -1e30f);       // -0, 0
-    auto sum = [&](size_t i, int front, int surround) {
-        return ((*pcm5)[front * FRAME + i] + (*pcm5)[surround * FRAME + i]) + (*pcm5)[C * FRAME + i];
-    };
-    aac_downmix_3_2_to_pair(pcm5->v, pair->v);
-    EXPECT_EQ((*pair)[0], 3500.0f);
-    EXPECT_EQ((*pair)[FRAME], 900.0f);
-    EXPECT_EQ((*pair)[1], 60000.0f);
-    EXPECT_EQ((*pair)[2], 16777216.0f);
-    EXPECT_EQ((*pair)[FRAME + 2], 16777216.0f);
-    EXPECT_EQ(bits_of((*pair)[FRAME - 1]), 0x80000000u);
-    EXPECT_EQ(bits_of((*pair)[2 * FRAME - 1]), 0u);
-    for (size_t i = 0; i < FRAME; i++) {
-        ASSERT_EQ((*pair)[i], sum(i, L, LS)) << i;
-        ASSERT_EQ((*pair)[FRAME + i], sum(i, R, RS)) << i;
+    set(0, 1000.0f, 2000.0f, -100.0f, 500.0f, 0.0f);         // 3500, 900
+    set(1, 0.0f, 30000.0f, 0.0f, 30000.0f, 0.0f);            // 60000: clips in s16
+    set(2, 1.0f, 16777216.0f, 1.0f, 1.0f, 16777216.0f);      // the first sum rounds
+    set(FRAME - 1, -0.0f, -0.0f, 1e30f, -0.0f, -1e30f);      // -0, +0
+    // Interleaved expectation: (front + surround) + centre.
+    std::vector<float> want(2 * FRAME);
+    for (size_t n = 0; n < 2 * FRAME; n++) {
+        const size_t i = n / 2, side = n % 2;  // 0: left (planes 1, 3), 1: right (2, 4)
+        want[n] = ((*pcm5)[(1 + side) * FRAME + i] + (*pcm5)[(3 + side) * FRAME + i]) + (*pcm5)[i];
     }
+    const float known[] = {3500.0f, 900.0f, 60000.0f, 0.0f, 16777216.0f, 16777216.0f};
+    EXPECT_EQ(std::memcmp(want.data(), known, sizeof known), 0);
+    EXPECT_EQ(bits_of(want[2 * FRAME - 2]), 0x80000000u);
 
+    aac_downmix_3_2_to_pair(pcm5->v, pair->v);
+    for (size_t n = 0; n < 2 * FRAME; n++)
+        ASSERT_EQ(bits_of((*pair)[(n % 2) * FRAME + n / 2]), bits_of(want[n])) << n;
     aac_downmix_3_2_to_pair_raw(pcm5->v, raw->v, AAC_RAW_FLOAT);
-    const float first[] = {3500.0f, 900.0f, 60000.0f};
-    EXPECT_EQ(std::memcmp(raw->v, first, sizeof first), 0);
-    for (size_t i = 0; i < 2 * FRAME; i++)
-        ASSERT_EQ(std::memcmp(raw->v + 4 * i, &(*pair)[(i & 1) * FRAME + i / 2], 4), 0) << i;
+    EXPECT_EQ(std::memcmp(raw->v, want.data(), 8 * FRAME), 0);
     for (int f : {AAC_RAW_S16, AAC_RAW_S24_IN_32}) {
         aac_downmix_3_2_to_pair_raw(pcm5->v, raw->v, f);
-        EXPECT_EQ(raw_at(raw->v, f, 0), expected_raw(3500, f));
-        EXPECT_EQ(raw_at(raw->v, f, 1), expected_raw(900, f));
         EXPECT_EQ(raw_at(raw->v, f, 2), expected_raw(f == AAC_RAW_S16 ? 32767 : 60000, f));
-        for (size_t i = 0; i < 2 * FRAME; i++)
-            ASSERT_EQ(raw_at(raw->v, f, i), expected_raw(reference_int((*pair)[(i & 1) * FRAME + i / 2], f), f))
-                << "format " << f << ", " << i;
+        for (size_t n = 0; n < 2 * FRAME; n++)
+            ASSERT_EQ(raw_at(raw->v, f, n), expected_raw(reference_int(want[n], f), f))
+                << "format " << f << ", " << n;
     }
 }
 
-TEST_P(SampleServices, FadesRampOverHalfAFrameAndStayInTheirChannels)
+// Each faded sample is rounded once from its exact product with the gain
+// (k + 0.5) / 512, even where the result is subnormal or the sample is near
+// the top of the float range.
+TEST_P(SampleServices, FadesRoundEachSampleOnceAndStayInTheirChannels)
 {
     auto pcm = make_block<float, 9 * FRAME>();
-    for (int32_t channels = 1; channels <= 8; channels++) {
-        const size_t used = static_cast<size_t>(channels) * FRAME;
-        // In a buffer of 1024.0 the ramps give the odd numbers 1 .. 1023.
-        std::fill_n(pcm->v, 9 * FRAME, 1024.0f);
-        aac_fade_in_channels(pcm->v, channels);
-        for (size_t i = 0; i < 9 * FRAME; i++) {
-            const size_t k = i % FRAME;
-            const float want = i >= used ? 1024.0f : k < 512 ? 0.0f : static_cast<float>(2 * k - 1023);
-            ASSERT_EQ((*pcm)[i], want) << "fade in, " << channels << " channels, " << i;
-        }
-        std::fill_n(pcm->v, 9 * FRAME, 1024.0f);
-        aac_fade_out_channels(pcm->v, channels);
-        for (size_t i = 0; i < 9 * FRAME; i++) {
-            const size_t k = i % FRAME;
-            const float want = i >= used ? 1024.0f : k < 512 ? static_cast<float>(1023 - 2 * k) : 0.0f;
-            ASSERT_EQ((*pcm)[i], want) << "fade out, " << channels << " channels, " << i;
-        }
-        std::fill_n(pcm->v, 9 * FRAME, 1024.0f);
-        aac_mute_channels(pcm->v, channels);
-        for (size_t i = 0; i < 9 * FRAME; i++)
-            ASSERT_EQ((*pcm)[i], i >= used ? 1024.0f : 0.0f) << "mute, " << channels << ", " << i;
+    std::vector<float> input(9 * FRAME);
+    for (size_t i = 0; i < input.size(); i++) {
+        uint32_t w = gen();
+        if (i % 2 == 0)
+            w &= 0x807FFFFF;  // subnormal
+        else if ((w & 0x7F800000) == 0x7F800000)
+            w ^= 0x00800000;  // finite
+        std::memcpy(&input[i], &w, 4);
     }
-}
-
-// Every finite sample, subnormal or near the top of the range, is rounded
-// once from its exact product with the gain (k + 0.5) / 512.
-TEST_P(SampleServices, FadesRoundEachSampleOnce)
-{
-    auto pcm = make_block<float, FRAME>();
-    std::vector<float> input(FRAME);
-    for (bool rising : {true, false}) {
-        for (size_t i = 0; i < FRAME; i++) {
-            uint32_t w = gen();
-            if (i % 2 == 0)
-                w &= 0x807FFFFF;  // subnormal
-            else if ((w & 0x7F800000) == 0x7F800000)
-                w ^= 0x00800000;  // finite
-            std::memcpy(&input[i], &w, 4);
-        }
-        std::copy(input.begin(), input.end(), pcm->v);
-        (rising ? aac_fade_in_channels : aac_fade_out_channels)(pcm->v, 1);
-        for (size_t i = 0; i < FRAME; i++) {
-            const bool ramp = rising ? i >= 512 : i < 512;
-            const double step = rising ? static_cast<double>(i) - 511.5 : 511.5 - static_cast<double>(i);
-            const float want = ramp ? static_cast<float>(input[i] * (step / 512.0)) : 0.0f;
-            ASSERT_EQ(bits_of((*pcm)[i]), bits_of(want))
-                << (rising ? "fade in " : "fade out ") << i << " of " << input[i];
+    void (*const ops[])(float *, int32_t) = {aac_fade_in_channels, aac_fade_out_channels,
+                                             aac_mute_channels};
+    for (int op = 0; op < 3; op++) {
+        for (int32_t channels = 1; channels <= 8; channels++) {
+            std::copy(input.begin(), input.end(), pcm->v);
+            ops[op](pcm->v, channels);
+            for (size_t i = 0; i < input.size(); i++) {
+                const size_t k = i % FRAME;
+                const double d = static_cast<double>(k) - 511.5, step = op == 0 ? d : -d;
+                float want = 0.0f;
+                if (i >= static_cast<size_t>(channels) * FRAME)
+                    want = input[i];
+                else if (op == 0 ? k >= 512 : op == 1 && k < 512)
+                    want = static_cast<float>(input[i] * (step / 512.0));
+                ASSERT_EQ(bits_of((*pcm)[i]), bits_of(want))
+                    << "op " << op << ", " << channels << " channels, sample " << i;
+            }
         }
     }
+    // In a frame of 1024.0 the ramps run through the odd numbers.
+    std::fill_n(pcm->v, 2 * FRAME, 1024.0f);
+    aac_fade_in_channels(pcm->v, 1);
+    EXPECT_EQ((*pcm)[511], 0.0f);
+    EXPECT_EQ((*pcm)[512], 1.0f);
+    EXPECT_EQ((*pcm)[513], 3.0f);
+    EXPECT_EQ((*pcm)[1023], 1023.0f);
+    aac_fade_out_channels(pcm->v + FRAME, 1);
+    EXPECT_EQ((*pcm)[FRAME], 1023.0f);
+    EXPECT_EQ((*pcm)[FRAME + 511], 1.0f);
+    EXPECT_EQ((*pcm)[FRAME + 512], 0.0f);
 }
 
 TEST_P(SampleServices, OutOfRangeFormatOrChannelCountDoesNothing)
