@@ -18,7 +18,7 @@ namespace {
 
 constexpr size_t FRAME = 1024;
 constexpr float INF = std::numeric_limits<float>::infinity();
-const float NAN_ = std::numeric_limits<float>::quiet_NaN();
+const float QNAN = std::numeric_limits<float>::quiet_NaN();
 
 template <class T, size_t N>
 struct alignas(16) block {
@@ -101,7 +101,7 @@ TEST_P(SampleServices, IntegerFormatsClampThenRoundHalfToEven)
         {1.0f, 1, 0x100},
         {INF, 32767, 0x7FFFFF00},
         {-INF, -32768, INT32_MIN},
-        {NAN_, -32768, INT32_MIN},
+        {QNAN, -32768, INT32_MIN},
         {std::numeric_limits<float>::denorm_min(), 0, 0},
     };
     constexpr size_t count = std::size(cases);
