@@ -269,7 +269,7 @@ AAC_API void AAC_CALL aac_set_debug_trace(int32_t a, int32_t b, int32_t c);
 /* Sample services, one frame of 1024 samples per channel.  Float buffers are
  * planar; raw buffers interleave the pair.  Buffers handed to the to-raw,
  * downmix and fade exports start on a 16-byte boundary.  format is one of
- * AAC_RAW_*, channels 1..8. */
+ * AAC_RAW_*, channels 1..8; with any other value the call does nothing. */
 AAC_API void AAC_CALL aac_convert_single_to_raw(const float *pcm, void *raw, int32_t format);
 AAC_API void AAC_CALL aac_convert_single_from_raw(float *pcm, const void *raw, int32_t format);
 AAC_API void AAC_CALL aac_convert_pair_to_raw(const float *pcm, void *raw, int32_t format);

@@ -58,9 +58,11 @@ public:
         return true;
     }
 
-    // Fills the elements themselves with the guard pattern, so that a
-    // kernel that skips an element it should write is caught too.
-    void poison() { std::memset(data_, kPattern, n_ * sizeof(T)); }
+    // Fills the elements themselves with the guard pattern, or another
+    // byte, so that a kernel that skips an element it should write is caught
+    // too.  Poisoning the two outputs of a comparison with different bytes
+    // catches an element that both versions skip.
+    void poison(unsigned char pattern = kPattern) { std::memset(data_, pattern, n_ * sizeof(T)); }
 
 private:
     static constexpr size_t kGuard = 64;
