@@ -2,6 +2,7 @@
 // layout at every rate, every refusal, and what is allocated and released.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <tuple>
 
 #include "counting_allocator.h"
@@ -77,7 +78,7 @@ TEST(DecoderInstance, EveryLayoutAtEveryIndex)
     EXPECT_EQ(hooks.reallocs, 0);
 }
 
-TEST(DecoderInstance, RefusesUnsupportedValuesWithoutAllocating)
+TEST(DecoderInstance, RefusesUnsupportedValuesAndReleasesTheRecord)
 {
     // stream_flag, profile, index, layout
     const std::tuple<int32_t, int32_t, int32_t, int32_t> refused[] = {
@@ -96,6 +97,8 @@ TEST(DecoderInstance, RefusesUnsupportedValuesWithoutAllocating)
         EXPECT_EQ(dec, not_written);
         EXPECT_EQ(hooks.outstanding(), 0u);
     }
+    // The half-built instance goes through the same release as a destroy.
+    EXPECT_EQ(hooks.null_frees, 10 * static_cast<int>(std::size(refused)));
     EXPECT_EQ(hooks.bad_frees, 0);
 
     aac_dec_config config = layout_config(2);
