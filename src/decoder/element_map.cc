@@ -97,11 +97,11 @@ void aac_map_from_layout(int32_t layout, aac_element_map *map)
     if (static_cast<uint32_t>(layout) - 1 >= 10)
         aac_raise(AAC_ERR_BAD_STREAM);
     clear_map(map, 0);
-    const aac_layout &elements = aac_layouts[layout];
-    for (int i = 0; i < elements.num_elements; i++) {
-        aac_element_kind kind = elements.elements[i].kind;
+    const aac_layout &table = aac_layouts[layout];
+    for (int i = 0; i < table.num_elements; i++) {
+        aac_element_kind kind = table.elements[i].kind;
         int32_t &count = count_of(map, kind);
-        offsets_of(map, kind)[count++] = static_cast<int32_t>(aac_element_offset(elements, i));
+        offsets_of(map, kind)[count++] = static_cast<int32_t>(aac_element_offset(table, i));
     }
 }
 
@@ -124,14 +124,14 @@ int32_t aac_map_from_pce(const aac_pce *pce, aac_element_map *map)
     for (uint32_t i = 0; i < row->lfe; i++)
         tags[n++] = pce->lfe_element[i] & 15;
 
-    const aac_layout &elements = aac_layouts[row->layout];
-    for (int i = 0; i < elements.num_elements; i++) {
-        aac_element_kind kind = elements.elements[i].kind;
+    const aac_layout &table = aac_layouts[row->layout];
+    for (int i = 0; i < table.num_elements; i++) {
+        aac_element_kind kind = table.elements[i].kind;
         int32_t &slot = offsets_of(map, kind)[tags[i]];
         // Frames could never bind both elements of a kind that share a tag.
         if (slot != -1)
             aac_raise(AAC_ERR_BAD_STREAM);
-        slot = static_cast<int32_t>(aac_element_offset(elements, i));
+        slot = static_cast<int32_t>(aac_element_offset(table, i));
         count_of(map, kind) += 1;
     }
     return row->layout;
