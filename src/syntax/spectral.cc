@@ -7,25 +7,25 @@
 #include "syntax/huffman.h"
 
 #include "syntax/huffman_tables.h"
-#include "syntax/wide_bits.h"
+#include "syntax/bit_cursor.h"
 
 namespace {
 
 // Escape sequence: N - 4 one bits, a zero, then an N-bit escape_word.
 [[gnu::always_inline]] inline int32_t read_escape(aac_wide_bits &w)
 {
-    aac_wide_fill(w, 21);
-    const uint32_t entry = aac_escape_table[aac_wide_peek(w, AAC_ESCAPE_INDEX_BITS)];
+    aac_cursor_fill(w, 21);
+    const uint32_t entry = aac_escape_table[aac_cursor_peek(w, AAC_ESCAPE_INDEX_BITS)];
     const int low = entry & 0xff;
     if (low < 128) {
-        aac_wide_skip(w, low);
+        aac_cursor_skip(w, low);
         return static_cast<int32_t>(entry >> 8);
     }
     // A prefix of nine ones would mean N > 12; the table stops it at N = 12.
     const int n = low - 128 + 3;
-    aac_wide_skip(w, low - 128);
-    const int32_t word = static_cast<int32_t>(aac_wide_peek(w, n));
-    aac_wide_skip(w, n);
+    aac_cursor_skip(w, low - 128);
+    const int32_t word = static_cast<int32_t>(aac_cursor_peek(w, n));
+    aac_cursor_skip(w, n);
     return (1 << n) + word;
 }
 
@@ -34,13 +34,13 @@ template <int CB>
 [[gnu::always_inline]] inline uint32_t read_leaf(aac_wide_bits &w)
 {
     constexpr const aac_spectral_codebook &book = aac_spectral_codebooks[CB];
-    aac_wide_fill(w, book.peek_bits);
-    uint32_t entry = book.first[aac_wide_peek(w, book.index_bits)];
+    aac_cursor_fill(w, book.peek_bits);
+    uint32_t entry = book.first[aac_cursor_peek(w, book.index_bits)];
     if (entry & 0x80) {
-        aac_wide_skip(w, book.index_bits);
-        entry = book.second[(entry >> 8) + aac_wide_peek(w, entry & 0x7f)];
+        aac_cursor_skip(w, book.index_bits);
+        entry = book.second[(entry >> 8) + aac_cursor_peek(w, entry & 0x7f)];
     }
-    aac_wide_skip(w, entry & (CB == AAC_ESC_HCB ? 0x1f : 0x7f));
+    aac_cursor_skip(w, entry & (CB == AAC_ESC_HCB ? 0x1f : 0x7f));
     return entry;
 }
 
@@ -49,8 +49,8 @@ template <int CB>
 [[gnu::always_inline]] inline int32_t read_sign(aac_wide_bits &w, uint32_t magnitude)
 {
     const uint32_t present = magnitude != 0;
-    const int32_t negative = -static_cast<int32_t>((w.cache >> 63) & present);
-    aac_wide_skip(w, static_cast<int>(present));
+    const int32_t negative = -static_cast<int32_t>((w.cache >> (w.width - 1)) & present);
+    aac_cursor_skip(w, static_cast<int>(present));
     return negative;
 }
 
@@ -132,9 +132,9 @@ aac_wide_bits decode_section(aac_wide_bits w, int32_t *group, const uint16_t *en
 
 int32_t aac_decode_escape(aac_bit_reader *reader)
 {
-    aac_wide_bits w = aac_wide_begin(reader);
+    aac_wide_bits w = aac_cursor_begin<uintptr_t>(reader);
     const int32_t value = read_escape(w);
-    aac_wide_end(w);
+    aac_cursor_end(w);
     return value;
 }
 
@@ -144,7 +144,7 @@ void aac_parse_spectral_data(aac_bit_reader *reader, int32_t *coef, const aac_ic
     const bool eight_short = ics->window_sequence == AAC_EIGHT_SHORT_SEQUENCE;
     const uint16_t *ends = eight_short ? tables->swb_end_short : tables->swb_end_long;
     const uint32_t max_sfb = ics->max_sfb;
-    aac_wide_bits w = aac_wide_begin(reader);
+    aac_wide_bits w = aac_cursor_begin<uintptr_t>(reader);
     int32_t *group = coef;
     uint32_t group_start = 0;
     for (uint32_t g = 0; g < ics->num_window_groups; g++) {
@@ -172,5 +172,5 @@ void aac_parse_spectral_data(aac_bit_reader *reader, int32_t *coef, const aac_ic
         }
         group += 128 * windows;
     }
-    aac_wide_end(w);
+    aac_cursor_end(w);
 }

@@ -5,9 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <numeric>
+#include <memory>
 #include <random>
 
+#include "frame/error.h"
 #include "huffman_encoder.h"
 #include "syntax/huffman_tables.h"
 
@@ -112,6 +113,27 @@ TEST(EscapeSequence, EveryPrefixLengthRoundTrips)
     for (size_t i = 0; i < values.size(); i++) {
         ASSERT_EQ(aac_decode_escape(&r), static_cast<int32_t>(values[i])) << i;
         ASSERT_EQ(aac_bits_position(&r), ends[i]) << i;
+    }
+}
+
+// Zero bits read as 16 (00000) each.  Every escape first fills 21 bits, so
+// the k-th (from 0, at bit 5k) needs 5k + 21 bits of the buffer and its zero
+// tail; the first one that needs more raises.  Exact-size heap buffers, so
+// AddressSanitizer sees any read past them.
+TEST(EscapeSequence, ZeroBytesLastUntilAFillNeedsANinthTailByte)
+{
+    for (int32_t size = 0; size <= 12; size++) {
+        std::unique_ptr<uint8_t[]> zeros(new uint8_t[size ? size : 1]());
+        aac_bit_reader r;
+        aac_bits_init(&r, zeros.get(), size);
+        int32_t decoded = 0;
+        aac_guard frame;
+        aac_status status = frame.run([&] {
+            for (;; decoded++)
+                ASSERT_EQ(aac_decode_escape(&r), 16);
+        });
+        EXPECT_EQ(status, AAC_ERR_CORRUPT_FRAME) << size;
+        EXPECT_EQ(decoded, (8 * size + 64 - 21) / 5 + 1) << size;
     }
 }
 
