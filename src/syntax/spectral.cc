@@ -6,6 +6,8 @@
 // widths fixed; one fill covers a codeword and the sign bits after it.
 #include "syntax/huffman.h"
 
+#include <type_traits>
+
 #include "syntax/huffman_tables.h"
 #include "syntax/bit_cursor.h"
 
@@ -44,13 +46,15 @@ template <int CB>
     return entry;
 }
 
-// All-ones when the sign bit of a non-zero magnitude says negative; the bit
-// is consumed only for a non-zero magnitude.
+// All-ones when the bit at the top of the cache is set.  The bit is a sign
+// bit, and consumed, only after a non-zero magnitude; a zero magnitude stays
+// zero under either mask.
 [[gnu::always_inline]] inline int32_t read_sign(aac_wide_bits &w, uint32_t magnitude)
 {
-    const uint32_t present = magnitude != 0;
-    const int32_t negative = -static_cast<int32_t>((w.cache >> (w.width - 1)) & present);
-    aac_cursor_skip(w, static_cast<int>(present));
+    using signed_word = std::make_signed_t<decltype(w.cache)>;
+    const int32_t negative =
+        static_cast<int32_t>(static_cast<signed_word>(w.cache) >> (w.width - 1));
+    aac_cursor_skip(w, magnitude != 0);
     return negative;
 }
 
@@ -78,24 +82,24 @@ template <int CB>
 {
     constexpr bool quads = CB <= 4;
     constexpr bool coded_signed = CB <= 2 || CB == 5 || CB == 6;
-    for (uint32_t k = 0; k < count; k += quads ? 4 : 2) {
+    for (int32_t *const end = dst + count; dst != end; dst += quads ? 4 : 2) {
         const uint32_t entry = read_leaf<CB>(w);
         if constexpr (quads && coded_signed) {
             for (int f = 0; f < 4; f++)
-                dst[k + f] = signed_field<2>(entry, f);
+                dst[f] = signed_field<2>(entry, f);
         } else if constexpr (quads) {
             for (int f = 0; f < 4; f++) {
                 const uint32_t m = unsigned_field<2>(entry, f);
-                dst[k + f] = apply_sign(m, read_sign(w, m));
+                dst[f] = apply_sign(m, read_sign(w, m));
             }
         } else if constexpr (coded_signed) {
-            dst[k] = signed_field<4>(entry, 0);
-            dst[k + 1] = signed_field<4>(entry, 1);
+            dst[0] = signed_field<4>(entry, 0);
+            dst[1] = signed_field<4>(entry, 1);
         } else if constexpr (CB != AAC_ESC_HCB) {
             const uint32_t y = unsigned_field<4>(entry, 0);
-            dst[k] = apply_sign(y, read_sign(w, y));
+            dst[0] = apply_sign(y, read_sign(w, y));
             const uint32_t z = unsigned_field<4>(entry, 1);
-            dst[k + 1] = apply_sign(z, read_sign(w, z));
+            dst[1] = apply_sign(z, read_sign(w, z));
         } else {
             // A flagged value is 16 with a zero field; both signs come before
             // either escape.
@@ -107,8 +111,8 @@ template <int CB>
                 y = static_cast<uint32_t>(read_escape(w));
             if (z == 16)
                 z = static_cast<uint32_t>(read_escape(w));
-            dst[k] = apply_sign(y, y_negative);
-            dst[k + 1] = apply_sign(z, z_negative);
+            dst[0] = apply_sign(y, y_negative);
+            dst[1] = apply_sign(z, z_negative);
         }
     }
 }
