@@ -24,26 +24,10 @@ struct Trace {
     aac_status status = AAC_OK;
 };
 
-Trace on_reader(const uint8_t *data, int32_t size, const std::vector<Step> &steps)
-{
-    Trace t;
-    aac_bit_reader r;
-    aac_bits_init(&r, data, size);
-    aac_guard frame;
-    t.status = frame.run([&] {
-        for (const Step &s : steps) {
-            aac_bits_fill(&r, s.fill);
-            t.peeks.push_back(aac_bits_peek(&r, s.fill));
-            aac_bits_skip(&r, s.consume);
-            t.positions.push_back(aac_bits_position(&r));
-        }
-    });
-    return t;
-}
-
-// Every few steps the cursor hands back to the reader and a new one starts.
+// Runs the steps on the plain reader (every = 0) or on a cursor that hands
+// back to the reader and starts anew after every `every` steps.
 template <class Word>
-Trace on_cursor(const uint8_t *data, int32_t size, const std::vector<Step> &steps, int every)
+Trace run_steps(const uint8_t *data, int32_t size, const std::vector<Step> &steps, int every)
 {
     Trace t;
     aac_bit_reader r;
@@ -52,16 +36,25 @@ Trace on_cursor(const uint8_t *data, int32_t size, const std::vector<Step> &step
     t.status = frame.run([&] {
         aac_bit_cursor<Word> c = aac_cursor_begin<Word>(&r);
         for (const Step &s : steps) {
+            if (every == 0) {
+                aac_bits_fill(&r, s.fill);
+                t.peeks.push_back(aac_bits_peek(&r, s.fill));
+                aac_bits_skip(&r, s.consume);
+                t.positions.push_back(aac_bits_position(&r));
+                continue;
+            }
             aac_cursor_fill(c, s.fill);
             t.peeks.push_back(aac_cursor_peek(c, s.fill));
             aac_cursor_skip(c, s.consume);
+            aac_bit_reader copy = r;  // the position if the cursor handed back now
+            copy.ptr = c.ptr;
+            copy.bits = c.bits;
+            t.positions.push_back(aac_bits_position(&copy));
             if (t.peeks.size() % every == 0) {
                 aac_cursor_end(c);
                 EXPECT_TRUE(r.bits == 32 || (r.cache << r.bits) == 0);
-                t.positions.push_back(aac_bits_position(&r));
+                EXPECT_EQ(aac_bits_position(&r), t.positions.back());
                 c = aac_cursor_begin<Word>(&r);
-            } else {
-                t.positions.push_back(static_cast<int32_t>(c.ptr - reinterpret_cast<const uint8_t *>(r.base)) * 8 - c.bits);
             }
         }
     });
@@ -82,8 +75,8 @@ void compare_with_reader(uint32_t seed)
             s.fill = 1 + static_cast<int>(rng() % 25);
             s.consume = static_cast<int>(rng() % (s.fill + 1));
         }
-        const Trace want = on_reader(data.get(), size, steps);
-        const Trace got = on_cursor<Word>(data.get(), size, steps, 1 + static_cast<int>(rng() % 8));
+        const Trace want = run_steps<Word>(data.get(), size, steps, 0);
+        const Trace got = run_steps<Word>(data.get(), size, steps, 1 + static_cast<int>(rng() % 8));
         ASSERT_EQ(got.status, want.status) << "run " << run;
         ASSERT_EQ(got.peeks, want.peeks) << "run " << run;
         ASSERT_EQ(got.positions, want.positions) << "run " << run;
