@@ -6,8 +6,6 @@
 // widths fixed; one fill covers a codeword and the sign bits after it.
 #include "syntax/huffman.h"
 
-#include <type_traits>
-
 #include "syntax/huffman_tables.h"
 #include "syntax/bit_cursor.h"
 
@@ -46,16 +44,31 @@ template <int CB>
     return entry;
 }
 
-// All-ones when the bit at the top of the cache is set.  The bit is a sign
-// bit, and consumed, only after a non-zero magnitude; a zero magnitude stays
-// zero under either mask.
+// All-ones when the top bit of the cache is set.
+[[gnu::always_inline]] inline int32_t top_bit_mask(uintptr_t cache)
+{
+    return static_cast<int32_t>(static_cast<intptr_t>(cache) >> (8 * sizeof(cache) - 1));
+}
+
+// The sign mask from the next bit.  The bit is a sign bit, and consumed,
+// only after a non-zero magnitude; a zero magnitude stays zero under either
+// mask.
 [[gnu::always_inline]] inline int32_t read_sign(aac_wide_bits &w, uint32_t magnitude)
 {
-    using signed_word = std::make_signed_t<decltype(w.cache)>;
-    const int32_t negative =
-        static_cast<int32_t>(static_cast<signed_word>(w.cache) >> (w.width - 1));
+    const int32_t negative = top_bit_mask(w.cache);
     aac_cursor_skip(w, magnitude != 0);
     return negative;
+}
+
+// Both masks of a pair are taken before the cache moves on, which then
+// moves once for both sign bits.
+[[gnu::always_inline]] inline void read_pair_signs(aac_wide_bits &w, uint32_t y, uint32_t z,
+                                                   int32_t &y_negative, int32_t &z_negative)
+{
+    const int y_present = y != 0;
+    y_negative = top_bit_mask(w.cache);
+    z_negative = top_bit_mask(w.cache << y_present);
+    aac_cursor_skip(w, y_present + (z != 0));
 }
 
 [[gnu::always_inline]] inline int32_t apply_sign(uint32_t magnitude, int32_t negative)
@@ -97,16 +110,18 @@ template <int CB>
             dst[1] = signed_field<4>(entry, 1);
         } else if constexpr (CB != AAC_ESC_HCB) {
             const uint32_t y = unsigned_field<4>(entry, 0);
-            dst[0] = apply_sign(y, read_sign(w, y));
             const uint32_t z = unsigned_field<4>(entry, 1);
-            dst[1] = apply_sign(z, read_sign(w, z));
+            int32_t y_negative, z_negative;
+            read_pair_signs(w, y, z, y_negative, z_negative);
+            dst[0] = apply_sign(y, y_negative);
+            dst[1] = apply_sign(z, z_negative);
         } else {
             // A flagged value is 16 with a zero field; both signs come before
             // either escape.
             uint32_t y = unsigned_field<4>(entry, 0) + ((entry & 0x40) >> 2);
             uint32_t z = unsigned_field<4>(entry, 1) + ((entry & 0x20) >> 1);
-            const int32_t y_negative = read_sign(w, y);
-            const int32_t z_negative = read_sign(w, z);
+            int32_t y_negative, z_negative;
+            read_pair_signs(w, y, z, y_negative, z_negative);
             if (y == 16)
                 y = static_cast<uint32_t>(read_escape(w));
             if (z == 16)
