@@ -36,20 +36,21 @@ aac_ics_info short_windows(uint32_t max_sfb, std::vector<uint32_t> group_ends)
 struct Decoded {
     std::vector<int32_t> coef = std::vector<int32_t>(1024, kUntouched);
     int32_t position = 0;
-    uint32_t following = 0;  // the 16 bits the reader gives next
 };
 
-// Decodes from a stream followed by the 16 bits 0xC35A.
-Decoded decode(BitWriter out, const aac_ics_info &ics, const uint32_t *sections)
+// Decodes a stream followed by 16 more bits, which the reader must give
+// next.
+Decoded decode(BitWriter out, const aac_ics_info &ics, const uint32_t *sections,
+               uint32_t following = 0xC35A)
 {
-    out.put(0xC35A, 16);
+    out.put(following, 16);
     Decoded d;
     aac_bit_reader r;
     aac_bits_init(&r, out.bytes().data(), static_cast<int32_t>(out.bytes().size()));
     aac_parse_spectral_data(&r, d.coef.data(), &ics, sections, &kTables);
     d.position = aac_bits_position(&r);
     EXPECT_TRUE(r.bits == 32 || (r.cache << r.bits) == 0) << "bits below the valid ones";
-    d.following = aac_bits_get(&r, 16);
+    EXPECT_EQ(aac_bits_get(&r, 16), following) << "bits after the spectral data";
     return d;
 }
 
@@ -61,7 +62,6 @@ TEST(SpectralData, ZeroCodewordOfCodebooks1And3)
         const uint32_t sections[1] = {(cb << 8) + 1};
         Decoded d = decode(out, long_window(1), sections);
         EXPECT_EQ(d.position, 1) << cb;  // no sign bits for codebook 3
-        EXPECT_EQ(d.following, 0xC35Au);
         EXPECT_EQ(std::vector<int32_t>(d.coef.begin(), d.coef.begin() + 5),
                   (std::vector<int32_t>{0, 0, 0, 0, kUntouched}));
     }
@@ -77,7 +77,6 @@ TEST(SpectralData, Codebook11EscapesOfBothValues)
     const uint32_t sections[1] = {(11u << 8) + 1};
     Decoded d = decode(out, long_window(1), sections);
     EXPECT_EQ(d.position, 5 + 2 + 5 + 7 + static_cast<int32_t>(kSpectralCodewords11[0].length));
-    EXPECT_EQ(d.following, 0xC35Au);
     EXPECT_EQ(std::vector<int32_t>(d.coef.begin(), d.coef.begin() + 4),
               (std::vector<int32_t>{-16, 37, 0, 0}));
 }
@@ -107,7 +106,6 @@ TEST(SpectralData, ShortWindowGroupsAreDeinterleaved)
     Decoded d = decode(out, short_windows(2, {1, 4, 8}), sections);
     EXPECT_EQ(d.coef, expected);
     EXPECT_EQ(d.position, out.bit_count());
-    EXPECT_EQ(d.following, 0xC35Au);
 }
 
 // Bands of codebooks 0, 13, 14 and 15 and above max_sfb read nothing and
@@ -127,7 +125,6 @@ TEST(SpectralData, UncodedBandsReadNothingAndKeepTheirValues)
     Decoded d = decode(out, long_window(6), sections);
     EXPECT_EQ(d.coef, expected);
     EXPECT_EQ(d.position, out.bit_count());
-    EXPECT_EQ(d.following, 0xC35Au);
 
     const aac_ics_info none = long_window(0);
     Decoded empty = decode(BitWriter(), none, sections);
@@ -135,18 +132,30 @@ TEST(SpectralData, UncodedBandsReadNothingAndKeepTheirValues)
     EXPECT_EQ(empty.coef, std::vector<int32_t>(1024, kUntouched));
 }
 
-// A random value the codebook can carry in the given codeword position.
-int32_t random_magnitude_above_15(std::mt19937 &rng)
-{
-    const int n = 4 + static_cast<int>(rng() % 9);
-    return static_cast<int32_t>((1u << n) + rng() % (1u << n));
-}
+// Escaped magnitudes: the prefix lengths N = 4..12 in turn, each with the
+// smallest, the largest and random escape words (16 .. 8191 in all).
+class EscapedMagnitudes {
+public:
+    explicit EscapedMagnitudes(std::mt19937 &rng) : rng_(rng) {}
+    int32_t next()
+    {
+        const int n = 4 + count_ % 9;
+        const int kind = count_++ / 9 % 3;
+        const uint32_t word = kind == 0 ? 0 : kind == 1 ? (1u << n) - 1 : rng_() % (1u << n);
+        return static_cast<int32_t>((1u << n) + word);
+    }
+
+private:
+    std::mt19937 &rng_;
+    int count_ = 0;
+};
 
 // The whole long window in one codebook: every codeword at least once, in a
 // random order, random signs and escapes of every prefix length.
 TEST(SpectralData, EveryCodewordOfEveryCodebookRoundTrips)
 {
     std::mt19937 rng(1234);
+    EscapedMagnitudes escaped(rng);
     for (int cb = 1; cb <= 11; cb++) {
         const int dim = kBookShapes[cb].dimension;
         for (int frame = 0; frame < 3; frame++) {
@@ -159,7 +168,7 @@ TEST(SpectralData, EveryCodewordOfEveryCodebookRoundTrips)
             for (int index : indices) {
                 for (int32_t v : values_of_index(cb, index)) {
                     if (cb == 11 && v == 16)
-                        v = random_magnitude_above_15(rng);
+                        v = escaped.next();
                     if (!kBookShapes[cb].coded_signed && rng() % 2)
                         v = -v;
                     coef.push_back(v);
@@ -169,10 +178,9 @@ TEST(SpectralData, EveryCodewordOfEveryCodebookRoundTrips)
             const uint32_t sections[1] = {(static_cast<uint32_t>(cb) << 8) + 21};
             const aac_ics_info ics = long_window(21);
             put_spectrum(out, coef.data(), ics, sections, kLongEnds);
-            Decoded d = decode(out, ics, sections);
+            Decoded d = decode(out, ics, sections, rng() & 0xFFFF);
             ASSERT_EQ(d.coef, coef) << "codebook " << cb << " frame " << frame;
             EXPECT_EQ(d.position, out.bit_count()) << "codebook " << cb;
-            EXPECT_EQ(d.following, 0xC35Au) << "codebook " << cb;
         }
     }
 }
@@ -182,6 +190,7 @@ TEST(SpectralData, EveryCodewordOfEveryCodebookRoundTrips)
 TEST(SpectralData, RandomLayoutsRoundTrip)
 {
     std::mt19937 rng(99);
+    EscapedMagnitudes escaped(rng);
     const uint32_t books[15] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 13, 14, 15};
     for (int iteration = 0; iteration < 300; iteration++) {
         const bool eight_short = rng() % 2;
@@ -211,7 +220,7 @@ TEST(SpectralData, RandomLayoutsRoundTrip)
                     for (uint32_t k = lo; k < ends[end_band - 1]; k++) {
                         int32_t v = static_cast<int32_t>(rng() % (2 * lav + 1)) - lav;
                         if (cb == 11 && (v == 16 || v == -16))
-                            v = v < 0 ? -random_magnitude_above_15(rng) : random_magnitude_above_15(rng);
+                            v = v < 0 ? -escaped.next() : escaped.next();
                         coef[128 * w + k] = v;
                     }
                 }
@@ -221,10 +230,9 @@ TEST(SpectralData, RandomLayoutsRoundTrip)
         }
         BitWriter out;
         put_spectrum(out, coef.data(), ics, sections, ends);
-        Decoded d = decode(out, ics, sections);
+        Decoded d = decode(out, ics, sections, rng() & 0xFFFF);
         ASSERT_EQ(d.coef, coef) << "iteration " << iteration;
         ASSERT_EQ(d.position, out.bit_count()) << "iteration " << iteration;
-        ASSERT_EQ(d.following, 0xC35Au) << "iteration " << iteration;
     }
 }
 
