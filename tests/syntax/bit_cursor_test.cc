@@ -1,0 +1,96 @@
+// The register-wide cursor against the plain reader: the same values,
+// positions and failure point for any sequence of fills, peeks and skips,
+// with hand-backs to the reader in between, for 32- and 64-bit words.
+#include "syntax/bit_cursor.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "frame/error.h"
+
+namespace {
+
+struct Step {
+    int fill;
+    int consume;  // 0..fill
+};
+
+struct Trace {
+    std::vector<uint32_t> peeks;
+    std::vector<int32_t> positions;
+    aac_status status = AAC_OK;
+};
+
+// Runs the steps on the plain reader (every = 0) or on a cursor that hands
+// back to the reader and starts anew after every `every` steps.
+template <class Word>
+Trace run_steps(const uint8_t *data, int32_t size, const std::vector<Step> &steps, int every)
+{
+    Trace t;
+    aac_bit_reader r;
+    aac_bits_init(&r, data, size);
+    aac_guard frame;
+    t.status = frame.run([&] {
+        aac_bit_cursor<Word> c = aac_cursor_begin<Word>(&r);
+        for (const Step &s : steps) {
+            if (every == 0) {
+                aac_bits_fill(&r, s.fill);
+                t.peeks.push_back(aac_bits_peek(&r, s.fill));
+                aac_bits_skip(&r, s.consume);
+                t.positions.push_back(aac_bits_position(&r));
+                continue;
+            }
+            aac_cursor_fill(c, s.fill);
+            t.peeks.push_back(aac_cursor_peek(c, s.fill));
+            aac_cursor_skip(c, s.consume);
+            aac_bit_reader copy = r;  // the position if the cursor handed back now
+            copy.ptr = c.ptr;
+            copy.bits = c.bits;
+            t.positions.push_back(aac_bits_position(&copy));
+            if (t.peeks.size() % every == 0) {
+                aac_cursor_end(c);
+                EXPECT_TRUE(r.bits == 32 || (r.cache << r.bits) == 0);
+                EXPECT_EQ(aac_bits_position(&r), t.positions.back());
+                c = aac_cursor_begin<Word>(&r);
+            }
+        }
+    });
+    return t;
+}
+
+template <class Word>
+void compare_with_reader(uint32_t seed)
+{
+    std::mt19937 rng(seed);
+    for (int run = 0; run < 400; run++) {
+        const int32_t size = static_cast<int32_t>(rng() % 40);
+        std::unique_ptr<uint8_t[]> data(new uint8_t[size ? size : 1]);
+        for (int32_t i = 0; i < size; i++)
+            data[i] = static_cast<uint8_t>(rng());
+        std::vector<Step> steps(60);
+        for (Step &s : steps) {
+            s.fill = 1 + static_cast<int>(rng() % 25);
+            s.consume = static_cast<int>(rng() % (s.fill + 1));
+        }
+        const Trace want = run_steps<Word>(data.get(), size, steps, 0);
+        const Trace got = run_steps<Word>(data.get(), size, steps, 1 + static_cast<int>(rng() % 8));
+        ASSERT_EQ(got.status, want.status) << "run " << run;
+        ASSERT_EQ(got.peeks, want.peeks) << "run " << run;
+        ASSERT_EQ(got.positions, want.positions) << "run " << run;
+    }
+}
+
+TEST(BitCursor, MatchesTheReaderWith32BitWords)
+{
+    compare_with_reader<uint32_t>(31);
+}
+
+TEST(BitCursor, MatchesTheReaderWith64BitWords)
+{
+    compare_with_reader<uint64_t>(64);
+}
+
+}  // namespace
