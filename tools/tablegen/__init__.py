@@ -1,2 +1,3 @@
 """The table generators; importing the package registers every output."""
 # Add a module per table family here.
+from . import transform  # noqa: F401
