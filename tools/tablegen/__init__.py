@@ -1,2 +1,4 @@
 """The table generators; importing the package registers every output."""
+# Add a module per table family here.
 from . import bands  # noqa: F401
+from . import transform  # noqa: F401
