@@ -2,3 +2,4 @@
 # Add a module per table family here.
 from . import bands  # noqa: F401
 from . import transform  # noqa: F401
+from . import windows  # noqa: F401
