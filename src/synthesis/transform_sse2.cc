@@ -197,59 +197,45 @@ inline void stages_of_3(v4 (&r)[8], int32_t g)
     butterfly<block_kind<G>(1, 0)>(r[3], r[7], t3);
 }
 
-// Stages h, 2h, 4h on the group of 8h elements at p: the elements i + k*h,
-// k = 0..7, meet only each other.
+// Stages h, 2h of group g on registers r[k] = elements i + k*h, k < 4.
 template <int G>
-void group_of_3(float *p, int32_t h, int32_t g)
+inline void stages_of_2(v4 (&r)[8], int32_t g)
+{
+    const float *t1 = aac_fft_sse2_blocks[2 * g], *t2 = aac_fft_sse2_blocks[g];
+    butterfly<block_kind<G>(2, 0)>(r[0], r[1], t1);
+    butterfly<block_kind<G>(2, 1)>(r[2], r[3], t1 + 8);
+    butterfly<block_kind<G>(1, 0)>(r[0], r[2], t2);
+    butterfly<block_kind<G>(1, 0)>(r[1], r[3], t2);
+}
+
+// S stages from h up on the group g of h << S elements at p: the elements
+// i + k*h, k < 2^S, meet only each other.
+template <int S, int G>
+void group_of(float *p, int32_t h, int32_t g)
 {
     const int32_t n = 2 * h;
     for (int32_t i = 0; i < h; i += 2, p += 4) {
         v4 r[8];
-        for (int k = 0; k < 8; k++)
+        for (int k = 0; k < 1 << S; k++)
             r[k] = load(p + k * n);
-        stages_of_3<G>(r, g);
-        for (int k = 0; k < 8; k++)
+        if constexpr (S == 3)
+            stages_of_3<G>(r, g);
+        else
+            stages_of_2<G>(r, g);
+        for (int k = 0; k < 1 << S; k++)
             store(p + k * n, r[k]);
     }
 }
 
-// Stages h, 2h on the group of 4h elements at p.
-template <int G>
-void group_of_2(float *p, int32_t h, int32_t g)
+template <int S>
+void pass_of(float *x, int32_t M, int32_t h)
 {
-    const float *t1 = aac_fft_sse2_blocks[2 * g], *t2 = aac_fft_sse2_blocks[g];
-    const int32_t n = 2 * h;
-    for (int32_t i = 0; i < h; i += 2, p += 4) {
-        v4 r0 = load(p), r1 = load(p + n), r2 = load(p + 2 * n), r3 = load(p + 3 * n);
-        butterfly<block_kind<G>(2, 0)>(r0, r1, t1);
-        butterfly<block_kind<G>(2, 1)>(r2, r3, t1 + 8);
-        butterfly<block_kind<G>(1, 0)>(r0, r2, t2);
-        butterfly<block_kind<G>(1, 0)>(r1, r3, t2);
-        store(p, r0);
-        store(p + n, r1);
-        store(p + 2 * n, r2);
-        store(p + 3 * n, r3);
-    }
-}
-
-void pass_of_3(float *x, int32_t M, int32_t h)
-{
-    int32_t size = 8 * h;
-    group_of_3<0>(x, h, 0);
+    int32_t size = h << S;
+    group_of<S, 0>(x, h, 0);
     if (M > size)
-        group_of_3<1>(x + 2 * size, h, 1);
+        group_of<S, 1>(x + 2 * size, h, 1);
     for (int32_t g = 2; g < M / size; g++)
-        group_of_3<2>(x + 2 * size * g, h, g);
-}
-
-void pass_of_2(float *x, int32_t M, int32_t h)
-{
-    int32_t size = 4 * h;
-    group_of_2<0>(x, h, 0);
-    if (M > size)
-        group_of_2<1>(x + 2 * size, h, 1);
-    for (int32_t g = 2; g < M / size; g++)
-        group_of_2<2>(x + 2 * size * g, h, g);
+        group_of<S, 2>(x + 2 * size * g, h, g);
 }
 
 void fft_forward(float *x, int32_t M, int32_t stages, const int32_t *perm, int32_t s, int32_t odd)
@@ -265,9 +251,9 @@ void fft_forward(float *x, int32_t M, int32_t stages, const int32_t *perm, int32
     for (int32_t left = stages - 3; left > 0;) {
         int32_t fused = left == 4 || left == 2 ? 2 : 3;
         if (fused == 3)
-            pass_of_3(x, M, h);
+            pass_of<3>(x, M, h);
         else
-            pass_of_2(x, M, h);
+            pass_of<2>(x, M, h);
         h <<= fused;
         left -= fused;
     }
@@ -302,8 +288,10 @@ inline void dct_first_pair(float *p, float *q, int32_t g, int32_t mirror, const 
     v4 m01 = load(q), m23 = load(q + 4), m45 = load(q + 8), m67 = load(q + 12);
     v4 x04, x15, x26, x37, y04, y15, y26, y37;
     // Real parts are a, imaginary parts b; primes mark the mirror group.
-    v4 lo = _mm_unpacklo_ps(g01, g45), hi = _mm_unpackhi_ps(g01, g45);  // a0 a4 b0 b4, a1 a5 b1 b5
-    v4 mlo = _mm_unpacklo_ps(m67, m23), mhi = _mm_unpackhi_ps(m67, m23);  // a'6 a'2 b'6 b'2, a'7 a'3 b'7 b'3
+    v4 lo = _mm_unpacklo_ps(g01, g45);  // a0 a4 b0 b4
+    v4 hi = _mm_unpackhi_ps(g01, g45);  // a1 a5 b1 b5
+    v4 mlo = _mm_unpacklo_ps(m67, m23);  // a'6 a'2 b'6 b'2
+    v4 mhi = _mm_unpackhi_ps(m67, m23);  // a'7 a'3 b'7 b'3
     pre_rotate(low_halves(lo, hi), high_halves(mhi, mlo), rot, x04, x15);
     pre_rotate(_mm_shuffle_ps(mhi, mlo, _MM_SHUFFLE(0, 1, 0, 1)),
                _mm_shuffle_ps(lo, hi, _MM_SHUFFLE(2, 3, 2, 3)), rot + 8, y37, y26);
@@ -363,10 +351,12 @@ void dct_last_pass(float *x, int32_t M, const float (*rot)[8])
         for (int k = 0; k < 8; k++)
             s[k] = load(q + k * n);
         stages_of_3<0>(s, 0);
-        for (int k = 0; k < 4; k++) {
+        // Rotation rows of elements i + k*h and i' + k*h.
+        const float *ri = rot[i / 2], *ri2 = rot[i2 / 2];
+        for (int k = 0; k < 4; k++, ri += 4 * h, ri2 += 4 * h) {
             v4 u = load(p + k * n), v = load(p + (7 - k) * n);
-            post_rotate(u, s[7 - k], rot[(i + k * h) / 2]);
-            post_rotate(s[k], v, rot[(i2 + k * h) / 2]);
+            post_rotate(u, s[7 - k], ri);
+            post_rotate(s[k], v, ri2);
             store(p + k * n, u);
             store(p + (7 - k) * n, v);
         }
@@ -381,8 +371,9 @@ void dct4(float *x, int32_t M, int32_t s, const int32_t *perm, const float (*fir
 {
     bit_reverse<Odd>(x, M, s, perm);
     dct_first_pass(x, M, first);
+    // 64 and 512 points: 6 or 9 stages, three per pass.
     for (int32_t h = 8; h < M / 8; h *= 8)
-        pass_of_3(x, M, h);
+        pass_of<3>(x, M, h);
     dct_last_pass(x, M, post);
 }
 

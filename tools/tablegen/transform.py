@@ -229,9 +229,12 @@ def transform_tables_source():
             out.append(rows(_literals(ctype, values), 16))
         elif dims[1] <= 8:
             inner = ["{" + ", ".join(_literals(ctype, v)) + "}" for v in values]
-            out.append(rows(inner, 8 // dims[1]))
+            out.append(rows(inner, max(1, 6 // dims[1])))
         else:
             for v in values:
-                out += ["    {", rows(_literals(ctype, v), 8, " " * 8), "    },"]
+                lines = rows(_literals(ctype, v), 6, "     ").split("\n")
+                lines[0] = "    {" + lines[0][5:]
+                lines[-1] = lines[-1][:-1] + "},"
+                out += lines
         out.append("};")
     return "\n".join(out) + "\n"
