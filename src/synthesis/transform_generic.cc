@@ -181,18 +181,25 @@ void dct4_1024(float *x)
 void aac_bit_reverse(float *data, int32_t s, int32_t odd, const int32_t *perm)
 {
     // Whole elements move as 64-bit words, so every bit pattern survives.
-    auto swap = [data](int32_t p, int32_t q) {
+    auto swap = [](float *p, float *q) {
         uint64_t a, b;
-        std::memcpy(&a, data + 2 * p, sizeof a);
-        std::memcpy(&b, data + 2 * q, sizeof b);
-        std::memcpy(data + 2 * p, &b, sizeof b);
-        std::memcpy(data + 2 * q, &a, sizeof a);
+        std::memcpy(&a, p, sizeof a);
+        std::memcpy(&b, q, sizeof b);
+        std::memcpy(p, &b, sizeof b);
+        std::memcpy(q, &a, sizeof a);
     };
+    // Element perm[k] + j trades places with perm[j] + k (and the same
+    // pair s further on when the middle bit stays in place).
     for (int32_t k = 1; k < s; k++) {
-        for (int32_t j = 0; j < k; j++) {
-            swap(perm[k] + j, perm[j] + k);
-            if (odd)
-                swap(perm[k] + j + s, perm[j] + k + s);
+        float *row = data + 2 * perm[k], *column = data + 2 * k;
+        if (odd) {
+            for (int32_t j = 0; j < k; j++) {
+                swap(row + 2 * j, column + 2 * perm[j]);
+                swap(row + 2 * (j + s), column + 2 * (perm[j] + s));
+            }
+        } else {
+            for (int32_t j = 0; j < k; j++)
+                swap(row + 2 * j, column + 2 * perm[j]);
         }
     }
 }

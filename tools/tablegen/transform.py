@@ -127,7 +127,7 @@ def sse2_first_pass(g):
             + lanes([t(2 * g), t(2 * g + 1)]))
 
 
-def sse2_rotation(step, length):
+def sse2_dct_post(step, length):
     """Rotations of elements (k, k+1, m-1, m), k = 2*step, m = M-1-k, as
     one vector of real parts and one of imaginary parts."""
     m_points = length // 2
@@ -135,6 +135,24 @@ def sse2_rotation(step, length):
     idx = [k, k + 1, m_points - 2 - k, m_points - 1 - k]
     values = [rotation(i, length) for i in idx]
     return [v[0] for v in values] + [v[1] for v in values]
+
+
+def sse2_dct_first(g, length):
+    """Pre-rotations for the SSE2 DCT-IV's first pass, which runs on
+    bit-reversed data: the 8-element group g and its mirror g' = M/8-1-g,
+    whose element 7-t is the partner of element t of g.  Four sets of
+    (real parts, imaginary parts), for elements (0,4,1,5) of g, (3,7,2,6)
+    of g', (2,6,3,7) of g and (1,5,0,4) of g'; an element at position p
+    takes the rotation of index bitrev(p)."""
+    m_points = length // 2
+    bits = m_points.bit_length() - 1
+    mirror = m_points // 8 - 1 - g
+    out = []
+    for group, elements in ((g, (0, 4, 1, 5)), (mirror, (3, 7, 2, 6)), (g, (2, 6, 3, 7)),
+                            (mirror, (1, 5, 0, 4))):
+        values = [rotation(bitrev(8 * group + t, bits), length) for t in elements]
+        out += [v[0] for v in values] + [v[1] for v in values]
+    return out
 
 
 # (comment or None, name, C type, dimensions, flat values)
@@ -169,11 +187,17 @@ def _tables():
               "// twiddle per lane (sse2_first_pass in the generator).",
               "aac_fft_sse2_first", "float", [MAX_POINTS // 8, 24],
               [sse2_first_pass(g) for g in range(MAX_POINTS // 8)]))
-    doc = ("SSE2 layout: DCT-IV rotations of elements (k, k+1, m-1, m), k = 2*step,\n"
+    doc = ("SSE2 layout: DCT-IV post-rotations of elements (k, k+1, m-1, m), k = 2*step,\n"
            "// m = L/2-1-k: the four real parts, then the four imaginary parts.")
     for length in (128, 1024):
-        t.append((doc, "aac_dct4_sse2_rotation_%d" % length, "float", [length // 8, 8],
-                  [sse2_rotation(step, length) for step in range(length // 8)]))
+        t.append((doc, "aac_dct4_sse2_post_%d" % length, "float", [length // 8, 8],
+                  [sse2_dct_post(step, length) for step in range(length // 8)]))
+        doc = None
+    doc = ("SSE2 layout: DCT-IV pre-rotations of the first pass, per pair of mirrored\n"
+           "// 8-element groups (sse2_dct_first in the generator).")
+    for length in (128, 1024):
+        t.append((doc, "aac_dct4_sse2_first_%d" % length, "float", [length // 32, 32],
+                  [sse2_dct_first(g, length) for g in range(length // 32)]))
         doc = None
     return t
 
@@ -205,9 +229,12 @@ def transform_tables_source():
             out.append(rows(_literals(ctype, values), 16))
         elif dims[1] <= 8:
             inner = ["{" + ", ".join(_literals(ctype, v)) + "}" for v in values]
-            out.append(rows(inner, 8 // dims[1]))
+            out.append(rows(inner, max(1, 6 // dims[1])))
         else:
             for v in values:
-                out += ["    {", rows(_literals(ctype, v), 8, " " * 8), "    },"]
+                lines = rows(_literals(ctype, v), 6, "     ").split("\n")
+                lines[0] = "    {" + lines[0][5:]
+                lines[-1] = lines[-1][:-1] + "},"
+                out += lines
         out.append("};")
     return "\n".join(out) + "\n"
