@@ -9,7 +9,8 @@
 // and the overlap kernels read c in that form.  The window tables carry the
 // gain, the 2/N of the transform, and the sign of the middle part; the flat
 // stretches of the start and stop windows are a reversed copy scaled by
-// -long_scale.  Every output sample is written exactly once.
+// -long_scale.  Between fitting sequences every output sample is written
+// exactly once.
 #include <cstdint>
 
 #include "kernels/kernel_tables.h"
