@@ -13,7 +13,10 @@
 // kernels follow these rules to the bit.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+
+#include "kernels/kernel_tables.h"
 
 // Swaps every complex element with the one at its bit-reversed index, using
 // the square-root table perm of s entries (odd: log2(M) is odd).
@@ -42,3 +45,28 @@ void aac_fft64_inverse(float *data);
 void aac_fft128_inverse(float *data);
 void aac_fft512_inverse(float *data);
 void aac_fft1024_inverse(float *data);
+
+// The slots in table order with their data size in floats, for the tests
+// and benchmarks that run every slot.
+struct aac_transform_slot {
+    const char *name;
+    aac_transform_fn aac_transform_kernels::*fn;
+    size_t floats;
+};
+
+inline constexpr aac_transform_slot aac_transform_slots[] = {
+    {"fft64_forward", &aac_transform_kernels::fft64_forward, 128},
+    {"fft64_inverse", &aac_transform_kernels::fft64_inverse, 128},
+    {"fft128_forward", &aac_transform_kernels::fft128_forward, 256},
+    {"fft128_inverse", &aac_transform_kernels::fft128_inverse, 256},
+    {"fft512_forward", &aac_transform_kernels::fft512_forward, 1024},
+    {"fft512_inverse", &aac_transform_kernels::fft512_inverse, 1024},
+    {"fft1024_forward", &aac_transform_kernels::fft1024_forward, 2048},
+    {"fft1024_inverse", &aac_transform_kernels::fft1024_inverse, 2048},
+    {"rfft256", &aac_transform_kernels::rfft256, 256},
+    {"rfft2048", &aac_transform_kernels::rfft2048, 2048},
+    {"dct4_128", &aac_transform_kernels::dct4_128, 128},
+    {"dct4_1024", &aac_transform_kernels::dct4_1024, 1024},
+};
+static_assert(sizeof aac_transform_slots / sizeof aac_transform_slots[0] ==
+              sizeof(aac_transform_kernels) / sizeof(aac_transform_fn));

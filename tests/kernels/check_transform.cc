@@ -7,36 +7,16 @@
 
 #include "checker.h"
 #include "kernels/kernel_tables.h"
+#include "synthesis/transform.h"
 
 namespace {
-
-struct slot {
-    const char *name;
-    aac_transform_fn aac_transform_kernels::*fn;
-    size_t floats;
-};
-
-const slot kSlots[] = {
-    {"fft64_forward", &aac_transform_kernels::fft64_forward, 128},
-    {"fft64_inverse", &aac_transform_kernels::fft64_inverse, 128},
-    {"fft128_forward", &aac_transform_kernels::fft128_forward, 256},
-    {"fft128_inverse", &aac_transform_kernels::fft128_inverse, 256},
-    {"fft512_forward", &aac_transform_kernels::fft512_forward, 1024},
-    {"fft512_inverse", &aac_transform_kernels::fft512_inverse, 1024},
-    {"fft1024_forward", &aac_transform_kernels::fft1024_forward, 2048},
-    {"fft1024_inverse", &aac_transform_kernels::fft1024_inverse, 2048},
-    {"rfft256", &aac_transform_kernels::rfft256, 256},
-    {"rfft2048", &aac_transform_kernels::rfft2048, 2048},
-    {"dct4_128", &aac_transform_kernels::dct4_128, 128},
-    {"dct4_1024", &aac_transform_kernels::dct4_1024, 1024},
-};
 
 // Runs one slot of both tables on copies of the input made by fill.  Where
 // an input overflows, inf - inf makes NaNs whose sign and payload hang on
 // which operand the processor met first, so any NaN matches any NaN there;
 // every other value must match to the bit.
-void check(const slot &s, const std::string &what, const std::function<void(float *)> &fill,
-           bool overflows = false)
+void check(const aac_transform_slot &s, const std::string &what,
+           const std::function<void(float *)> &fill, bool overflows = false)
 {
     checker::Buffer<float> generic(s.floats), sse2(s.floats);
     fill(generic.data());
@@ -56,7 +36,8 @@ void check(const slot &s, const std::string &what, const std::function<void(floa
 
 TEST(TransformKernels, InverseFftsAreSharedByBothTables)
 {
-    EXPECT_EQ(aac_transform_kernels_generic.fft64_inverse, aac_transform_kernels_sse2.fft64_inverse);
+    EXPECT_EQ(aac_transform_kernels_generic.fft64_inverse,
+              aac_transform_kernels_sse2.fft64_inverse);
     EXPECT_EQ(aac_transform_kernels_generic.fft128_inverse,
               aac_transform_kernels_sse2.fft128_inverse);
     EXPECT_EQ(aac_transform_kernels_generic.fft512_inverse,
@@ -67,7 +48,7 @@ TEST(TransformKernels, InverseFftsAreSharedByBothTables)
 
 TEST(TransformKernels, RandomInputsAtEveryScale)
 {
-    for (const slot &s : kSlots) {
+    for (const aac_transform_slot &s : aac_transform_slots) {
         // 1e34 is the largest scale whose sums stay finite at 2048 values;
         // 1e-41 makes every input and most intermediate values subnormal.
         for (float scale : {1.0f, 32768.0f, 1e-20f, 1e34f, 1e-41f}) {
@@ -81,7 +62,7 @@ TEST(TransformKernels, RandomInputsAtEveryScale)
 
 TEST(TransformKernels, EdgeInputs)
 {
-    for (const slot &s : kSlots) {
+    for (const aac_transform_slot &s : aac_transform_slots) {
         for (float zero : {0.0f, -0.0f})
             check(s, "all " + checker::describe(zero), [&](float *x) {
                 std::fill(x, x + s.floats, zero);

@@ -108,8 +108,8 @@ def split_factor(k, length):
 
 
 def lanes(pairs):
-    """Packed multiplier for two complex values at once, one per lane: the
-    real parts doubled, then the imaginary parts as (-t.im, t.im)."""
+    """Packed multiplier for two complex values at once, one per lane: each
+    real part twice, then each imaginary part as (-t.im, t.im)."""
     out = []
     for tr, _ in pairs:
         out += [tr, tr]
@@ -119,9 +119,9 @@ def lanes(pairs):
 
 
 def sse2_first_pass(g):
-    """Multipliers of the first three radix-2 stages for the 8-element group
-    g, with elements (p, p+4) sharing a register: stage 1 for lanes
-    (0,4)/(1,5) and (2,6)/(3,7), then stage 2 for (0,4)/(2,6)."""
+    """Multipliers of radix-2 stages 1 and 2 for the 8-element group g, with
+    elements (p, p+4) sharing a register: stage 1 for registers (0,4)-(1,5)
+    and (2,6)-(3,7), then stage 2 for (0,4)-(2,6) and (1,5)-(3,7)."""
     t = forward_block_twiddle
     return (lanes([t(4 * g), t(4 * g + 2)]) + lanes([t(4 * g + 1), t(4 * g + 3)])
             + lanes([t(2 * g), t(2 * g + 1)]))
