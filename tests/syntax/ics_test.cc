@@ -1,0 +1,294 @@
+// ics_info with window grouping, section data, scale factor data and the
+// M/S mask, on hand-written bit patterns.
+#include "syntax/ics.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "syntax/stream_tables.h"
+#include "syntax_writer.h"
+
+namespace {
+
+constexpr uint32_t untouched = 0xDEADBEEF;
+
+aac_stream_tables tables_for(int sampling_frequency_index)
+{
+    aac_stream_tables t;
+    aac_fill_stream_tables(1, sampling_frequency_index, &t);
+    return t;
+}
+
+aac_ics_info long_ics(uint32_t max_sfb)
+{
+    return {AAC_ONLY_LONG_SEQUENCE, 0, max_sfb, 1, {1}};
+}
+
+aac_ics_info short_ics(uint32_t max_sfb, std::vector<uint32_t> group_ends)
+{
+    aac_ics_info ics{AAC_EIGHT_SHORT_SEQUENCE, 0, max_sfb,
+                     static_cast<uint32_t>(group_ends.size()), {}};
+    for (size_t g = 0; g < group_ends.size(); g++)
+        ics.window_group_end[g] = group_ends[g];
+    return ics;
+}
+
+TEST(IcsInfo, LongWindowsTakeMaxSfbUpToTheBandCount)
+{
+    // 48000 Hz: 49 long bands; 8000 Hz: 40.
+    for (auto [index, bands] : {std::pair{3, 49u}, std::pair{11, 40u}}) {
+        aac_stream_tables t = tables_for(index);
+        for (uint32_t max_sfb : {0u, bands, bands + 1}) {
+            BitWriter w;
+            put_ics_info_long(w, max_sfb, AAC_LONG_STOP_SEQUENCE, 1);
+            w.put(0x5, 3);
+            ReaderOver r(w);
+            aac_ics_info ics;
+            std::fill_n(ics.window_group_end, 8, untouched);
+            aac_status status = guarded([&] { aac_parse_ics_info(&r.reader, &ics, &t); });
+            if (max_sfb > bands) {
+                EXPECT_EQ(status, AAC_ERR_CORRUPT_FRAME) << max_sfb;
+                continue;
+            }
+            ASSERT_EQ(status, AAC_OK) << max_sfb;
+            EXPECT_EQ(ics.window_sequence, AAC_LONG_STOP_SEQUENCE);
+            EXPECT_EQ(ics.window_shape, 1u);
+            EXPECT_EQ(ics.max_sfb, max_sfb);
+            EXPECT_EQ(ics.num_window_groups, 1u);
+            EXPECT_EQ(ics.window_group_end[0], 1u);
+            EXPECT_EQ(ics.window_group_end[1], untouched);
+            EXPECT_EQ(r.position(), 11);
+        }
+    }
+}
+
+TEST(IcsInfo, ReservedBitAndPredictionAreRefused)
+{
+    aac_stream_tables t = tables_for(3);
+    auto parse = [&](const std::string &bits) {
+        BitWriter w;
+        w.put(bits);
+        w.put(0, 16);
+        ReaderOver r(w);
+        aac_ics_info ics;
+        return guarded([&] { aac_parse_ics_info(&r.reader, &ics, &t); });
+    };
+    //          res seq shape max_sfb pred
+    EXPECT_EQ(parse("1   00  0     000001 0"), AAC_ERR_BAD_STREAM);
+    EXPECT_EQ(parse("1   10  0     0001 1111111"), AAC_ERR_BAD_STREAM);
+    EXPECT_EQ(parse("0   00  0     000001 1"), AAC_ERR_BAD_STREAM);
+    EXPECT_EQ(parse("0   01  0     000001 1"), AAC_ERR_BAD_STREAM);
+    // max_sfb is judged before the predictor flag is read.
+    EXPECT_EQ(parse("0   00  0     110010 1"), AAC_ERR_CORRUPT_FRAME);
+}
+
+TEST(IcsInfo, ShortWindowGroupsCloseAtEveryZeroBit)
+{
+    struct Case {
+        uint32_t grouping;
+        std::vector<uint32_t> ends;
+    };
+    const Case cases[] = {
+        {0b1111111, {8}},
+        {0b0000000, {1, 2, 3, 4, 5, 6, 7, 8}},
+        {0b0110111, {1, 4, 8}},
+        {0b1000000, {2, 3, 4, 5, 6, 7, 8}},
+        {0b1111110, {7, 8}},
+    };
+    aac_stream_tables t = tables_for(3);
+    for (const Case &c : cases) {
+        BitWriter w;
+        put_ics_info_short(w, 14, c.grouping, 1);
+        ReaderOver r(w);
+        aac_ics_info ics;
+        std::fill_n(ics.window_group_end, 8, untouched);
+        ASSERT_EQ(guarded([&] { aac_parse_ics_info(&r.reader, &ics, &t); }), AAC_OK);
+        EXPECT_EQ(ics.window_sequence, AAC_EIGHT_SHORT_SEQUENCE);
+        EXPECT_EQ(ics.window_shape, 1u);
+        EXPECT_EQ(ics.max_sfb, 14u);
+        ASSERT_EQ(ics.num_window_groups, c.ends.size()) << c.grouping;
+        for (size_t g = 0; g < c.ends.size(); g++)
+            EXPECT_EQ(ics.window_group_end[g], c.ends[g]) << c.grouping;
+        EXPECT_EQ(r.position(), 15);
+    }
+    BitWriter w;
+    put_ics_info_short(w, 15, 0);  // 14 short bands at 48000 Hz
+    ReaderOver r(w);
+    aac_ics_info ics;
+    EXPECT_EQ(guarded([&] { aac_parse_ics_info(&r.reader, &ics, &t); }), AAC_ERR_CORRUPT_FRAME);
+}
+
+struct SectionResult {
+    aac_status status;
+    int32_t bits_read;
+    uint32_t sections[128];
+    uint32_t noise_used = 7, intensity_used = 7;
+};
+
+SectionResult parse_sections(const BitWriter &w, const aac_ics_info &ics)
+{
+    SectionResult result;
+    std::fill_n(result.sections, 128, untouched);
+    ReaderOver r(w);
+    result.status = guarded([&] {
+        aac_parse_section_data(&r.reader, &ics, result.sections, &result.noise_used,
+                               &result.intensity_used);
+    });
+    result.bits_read = r.position();
+    return result;
+}
+
+TEST(SectionData, MaxSfbZeroReadsAndWritesNothing)
+{
+    for (const aac_ics_info &ics : {long_ics(0), short_ics(0, {2, 5, 8})}) {
+        BitWriter w;
+        w.put(0xFFFF, 16);
+        SectionResult s = parse_sections(w, ics);
+        ASSERT_EQ(s.status, AAC_OK);
+        EXPECT_EQ(s.bits_read, 0);
+        EXPECT_EQ(s.noise_used, 0u);
+        EXPECT_EQ(s.intensity_used, 0u);
+        for (uint32_t entry : s.sections)
+            EXPECT_EQ(entry, untouched);
+    }
+}
+
+TEST(SectionData, EscapedLengthsAreCutAtMaxSfb)
+{
+    BitWriter w;
+    put_section(w, 5, 67, false);  // 31 + 31 + 5
+    w.put(0xF, 4);
+    SectionResult s = parse_sections(w, long_ics(40));
+    ASSERT_EQ(s.status, AAC_OK);
+    EXPECT_EQ(s.sections[0], (5u << 8) + 40);
+    EXPECT_EQ(s.sections[1], untouched);
+    EXPECT_EQ(s.bits_read, 4 + 3 * 5);
+
+    // Short windows: 3-bit lengths with escape 7; group 1 starts at 16.
+    BitWriter ws;
+    put_section(ws, 3, 16, true);  // 7 + 7 + 2, cut at 10
+    put_section(ws, 0, 4, true);
+    put_section(ws, 13, 6, true);
+    SectionResult ss = parse_sections(ws, short_ics(10, {3, 8}));
+    ASSERT_EQ(ss.status, AAC_OK);
+    EXPECT_EQ(ss.sections[0], (3u << 8) + 10);
+    EXPECT_EQ(ss.sections[1], untouched);
+    EXPECT_EQ(ss.sections[16], 4u);
+    EXPECT_EQ(ss.sections[17], (13u << 8) + 10);
+    EXPECT_EQ(ss.sections[18], untouched);
+    EXPECT_EQ(ss.bits_read, (4 + 9) + 7 + 7);
+    EXPECT_EQ(ss.noise_used, 1u);
+    EXPECT_EQ(ss.intensity_used, 0u);
+}
+
+TEST(SectionData, ZeroLengthSectionsAreIgnoredWhateverTheirCodebook)
+{
+    BitWriter w;
+    put_section(w, 12, 0, false);
+    put_section(w, 13, 0, false);
+    put_section(w, 15, 0, false);
+    put_section(w, 1, 5, false);
+    SectionResult s = parse_sections(w, long_ics(5));
+    ASSERT_EQ(s.status, AAC_OK);
+    EXPECT_EQ(s.sections[0], (1u << 8) + 5);
+    EXPECT_EQ(s.sections[1], untouched);
+    EXPECT_EQ(s.noise_used, 0u);
+    EXPECT_EQ(s.intensity_used, 0u);
+
+    BitWriter bad;
+    put_section(bad, 1, 2, false);
+    put_section(bad, 12, 1, false);
+    put_section(bad, 1, 2, false);
+    EXPECT_EQ(parse_sections(bad, long_ics(5)).status, AAC_ERR_CORRUPT_FRAME);
+}
+
+TEST(SectionData, ALongWindowFillsEntriesPastIndex16AndSetsTheFlags)
+{
+    for (uint32_t intensity_book : {14u, 15u}) {
+        BitWriter w;
+        std::vector<uint32_t> expected;
+        for (uint32_t b = 0; b < 49; b++) {
+            uint32_t codebook = b == 20 ? intensity_book : b == 30 ? 13 : b % 12;
+            put_section(w, codebook, 1, false);
+            expected.push_back((codebook << 8) + b + 1);
+        }
+        SectionResult s = parse_sections(w, long_ics(49));
+        ASSERT_EQ(s.status, AAC_OK);
+        for (uint32_t b = 0; b < 49; b++)
+            EXPECT_EQ(s.sections[b], expected[b]) << b;
+        EXPECT_EQ(s.sections[49], untouched);
+        EXPECT_EQ(s.noise_used, 1u);
+        EXPECT_EQ(s.intensity_used, 1u);
+        EXPECT_EQ(s.bits_read, 49 * 9);
+    }
+}
+
+TEST(ScaleFactorData, SilentBandsReadNothingAndTheFirstNoiseBandNineBits)
+{
+    // Zero bands get no value.
+    BitWriter w;
+    w.put(0x1FF, 9);
+    ReaderOver r(w);
+    aac_ics_info ics = short_ics(6, {4, 8});
+    uint32_t sections[128];
+    sections[0] = 6;
+    sections[16] = 6;
+    int32_t sf[128];
+    std::fill_n(sf, 128, 12345);
+    ASSERT_EQ(guarded([&] { aac_parse_scale_factor_data(&r.reader, &ics, 100, sf, sections); }),
+              AAC_OK);
+    EXPECT_EQ(r.position(), 0);
+    for (int32_t v : sf)
+        EXPECT_EQ(v, 12345);
+
+    // One noise band: global_gain - 90 + (9-bit value - 256).
+    aac_ics_info one = long_ics(3);
+    sections[0] = 2;
+    sections[1] = (13u << 8) + 3;
+    BitWriter wn;
+    wn.put(300, 9);
+    ReaderOver rn(wn);
+    ASSERT_EQ(guarded([&] { aac_parse_scale_factor_data(&rn.reader, &one, 120, sf, sections); }),
+              AAC_OK);
+    EXPECT_EQ(sf[2], 120 - 90 + (300 - 256));
+    EXPECT_EQ(sf[0], 12345);
+    EXPECT_EQ(sf[3], 12345);
+    EXPECT_EQ(rn.position(), 9);
+}
+
+TEST(MsMask, OneBitPerBandOfEachGroupAt16g)
+{
+    // Three groups of five bands: band b of group g at 16 g + b.
+    const std::string bits = "10110 01101 11000";
+    BitWriter w;
+    w.put(bits);
+    w.put(1, 1);
+    ReaderOver r(w);
+    aac_ics_info ics = short_ics(5, {1, 4, 8});
+    uint32_t ms_used[128];
+    std::fill_n(ms_used, 128, untouched);
+    ASSERT_EQ(guarded([&] { aac_parse_ms_mask(&r.reader, &ics, ms_used); }), AAC_OK);
+    EXPECT_EQ(r.position(), 15);
+    const uint32_t expected[3][5] = {{1, 0, 1, 1, 0}, {0, 1, 1, 0, 1}, {1, 1, 0, 0, 0}};
+    for (int g = 0; g < 3; g++) {
+        for (int b = 0; b < 16; b++)
+            EXPECT_EQ(ms_used[16 * g + b], b < 5 ? expected[g][b] : untouched) << g << " " << b;
+    }
+
+    // A long window of 49 bands reads them all in one row.
+    BitWriter wl;
+    std::vector<uint32_t> mask;
+    for (uint32_t b = 0; b < 49; b++) {
+        mask.push_back((b * 7 + b / 5) & 1);
+        wl.put(mask.back(), 1);
+    }
+    ReaderOver rl(wl);
+    aac_ics_info long_window = long_ics(49);
+    ASSERT_EQ(guarded([&] { aac_parse_ms_mask(&rl.reader, &long_window, ms_used); }), AAC_OK);
+    for (uint32_t b = 0; b < 49; b++)
+        EXPECT_EQ(ms_used[b], mask[b]) << b;
+    EXPECT_EQ(rl.position(), 49);
+}
+
+}  // namespace

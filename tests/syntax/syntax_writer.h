@@ -1,0 +1,127 @@
+// Builds bitstream fragments for the parser tests: an MSB-first bit writer,
+// exact-size heap copies (so that AddressSanitizer sees any read past the
+// end), and writers of the fixed fields of channel elements.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "frame/error.h"
+#include "syntax/bit_reader.h"
+#include "syntax/records.h"
+
+class BitWriter {
+public:
+    void put(uint32_t value, int n)
+    {
+        for (int i = n - 1; i >= 0; i--)
+            bit((value >> i) & 1);
+    }
+    // A string of '0' and '1'; other characters are ignored.
+    void put(const std::string &pattern)
+    {
+        for (char c : pattern)
+            if (c == '0' || c == '1')
+                bit(c == '1');
+    }
+    void align()
+    {
+        while (bits_ % 8)
+            bit(0);
+    }
+    int32_t position() const { return static_cast<int32_t>(bits_); }
+    std::vector<uint8_t> bytes() const { return bytes_; }
+
+private:
+    void bit(unsigned b)
+    {
+        if (bits_ % 8 == 0)
+            bytes_.push_back(0);
+        bytes_.back() |= static_cast<uint8_t>(b << (7 - bits_ % 8));
+        bits_++;
+    }
+    std::vector<uint8_t> bytes_;
+    size_t bits_ = 0;
+};
+
+struct ExactBuffer {
+    explicit ExactBuffer(const std::vector<uint8_t> &bytes, size_t size)
+        : size(static_cast<int32_t>(size)), data(new uint8_t[size ? size : 1])
+    {
+        std::copy(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size), data.get());
+    }
+    explicit ExactBuffer(const std::vector<uint8_t> &bytes) : ExactBuffer(bytes, bytes.size()) {}
+    int32_t size;
+    std::unique_ptr<uint8_t[]> data;
+};
+
+// A reader over a writer's bytes, followed by the reader's zero tail only.
+struct ReaderOver {
+    explicit ReaderOver(const BitWriter &w) : buffer(w.bytes())
+    {
+        aac_bits_init(&reader, buffer.data.get(), buffer.size);
+    }
+    ExactBuffer buffer;
+    aac_bit_reader reader;
+    int32_t position() const { return aac_bits_position(&reader); }
+};
+
+// Runs body under an error frame and returns what it raised, or 0.
+template <class Body>
+aac_status guarded(Body &&body)
+{
+    aac_guard frame;
+    return frame.run(body);
+}
+
+inline void put_ics_info_long(BitWriter &w, uint32_t max_sfb, uint32_t window_sequence = 0,
+                              uint32_t window_shape = 0)
+{
+    w.put(0, 1);  // ics_reserved_bit
+    w.put(window_sequence, 2);
+    w.put(window_shape, 1);
+    w.put(max_sfb, 6);
+    w.put(0, 1);  // predictor_data_present
+}
+
+inline void put_ics_info_short(BitWriter &w, uint32_t max_sfb, uint32_t grouping,
+                               uint32_t window_shape = 0)
+{
+    w.put(0, 1);
+    w.put(AAC_EIGHT_SHORT_SEQUENCE, 2);
+    w.put(window_shape, 1);
+    w.put(max_sfb, 4);
+    w.put(grouping, 7);
+}
+
+// sect_cb and a section length in escaped form.
+inline void put_section(BitWriter &w, uint32_t codebook, uint32_t length, bool short_window)
+{
+    const int bits = short_window ? 3 : 5;
+    const uint32_t escape = (1u << bits) - 1;
+    w.put(codebook, 4);
+    for (; length >= escape; length -= escape)
+        w.put(escape, bits);
+    w.put(length, bits);
+}
+
+// The rest of an individual_channel_stream after its section data when
+// every band is silent: no scale factors, no pulse, TNS or gain control,
+// no spectral bits.
+inline void put_silent_tail(BitWriter &w)
+{
+    w.put(0, 3);
+}
+
+// A long-window individual_channel_stream with one ZERO_HCB section over
+// max_sfb bands: no Huffman codeword anywhere.
+inline void put_silent_ics(BitWriter &w, uint32_t global_gain, uint32_t max_sfb)
+{
+    w.put(global_gain, 8);
+    put_ics_info_long(w, max_sfb);
+    if (max_sfb > 0)
+        put_section(w, AAC_ZERO_HCB, max_sfb, false);
+    put_silent_tail(w);
+}
