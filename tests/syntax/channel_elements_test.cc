@@ -27,14 +27,14 @@ struct Elements : ::testing::Test {
     {
         ReaderOver r(w);
         aac_status status = guarded([&] { aac_parse_cpe(&r.reader, pair.get(), &tables); });
-        bits_read = r.position();
+        bits_read = r.bits_read();
         return status;
     }
     aac_status parse_sce(const BitWriter &w)
     {
         ReaderOver r(w);
         aac_status status = guarded([&] { aac_parse_sce(&r.reader, single.get(), &tables); });
-        bits_read = r.position();
+        bits_read = r.bits_read();
         return status;
     }
     aac_stream_tables tables;
@@ -48,7 +48,7 @@ TEST_F(Elements, SingleChannelSkipsItsTagAndParsesOneStream)
     BitWriter w;
     w.put(0xA, 4);
     put_silent_ics(w, 170, 12);
-    const int32_t end = w.position();
+    const int32_t end = w.bit_count();
     w.put(0xFF, 8);
     ASSERT_EQ(parse_sce(w), AAC_OK);
     EXPECT_EQ(bits_read, end);
@@ -73,19 +73,19 @@ TEST_F(Elements, PairWithCommonWindowSharesChannelZerosIcsInfo)
     put_ics_info_short(w, 3, 0b0111111);  // groups of 1 and 7 windows
     w.put(1, 2);  // ms_mask_present
     w.put("101 011");
-    const int32_t first = w.position();
+    const int32_t first = w.bit_count();
     w.put(90, 8);
     put_section(w, AAC_ZERO_HCB, 3, true);
     put_section(w, AAC_ZERO_HCB, 3, true);
     w.put("0 1");  // tns_data_present: eight short windows without filters
     w.put(0, 8);
     w.put("0");
-    const int32_t second = w.position();
+    const int32_t second = w.bit_count();
     w.put(91, 8);
     put_section(w, AAC_ZERO_HCB, 3, true);
     put_section(w, AAC_ZERO_HCB, 3, true);
     put_silent_tail(w);
-    const int32_t end = w.position();
+    const int32_t end = w.bit_count();
     w.put(0xFF, 8);
 
     ASSERT_EQ(parse_cpe(w), AAC_OK);
@@ -121,7 +121,7 @@ TEST_F(Elements, PairWithoutCommonWindowLeavesTheMaskAlone)
     w.put(0, 4);
     w.put(0, 1);
     put_silent_ics(w, 100, 5);
-    const int32_t second = w.position();
+    const int32_t second = w.bit_count();
     put_silent_ics(w, 101, 0);
     ASSERT_EQ(parse_cpe(w), AAC_OK);
     EXPECT_EQ(pair->common_window, 0u);
@@ -145,7 +145,7 @@ TEST_F(Elements, MsMaskPresentTwoReadsNoMaskAndThreeIsRefused)
             w.put(100, 8);
             put_silent_tail(w);
         }
-        const int32_t end = w.position();
+        const int32_t end = w.bit_count();
         aac_status status = parse_cpe(w);
         if (ms_mask_present == 3) {
             EXPECT_EQ(status, AAC_ERR_CORRUPT_FRAME);

@@ -58,7 +58,7 @@ TEST(IcsInfo, LongWindowsTakeMaxSfbUpToTheBandCount)
             EXPECT_EQ(ics.num_window_groups, 1u);
             EXPECT_EQ(ics.window_group_end[0], 1u);
             EXPECT_EQ(ics.window_group_end[1], untouched);
-            EXPECT_EQ(r.position(), 11);
+            EXPECT_EQ(r.bits_read(), 11);
         }
     }
 }
@@ -68,7 +68,7 @@ TEST(IcsInfo, ReservedBitAndPredictionAreRefused)
     aac_stream_tables t = tables_for(3);
     auto parse = [&](const std::string &bits) {
         BitWriter w;
-        w.put(bits);
+        w.put(bits.c_str());
         w.put(0, 16);
         ReaderOver r(w);
         aac_ics_info ics;
@@ -110,7 +110,7 @@ TEST(IcsInfo, ShortWindowGroupsCloseAtEveryZeroBit)
         ASSERT_EQ(ics.num_window_groups, c.ends.size()) << c.grouping;
         for (size_t g = 0; g < c.ends.size(); g++)
             EXPECT_EQ(ics.window_group_end[g], c.ends[g]) << c.grouping;
-        EXPECT_EQ(r.position(), 15);
+        EXPECT_EQ(r.bits_read(), 15);
     }
     BitWriter w;
     put_ics_info_short(w, 15, 0);  // 14 short bands at 48000 Hz
@@ -135,7 +135,7 @@ SectionResult parse_sections(const BitWriter &w, const aac_ics_info &ics)
         aac_parse_section_data(&r.reader, &ics, result.sections, &result.noise_used,
                                &result.intensity_used);
     });
-    result.bits_read = r.position();
+    result.bits_read = r.bits_read();
     return result;
 }
 
@@ -238,7 +238,7 @@ TEST(ScaleFactorData, SilentBandsReadNothingAndTheFirstNoiseBandNineBits)
     std::fill_n(sf, 128, 12345);
     ASSERT_EQ(guarded([&] { aac_parse_scale_factor_data(&r.reader, &ics, 100, sf, sections); }),
               AAC_OK);
-    EXPECT_EQ(r.position(), 0);
+    EXPECT_EQ(r.bits_read(), 0);
     for (int32_t v : sf)
         EXPECT_EQ(v, 12345);
 
@@ -254,7 +254,7 @@ TEST(ScaleFactorData, SilentBandsReadNothingAndTheFirstNoiseBandNineBits)
     EXPECT_EQ(sf[2], 120 - 90 + (300 - 256));
     EXPECT_EQ(sf[0], 12345);
     EXPECT_EQ(sf[3], 12345);
-    EXPECT_EQ(rn.position(), 9);
+    EXPECT_EQ(rn.bits_read(), 9);
 }
 
 TEST(MsMask, OneBitPerBandOfEachGroupAt16g)
@@ -262,14 +262,14 @@ TEST(MsMask, OneBitPerBandOfEachGroupAt16g)
     // Three groups of five bands: band b of group g at 16 g + b.
     const std::string bits = "10110 01101 11000";
     BitWriter w;
-    w.put(bits);
+    w.put(bits.c_str());
     w.put(1, 1);
     ReaderOver r(w);
     aac_ics_info ics = short_ics(5, {1, 4, 8});
     uint32_t ms_used[128];
     std::fill_n(ms_used, 128, untouched);
     ASSERT_EQ(guarded([&] { aac_parse_ms_mask(&r.reader, &ics, ms_used); }), AAC_OK);
-    EXPECT_EQ(r.position(), 15);
+    EXPECT_EQ(r.bits_read(), 15);
     const uint32_t expected[3][5] = {{1, 0, 1, 1, 0}, {0, 1, 1, 0, 1}, {1, 1, 0, 0, 0}};
     for (int g = 0; g < 3; g++) {
         for (int b = 0; b < 16; b++)
@@ -288,7 +288,7 @@ TEST(MsMask, OneBitPerBandOfEachGroupAt16g)
     ASSERT_EQ(guarded([&] { aac_parse_ms_mask(&rl.reader, &long_window, ms_used); }), AAC_OK);
     for (uint32_t b = 0; b < 49; b++)
         EXPECT_EQ(ms_used[b], mask[b]) << b;
-    EXPECT_EQ(rl.position(), 49);
+    EXPECT_EQ(rl.bits_read(), 49);
 }
 
 }  // namespace

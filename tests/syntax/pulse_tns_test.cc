@@ -47,7 +47,7 @@ TEST_F(PulseData, PulsesAddUpTheirOffsetsFromTheStartBand)
     EXPECT_EQ(pulse.pulse_packed[1], 0xF0000);
     EXPECT_EQ(pulse.pulse_packed[2], 0x70000);
     EXPECT_EQ(pulse.pulse_packed[3], 0);
-    EXPECT_EQ(r.position(), 8 + 4 * 9);
+    EXPECT_EQ(r.bits_read(), 8 + 4 * 9);
 
     BitWriter two;
     two.put(1, 2);
@@ -125,7 +125,7 @@ TEST_F(TnsData, LongFiltersStackDownFromTheTopBandAndClipAtTheLimit)
     w.put(10, 6);
     w.put(2, 5);
     w.put("0 1 101 011");   // upward, compressed: 3-bit -3, 3
-    const int32_t bits = w.position();
+    const int32_t bits = w.bit_count();
     w.put(0x1F, 5);
     ReaderOver r(w);
     aac_ics_info ics = long_window;
@@ -133,7 +133,7 @@ TEST_F(TnsData, LongFiltersStackDownFromTheTopBandAndClipAtTheLimit)
     aac_tns_data tns;
     std::fill_n(tns.words, 8 * 28, untouched);
     ASSERT_EQ(guarded([&] { aac_parse_tns_data(&r.reader, &ics, &tables, &tns); }), AAC_OK);
-    EXPECT_EQ(r.position(), bits);
+    EXPECT_EQ(r.bits_read(), bits);
     EXPECT_EQ(aac_tns_n_filt(tns, 0), 3u);
     EXPECT_EQ(aac_tns_coef_bits(tns, 0), 4u);
 
@@ -178,14 +178,14 @@ TEST_F(TnsData, OrdersAboveTheMaximumKeepOnlyTheFirstCoefficients)
     w.put("0 0");
     for (int i = 0; i < 15; i++)
         w.put(static_cast<uint32_t>(i) & 7, 3);
-    const int32_t bits = w.position();
+    const int32_t bits = w.bit_count();
     w.put(0x7, 3);
     ReaderOver r(w);
     aac_tns_data tns;
     std::fill_n(tns.words, 8 * 28, untouched);
     ASSERT_EQ(guarded([&] { aac_parse_tns_data(&r.reader, &long_window, &tables, &tns); }),
               AAC_OK);
-    EXPECT_EQ(r.position(), bits);
+    EXPECT_EQ(r.bits_read(), bits);
     const aac_tns_filter &f = aac_tns_filter_at(tns, 0, 0);
     EXPECT_EQ(f.bottom_sfb, 0u);
     EXPECT_EQ(f.top_sfb, 49u);
@@ -213,13 +213,13 @@ TEST_F(TnsData, ShortWindowsUseNarrowFieldsAndTheirOwnSlots)
     w.put(7, 3);
     w.put("0 0 1000 0111 0000 0001 1111 0010 1001");
     w.put("00000");
-    const int32_t bits = w.position();
+    const int32_t bits = w.bit_count();
     ReaderOver r(w);
     aac_tns_data tns;
     std::fill_n(tns.words, 8 * 28, untouched);
     ASSERT_EQ(guarded([&] { aac_parse_tns_data(&r.reader, &short_windows, &tables, &tns); }),
               AAC_OK);
-    EXPECT_EQ(r.position(), bits);
+    EXPECT_EQ(r.bits_read(), bits);
     EXPECT_EQ(aac_tns_n_filt(tns, 0), 0u);
     EXPECT_EQ(aac_tns_coef_bits(tns, 0), untouched);
 
@@ -259,7 +259,7 @@ TEST_F(TnsData, EightEmptyShortWindowsReadEightBits)
     std::fill_n(tns.words, 8 * 28, untouched);
     ASSERT_EQ(guarded([&] { aac_parse_tns_data(&r.reader, &short_windows, &tables, &tns); }),
               AAC_OK);
-    EXPECT_EQ(r.position(), 8);
+    EXPECT_EQ(r.bits_read(), 8);
     for (int win = 0; win < 8; win++) {
         EXPECT_EQ(aac_tns_n_filt(tns, win), 0u);
         EXPECT_EQ(aac_tns_coef_bits(tns, win), untouched);

@@ -31,7 +31,7 @@ int32_t put_cpe(BitWriter &w, uint32_t tag, uint32_t global_gain)
     w.put(tag, 4);
     w.put(0, 1);
     put_silent_ics(w, global_gain, 7);
-    int32_t second = w.position();
+    int32_t second = w.bit_count();
     put_silent_ics(w, global_gain + 1, 3);
     return second;
 }
@@ -50,16 +50,16 @@ void put_fil(BitWriter &w, const std::vector<uint8_t> &payload)
         w.put(b, 8);
 }
 
-void put_dse(BitWriter &w, bool align, size_t count)
+void put_dse(BitWriter &w, bool aligned, size_t count)
 {
     w.put(AAC_ID_DSE, 3);
     w.put(0x9, 4);
-    w.put(align, 1);
+    w.put(aligned, 1);
     w.put(static_cast<uint32_t>(std::min<size_t>(count, 255)), 8);
     if (count >= 255)
         w.put(static_cast<uint32_t>(count - 255), 8);
-    if (align)
-        w.align();
+    if (aligned)
+        align(w);
     for (size_t i = 0; i < count; i++)
         w.put(static_cast<uint32_t>(0xA5 ^ i), 8);
 }
@@ -84,7 +84,7 @@ void put_pce(BitWriter &w)
         w.put(0xA, 4);
     w.put(0x1F, 5);
     w.put(0x01, 5);
-    w.align();
+    align(w);
     w.put(5, 8);
     for (char c : std::string("hello"))
         w.put(static_cast<uint8_t>(c), 8);
@@ -92,12 +92,12 @@ void put_pce(BitWriter &w)
 
 int32_t put_end(BitWriter &w)
 {
-    int32_t position = w.position();
+    int32_t position = w.bit_count();
     w.put(AAC_ID_END, 3);
     return position;
 }
 
-int32_t bytes_up_to(const BitWriter &w) { return (w.position() + 7) / 8; }
+int32_t bytes_up_to(const BitWriter &w) { return (w.bit_count() + 7) / 8; }
 
 TEST(RawDataBlock, MonoFramesNeedExactlyOneSingleChannelElement)
 {
@@ -256,15 +256,15 @@ TEST(RawDataBlock, TheHookGetsEveryElementsPositionAndMayRejectTheFrame)
     dec.capture_lists();
     BitWriter w;
     std::vector<aac_syn_elem> expected;
-    expected.insert(expected.end(), {AAC_ID_DSE, w.position()});
+    expected.insert(expected.end(), {AAC_ID_DSE, w.bit_count()});
     put_dse(w, true, 3);
-    expected.insert(expected.end(), {AAC_ID_SCE, w.position()});
+    expected.insert(expected.end(), {AAC_ID_SCE, w.bit_count()});
     put_sce(w, 0, 5, 4);
-    expected.insert(expected.end(), {AAC_ID_FIL, w.position()});
+    expected.insert(expected.end(), {AAC_ID_FIL, w.bit_count()});
     put_fil(w, {0x00, 0x01});
-    expected.insert(expected.end(), {AAC_ID_CPE, w.position()});
+    expected.insert(expected.end(), {AAC_ID_CPE, w.bit_count()});
     expected.push_back(put_cpe(w, 0, 9));
-    expected.insert(expected.end(), {AAC_ID_PCE, w.position()});
+    expected.insert(expected.end(), {AAC_ID_PCE, w.bit_count()});
     put_pce(w);
     expected.insert(expected.end(), {AAC_ID_END, put_end(w)});
 
@@ -333,13 +333,13 @@ TEST(SkippedElements, ConsumeExactlyTheirBits)
         BitWriter w;
         w.put(1, 1);
         c.write(w);
-        const int32_t end = w.position();
+        const int32_t end = w.bit_count();
         w.put(0x5A, 8);
         ReaderOver r(w);
         aac_bits_fill(&r.reader, 4);
         aac_bits_skip(&r.reader, 4);
         ASSERT_EQ(guarded([&] { c.skip(&r.reader); }), AAC_OK) << c.name;
-        EXPECT_EQ(r.position(), end) << c.name;
+        EXPECT_EQ(r.bits_read(), end) << c.name;
         EXPECT_EQ(aac_bits_get(&r.reader, 8), 0x5Au) << c.name;
     }
 }

@@ -1,6 +1,6 @@
-// Builds bitstream fragments for the parser tests: an MSB-first bit writer,
-// exact-size heap copies (so that AddressSanitizer sees any read past the
-// end), and writers of the fixed fields of channel elements.
+// Builds bitstream fragments for the parser tests: exact-size heap copies
+// (so that AddressSanitizer sees any read past the end) and writers of the
+// fixed fields of channel elements, on the Huffman tests' bit writer.
 #pragma once
 
 #include <cstdint>
@@ -9,42 +9,16 @@
 #include <vector>
 
 #include "frame/error.h"
+#include "huffman_encoder.h"
 #include "syntax/bit_reader.h"
 #include "syntax/records.h"
 
-class BitWriter {
-public:
-    void put(uint32_t value, int n)
-    {
-        for (int i = n - 1; i >= 0; i--)
-            bit((value >> i) & 1);
-    }
-    // A string of '0' and '1'; other characters are ignored.
-    void put(const std::string &pattern)
-    {
-        for (char c : pattern)
-            if (c == '0' || c == '1')
-                bit(c == '1');
-    }
-    void align()
-    {
-        while (bits_ % 8)
-            bit(0);
-    }
-    int32_t position() const { return static_cast<int32_t>(bits_); }
-    std::vector<uint8_t> bytes() const { return bytes_; }
-
-private:
-    void bit(unsigned b)
-    {
-        if (bits_ % 8 == 0)
-            bytes_.push_back(0);
-        bytes_.back() |= static_cast<uint8_t>(b << (7 - bits_ % 8));
-        bits_++;
-    }
-    std::vector<uint8_t> bytes_;
-    size_t bits_ = 0;
-};
+// Pads with zero bits to the next byte boundary of the writer's data.
+inline void align(BitWriter &w)
+{
+    while (w.bit_count() % 8)
+        w.put_bit(false);
+}
 
 struct ExactBuffer {
     explicit ExactBuffer(const std::vector<uint8_t> &bytes, size_t size)
@@ -65,7 +39,7 @@ struct ReaderOver {
     }
     ExactBuffer buffer;
     aac_bit_reader reader;
-    int32_t position() const { return aac_bits_position(&reader); }
+    int32_t bits_read() const { return aac_bits_position(&reader); }
 };
 
 // Runs body under an error frame and returns what it raised, or 0.
