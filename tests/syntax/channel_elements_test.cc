@@ -188,4 +188,66 @@ TEST_F(Elements, GainControlAndShortWindowPulsesAreRefused)
     EXPECT_EQ(pair->channel[0].global_gain, 100u);
 }
 
+// A long-window stream of one intensity band (position +1), then one
+// empty TNS block, so that a parse that went on to the end shows in
+// tns_data_present.
+void put_intensity_ics(BitWriter &w, bool own_ics_info)
+{
+    w.put(100, 8);
+    if (own_ics_info)
+        put_ics_info_long(w, 1);
+    put_section(w, AAC_INTENSITY_HCB, 1, false);
+    w.put("1010");
+    w.put("0 1 00 0");
+}
+
+TEST_F(Elements, IntensityOnlyInTheSecondChannelOfACommonWindowPair)
+{
+    BitWriter sce;
+    sce.put(0, 4);
+    put_intensity_ics(sce, true);
+    const int32_t sce_end = sce.bit_count();
+    EXPECT_EQ(parse_sce(sce), AAC_ERR_CORRUPT_FRAME);
+    EXPECT_EQ(bits_read, sce_end);  // refused after the whole element
+    EXPECT_EQ(single->intensity_used, 1u);
+    EXPECT_EQ(single->tns_data_present, 1u);
+
+    for (int common_window : {0, 1}) {
+        for (int intensity_channel : {0, 1}) {
+            SCOPED_TRACE(testing::Message() << "common " << common_window << " channel "
+                                            << intensity_channel);
+            SetUp();
+            BitWriter w;
+            w.put(0, 4);
+            w.put(common_window, 1);
+            if (common_window) {
+                put_ics_info_long(w, 1);
+                w.put(0, 2);
+            }
+            for (int ch = 0; ch < 2; ch++) {
+                if (ch == intensity_channel) {
+                    put_intensity_ics(w, !common_window);
+                } else {
+                    w.put(100, 8);
+                    if (!common_window)
+                        put_ics_info_long(w, 1);
+                    put_section(w, AAC_ZERO_HCB, 1, false);
+                    w.put("0 1 00 0");
+                }
+            }
+            const int32_t end = w.bit_count();
+            aac_status status = parse_cpe(w);
+            EXPECT_EQ(bits_read, end);
+            EXPECT_EQ(pair->channel[1].tns_data_present, 1u);
+            if (common_window && intensity_channel == 1) {
+                EXPECT_EQ(status, AAC_OK);
+                EXPECT_EQ(pair->channel[1].intensity_used, 1u);
+                EXPECT_EQ(pair->channel[1].scalefactors[0], 1);
+            } else {
+                EXPECT_EQ(status, AAC_ERR_CORRUPT_FRAME);
+            }
+        }
+    }
+}
+
 }  // namespace

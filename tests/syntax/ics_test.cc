@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 #include "syntax/stream_tables.h"
@@ -255,6 +256,95 @@ TEST(ScaleFactorData, SilentBandsReadNothingAndTheFirstNoiseBandNineBits)
     EXPECT_EQ(sf[0], 12345);
     EXPECT_EQ(sf[3], 12345);
     EXPECT_EQ(rn.bits_read(), 9);
+}
+
+TEST(ScaleFactorData, RunningValuesPerCodebookCarryAcrossGroups)
+{
+    // Group 0: books 1, 1, 13, 15; group 1: books 13, 13, 14, 5.
+    aac_ics_info ics = short_ics(4, {3, 8});
+    uint32_t sections[128];
+    sections[0] = (1u << 8) + 2;
+    sections[1] = (13u << 8) + 3;
+    sections[2] = (15u << 8) + 4;
+    sections[16] = (13u << 8) + 2;
+    sections[17] = (14u << 8) + 3;
+    sections[18] = (5u << 8) + 4;
+    BitWriter w;
+    w.put("1010");     // +1
+    w.put("100");      // -1
+    w.put(250, 9);     // first noise band
+    w.put("1010");     // intensity +1
+    w.put("0");        // noise 0: a difference now, not 9 bits
+    put_scalefactor_diff(w, -7);
+    put_scalefactor_diff(w, 3);
+    w.put("100");      // -1
+    const int32_t bits = w.bit_count();
+    w.put(0x1FF, 9);
+    ReaderOver r(w);
+    int32_t sf[128];
+    std::fill_n(sf, 128, 12345);
+    ASSERT_EQ(guarded([&] { aac_parse_scale_factor_data(&r.reader, &ics, 100, sf, sections); }),
+              AAC_OK);
+    EXPECT_EQ(r.bits_read(), bits);
+    const int32_t expected[2][5] = {{1, 0, 10 + (250 - 256), 1, 12345},
+                                    {4, 4 - 7, 1 + 3, 0 - 1, 12345}};
+    for (int g = 0; g < 2; g++)
+        for (int b = 0; b < 5; b++)
+            EXPECT_EQ(sf[16 * g + b], expected[g][b]) << g << " " << b;
+}
+
+TEST(Ics, AWholeChannelLandsInItsRecord)
+{
+    aac_stream_tables t = tables_for(3);
+    auto channel = std::make_unique<aac_channel_state>();
+    std::fill_n(channel->coef, 1024, 7777);
+    // Bands 0-2 book 5, 3-4 zero, 5-6 book 11, 7 noise, at 48000 Hz
+    // coefficients 0-12, 12-20, 20-28 and 28-32.
+    const uint32_t sections[3] = {(5u << 8) + 3, 5, (11u << 8) + 7};
+    int32_t coef[1024] = {};
+    for (int k = 0; k < 12; k++)
+        coef[k] = (k * 5) % 9 - 4;
+    for (int k = 20; k < 28; k++)
+        coef[k] = (k % 3 - 1) * (k * 37);  // escapes up to 999
+    BitWriter w;
+    w.put(120, 8);
+    put_ics_info_long(w, 8, AAC_LONG_START_SEQUENCE, 1);
+    put_section(w, 5, 3, false);
+    put_section(w, 0, 2, false);
+    put_section(w, 11, 2, false);
+    put_section(w, 13, 1, false);
+    for (int diff : {4, -2, 0, 9, -60})
+        put_scalefactor_diff(w, diff);
+    w.put(256 + 5, 9);
+    w.put("1 00 000001 00011 0011");  // one pulse in band 1, offset 3, amp 3
+    w.put("1 01 1 001000 00010 1 0 0111 1001");  // one TNS filter of order 2
+    w.put("0");
+    aac_ics_info ics = long_ics(8);
+    uint32_t all_sections[128] = {sections[0], sections[1], sections[2], (13u << 8) + 8};
+    put_spectrum(w, coef, ics, all_sections, t.swb_end_long);
+    const int32_t bits = w.bit_count();
+    w.put(0x7, 3);
+    ReaderOver r(w);
+    ASSERT_EQ(guarded([&] { aac_parse_ics(&r.reader, channel.get(), nullptr, &t); }), AAC_OK);
+    EXPECT_EQ(r.bits_read(), bits);
+    EXPECT_EQ(channel->ics_start_bit, 0u);
+    EXPECT_EQ(channel->global_gain, 120u);
+    EXPECT_EQ(channel->ics_info.window_sequence, AAC_LONG_START_SEQUENCE);
+    EXPECT_EQ(channel->noise_used, 1u);
+    EXPECT_EQ(channel->intensity_used, 0u);
+    const int32_t sf[8] = {24, 22, 22, 0, 0, 31, -29, 30 + 5};
+    for (int b : {0, 1, 2, 5, 6, 7})
+        EXPECT_EQ(channel->scalefactors[b], sf[b]) << b;
+    EXPECT_EQ(channel->pulse_data_present, 1u);
+    EXPECT_EQ(channel->pulse.number_pulse, 1u);
+    EXPECT_EQ(channel->pulse.pulse_packed[0], (3 << 16) + 4 + 3);
+    EXPECT_EQ(channel->tns_data_present, 1u);
+    EXPECT_EQ(aac_tns_filter_at(channel->tns, 0, 0).order, 2u);
+    EXPECT_EQ(aac_tns_filter_at(channel->tns, 0, 0).coef[1], -7);
+    for (int k = 0; k < 1024; k++) {
+        bool coded = k < 12 || (k >= 20 && k < 28);
+        EXPECT_EQ(channel->coef[k], coded ? coef[k] : 7777) << k;
+    }
 }
 
 TEST(MsMask, OneBitPerBandOfEachGroupAt16g)
