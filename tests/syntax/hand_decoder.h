@@ -14,6 +14,20 @@
 #include "syntax/stream_tables.h"
 #include "syntax_writer.h"
 
+// An element list up to and including its END record.
+inline std::vector<aac_syn_elem> copy_syn_elems(const aac_syn_elem *list)
+{
+    std::vector<aac_syn_elem> copy;
+    for (;;) {
+        const aac_syn_elem id = *list;
+        const int words = id == AAC_ID_CPE ? 3 : 2;
+        copy.insert(copy.end(), list, list + words);
+        list += words;
+        if (id == AAC_ID_END)
+            return copy;
+    }
+}
+
 class HandDecoder {
 public:
     // kinds: one letter per element in workspace order, S, P or L; tags:
@@ -58,7 +72,8 @@ public:
         ExactBuffer frame(bytes, size);
         dec_->input_data = frame.data.get();
         dec_->input_size = frame.size;
-        return guarded([&] { aac_parse_raw_data_block(dec_.get()); });
+        aac_guard guard;
+        return guard.run([&] { aac_parse_raw_data_block(dec_.get()); });
     }
     aac_status parse(const std::vector<uint8_t> &bytes) { return parse(bytes, bytes.size()); }
 
@@ -72,35 +87,21 @@ public:
         return *reinterpret_cast<aac_channel_pair_state *>(work_ + offsets_[i]);
     }
 
-    // Keeps the element lists handed to syn_elem_hook and answers with
-    // hook_result.
+    // Keeps a copy of each element list handed to syn_elem_hook and
+    // answers with hook_result.
     void capture_lists()
     {
-        dec_->syn_elem_hook = &HandDecoder::hook;
-        lists_.clear();
+        dec_->syn_elem_hook = [](aac_decoder *, const aac_syn_elem *list) -> aac_status {
+            current_->lists.push_back(copy_syn_elems(list));
+            return current_->hook_result;
+        };
         current_ = this;
     }
-    std::vector<std::vector<aac_syn_elem>> lists_;
+    std::vector<std::vector<aac_syn_elem>> lists;
     aac_status hook_result = 0;
 
 private:
-    static aac_status AAC_CALL hook(aac_decoder *, const aac_syn_elem *list)
-    {
-        std::vector<aac_syn_elem> copy;
-        for (;;) {
-            aac_syn_elem id = *list++;
-            copy.push_back(id);
-            copy.push_back(*list++);
-            if (id == AAC_ID_CPE)
-                copy.push_back(*list++);
-            if (id == AAC_ID_END)
-                break;
-        }
-        current_->lists_.push_back(copy);
-        return current_->hook_result;
-    }
     static inline HandDecoder *current_ = nullptr;
-
     std::unique_ptr<aac_decoder> dec_;
     uint8_t *work_;
     std::vector<uint32_t> offsets_;

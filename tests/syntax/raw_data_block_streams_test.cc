@@ -15,6 +15,7 @@
 #include "decoder/layouts.h"
 #include "frame/allocator.h"
 #include "frame/error.h"
+#include "hand_decoder.h"
 #include "lumdec.h"
 #include "test_streams.h"
 
@@ -152,16 +153,8 @@ std::vector<aac_syn_elem> captured;
 
 aac_status AAC_CALL keep_list(aac_decoder *, const aac_syn_elem *list)
 {
-    captured.clear();
-    for (;;) {
-        aac_syn_elem id = *list++;
-        captured.push_back(id);
-        captured.push_back(*list++);
-        if (id == AAC_ID_CPE)
-            captured.push_back(*list++);
-        if (id == AAC_ID_END)
-            return 0;
-    }
+    captured = copy_syn_elems(list);
+    return 0;
 }
 
 TEST(StreamFrames, TheElementListProtectsExactlyTheCheckedBits)

@@ -31,23 +31,22 @@ struct ExactBuffer {
     std::unique_ptr<uint8_t[]> data;
 };
 
-// A reader over a writer's bytes, followed by the reader's zero tail only.
-struct ReaderOver {
-    explicit ReaderOver(const BitWriter &w) : buffer(w.bytes())
-    {
-        aac_bits_init(&reader, buffer.data.get(), buffer.size);
-    }
-    ExactBuffer buffer;
-    aac_bit_reader reader;
-    int32_t bits_read() const { return aac_bits_position(&reader); }
+struct Parsed {
+    aac_status status;
+    int32_t bits_read;
 };
 
-// Runs body under an error frame and returns what it raised, or 0.
-template <class Body>
-aac_status guarded(Body &&body)
+// Runs parse(reader) under an error frame on an exact-size copy of w's
+// bytes (then only the reader's zero tail).
+template <class Parse>
+Parsed parse_bits(const BitWriter &w, Parse &&parse)
 {
+    ExactBuffer buffer(w.bytes());
+    aac_bit_reader reader;
+    aac_bits_init(&reader, buffer.data.get(), buffer.size);
     aac_guard frame;
-    return frame.run(body);
+    aac_status status = frame.run([&] { parse(&reader); });
+    return {status, aac_bits_position(&reader)};
 }
 
 inline void put_ics_info_long(BitWriter &w, uint32_t max_sfb, uint32_t window_sequence = 0,
