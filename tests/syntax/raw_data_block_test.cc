@@ -63,18 +63,18 @@ void put_dse(BitWriter &w, bool aligned, size_t count)
         w.put(static_cast<uint32_t>(0xA5 ^ i), 8);
 }
 
-// A program_config_element with one entry in every list, all three
-// mixdowns and a comment.
+// A program_config_element with entries in every list, all three mixdowns
+// and a comment.  Its fields before the byte alignment take 114 bits.
 void put_pce(BitWriter &w)
 {
     w.put(AAC_ID_PCE, 3);
     w.put(0x3, 4);
     w.put(1, 2);
     w.put(3, 4);
-    w.put("0010 0001 0011 01 011 0010");  // front 2, side 1, back 3, lfe 1, assoc 3, cc 2
+    w.put("0100 0001 0011 01 011 0010");  // front 4, side 1, back 3, lfe 1, assoc 3, cc 2
     w.put("1 0111 1 1000 1 11 1");
-    w.put(0x1F, 5);
-    w.put(0x10, 5);
+    for (uint32_t entry : {0x1Fu, 0x10u, 0x01u, 0x1Eu})
+        w.put(entry, 5);
     w.put(0x0F, 5);
     for (int i = 0; i < 3; i++)
         w.put(0x15, 5);
@@ -207,6 +207,14 @@ TEST(RawDataBlock, DataFillAndConfigElementsAreSkippedWhole)
     BitWriter w;
     put_dse(w, true, 510);
     put_fil(w, {});
+    // Config elements whose fields end one bit past and exactly on a byte
+    // boundary: a bit too few shows after the first one's alignment, a bit
+    // too many after the second one's.
+    ASSERT_EQ((w.bit_count() + 114) % 8, 1);
+    put_pce(w);
+    put_fil(w, {});
+    put_fil(w, {});
+    ASSERT_EQ((w.bit_count() + 114) % 8, 0);
     put_pce(w);
     put_cpe(w, 0, 77);
     put_fil(w, sbr);
