@@ -1,0 +1,173 @@
+#include "syntax/ics.h"
+
+#include <algorithm>
+
+#include "frame/error.h"
+#include "syntax/huffman.h"
+#include "syntax/pulse_tns.h"
+
+void aac_parse_ics_info(aac_bit_reader *reader, aac_ics_info *ics,
+                        const aac_stream_tables *tables)
+{
+    // 15 bits cover the fixed fields of either kind (long: 11, short: 15).
+    aac_bits_fill(reader, 15);
+    if (aac_bits_peek(reader, 1))
+        aac_raise(AAC_ERR_BAD_STREAM);
+    uint32_t head = aac_bits_read(reader, 4);
+    ics->window_sequence = head >> 1;
+    ics->window_shape = head & 1;
+    if (ics->window_sequence != AAC_EIGHT_SHORT_SEQUENCE) {
+        uint32_t max_sfb = aac_bits_read(reader, 6);
+        if (max_sfb > tables->num_swb_long)
+            aac_raise(AAC_ERR_CORRUPT_FRAME);
+        ics->max_sfb = max_sfb;
+        if (aac_bits_read(reader, 1))  // predictor_data_present
+            aac_raise(AAC_ERR_BAD_STREAM);
+        ics->num_window_groups = 1;
+        ics->window_group_end[0] = 1;
+        return;
+    }
+    uint32_t max_sfb = aac_bits_read(reader, 4);
+    if (max_sfb > tables->num_swb_short)
+        aac_raise(AAC_ERR_CORRUPT_FRAME);
+    ics->max_sfb = max_sfb;
+    // Bit 6 of the grouping belongs to window 1; a 0 starts a new group
+    // at that window.
+    uint32_t grouping = aac_bits_read(reader, 7);
+    uint32_t groups = 0;
+    for (uint32_t w = 1; w < 8; w++) {
+        if (!((grouping >> (7 - w)) & 1))
+            ics->window_group_end[groups++] = w;
+    }
+    ics->window_group_end[groups++] = 8;
+    ics->num_window_groups = groups;
+}
+
+void aac_parse_section_data(aac_bit_reader *reader, const aac_ics_info *ics, uint32_t *sections,
+                            uint32_t *noise_used, uint32_t *intensity_used)
+{
+    const int len_bits = ics->window_sequence == AAC_EIGHT_SHORT_SEQUENCE ? 3 : 5;
+    const uint32_t escape = (1u << len_bits) - 1;
+    const uint32_t max_sfb = ics->max_sfb;
+    uint32_t codebooks_seen = 0;
+    for (uint32_t g = 0; g < ics->num_window_groups; g++) {
+        uint32_t *out = sections + 16 * g;
+        uint32_t k = 0;
+        while (k < max_sfb) {
+            aac_bits_fill(reader, 4 + len_bits);
+            uint32_t codebook = aac_bits_read(reader, 4);
+            uint32_t length = aac_bits_read(reader, len_bits);
+            if (length == escape) {
+                uint32_t field;
+                do {
+                    aac_bits_fill(reader, len_bits);
+                    field = aac_bits_read(reader, len_bits);
+                    // Past 63 bands the section reaches max_sfb whatever
+                    // follows; stop counting so a long run of escapes
+                    // cannot wrap.
+                    if (length < 64)
+                        length += field;
+                } while (field == escape);
+            }
+            if (length == 0)
+                continue;
+            if (codebook == 12)
+                aac_raise(AAC_ERR_CORRUPT_FRAME);
+            codebooks_seen |= 1u << codebook;
+            k = std::min(k + length, max_sfb);
+            *out++ = (codebook << 8) + k;
+        }
+    }
+    *noise_used = (codebooks_seen >> AAC_NOISE_HCB) & 1;
+    *intensity_used = (codebooks_seen >> AAC_INTENSITY_HCB2) != 0;
+}
+
+void aac_parse_scale_factor_data(aac_bit_reader *reader, const aac_ics_info *ics,
+                                 uint32_t global_gain, int32_t *scalefactors,
+                                 const uint32_t *sections)
+{
+    // The three running values carry on across groups.
+    int32_t scalefactor = static_cast<int32_t>(global_gain) - 100;
+    int32_t noise_energy = static_cast<int32_t>(global_gain) - 90;
+    int32_t intensity_position = 0;
+    bool first_noise_band = true;
+    const uint32_t max_sfb = ics->max_sfb;
+    for (uint32_t g = 0; g < ics->num_window_groups; g++) {
+        const uint32_t *section = sections + 16 * g;
+        int32_t *out = scalefactors + 16 * g;
+        uint32_t band = 0;
+        while (band < max_sfb) {
+            uint32_t codebook = *section >> 8;
+            uint32_t end = *section++ & 0xFF;
+            switch (codebook) {
+            case AAC_ZERO_HCB:
+                band = end;
+                break;
+            case AAC_NOISE_HCB:
+                for (; band < end; band++) {
+                    if (first_noise_band) {
+                        first_noise_band = false;
+                        noise_energy += static_cast<int32_t>(aac_bits_get(reader, 9)) - 256;
+                    } else {
+                        noise_energy += aac_decode_scalefactor_diff(reader);
+                    }
+                    out[band] = noise_energy;
+                }
+                break;
+            case AAC_INTENSITY_HCB2:
+            case AAC_INTENSITY_HCB:
+                for (; band < end; band++) {
+                    intensity_position += aac_decode_scalefactor_diff(reader);
+                    out[band] = intensity_position;
+                }
+                break;
+            default:
+                for (; band < end; band++) {
+                    scalefactor += aac_decode_scalefactor_diff(reader);
+                    out[band] = scalefactor;
+                }
+                break;
+            }
+        }
+    }
+}
+
+void aac_parse_ms_mask(aac_bit_reader *reader, const aac_ics_info *ics, uint32_t *ms_used)
+{
+    const uint32_t max_sfb = ics->max_sfb;
+    for (uint32_t g = 0; g < ics->num_window_groups; g++) {
+        uint32_t *out = ms_used + 16 * g;
+        for (uint32_t band = 0; band < max_sfb;) {
+            int n = static_cast<int>(std::min(max_sfb - band, 16u));
+            aac_bits_fill(reader, n);
+            uint32_t mask = aac_bits_read(reader, n);
+            for (int i = n - 1; i >= 0; i--)
+                out[band++] = (mask >> i) & 1;
+        }
+    }
+}
+
+void aac_parse_ics(aac_bit_reader *reader, aac_channel_state *channel,
+                   const aac_ics_info *shared, const aac_stream_tables *tables)
+{
+    channel->ics_start_bit = static_cast<uint32_t>(aac_bits_position(reader));
+    channel->global_gain = aac_bits_get(reader, 8);
+    const aac_ics_info *ics = shared;
+    if (!ics) {
+        aac_parse_ics_info(reader, &channel->ics_info, tables);
+        ics = &channel->ics_info;
+    }
+    aac_parse_section_data(reader, ics, channel->sections, &channel->noise_used,
+                           &channel->intensity_used);
+    aac_parse_scale_factor_data(reader, ics, channel->global_gain, channel->scalefactors,
+                                channel->sections);
+    channel->pulse_data_present = aac_bits_get(reader, 1);
+    if (channel->pulse_data_present)
+        aac_parse_pulse_data(reader, ics, tables, &channel->pulse);
+    channel->tns_data_present = aac_bits_get(reader, 1);
+    if (channel->tns_data_present)
+        aac_parse_tns_data(reader, ics, tables, &channel->tns);
+    if (aac_bits_get(reader, 1))  // gain_control_data_present
+        aac_raise(AAC_ERR_BAD_STREAM);
+    aac_parse_spectral_data(reader, channel->coef, ics, channel->sections, tables);
+}
