@@ -1,2 +1,3 @@
 """The table generators; importing the package registers every output."""
 from . import bands  # noqa: F401
+from . import quant  # noqa: F401
