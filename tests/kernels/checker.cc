@@ -105,8 +105,10 @@ namespace {
         show(a + i * elem_size);
         out << ", sse2 ";
         show(b + i * elem_size);
-        return ::testing::AssertionFailure() << out.str() << " (seed 0x" << std::hex << seed()
-                                             << ")";
+        // AssertionResult streams each piece on its own, so std::hex would be lost.
+        char seed_text[32];
+        std::snprintf(seed_text, sizeof seed_text, " (seed 0x%08" PRIX32 ")", seed());
+        return ::testing::AssertionFailure() << out.str() << seed_text;
     }
     return ::testing::AssertionSuccess();
 }

@@ -1,0 +1,44 @@
+// Building blocks of the transform kernels, shared by the generic and the
+// SSE2 table.  All work in place on interleaved (re, im) float pairs.
+//
+// The complex FFT of M = 2^m points runs a bit-reversal permutation and then
+// m radix-2 stages with half-spans h = 1, 2, ..., M/2.  A stage cuts the
+// array into blocks of 2h elements, and every butterfly of block b uses the
+// one twiddle T(b):  x[i] = a + d,  x[i+h] = (a - d) * T(b).
+// Forward: T(2e) = conj(W[e]), T(2e+1) = conj(W[e]) * -j; inverse: T(2e) =
+// W[e], T(2e+1) = W[e] * +j, with W the table aac_fft_twiddles.  Block 0
+// (T = 1) takes the difference as it is and block 1 (T = -j or +j) exchanges
+// its components with a sign change; every other product is formed from
+// the precomputed T(b) as re = x*tr - y*ti, im = x*ti + y*tr.  The SSE2
+// kernels follow these rules to the bit.
+#pragma once
+
+#include <cstdint>
+
+// Swaps every complex element with the one at its bit-reversed index, using
+// the square-root table perm of s entries (odd: log2(M) is odd).
+void aac_bit_reverse(float *data, int32_t s, int32_t odd, const int32_t *perm);
+
+// Unscaled complex FFT of M points: bit reversal, then the radix-2 stages.
+void aac_fft_core_forward(const int32_t *perm, int32_t odd, int32_t M, int32_t s, float *data,
+                          const float (*twiddles)[2]);
+void aac_fft_core_inverse(const int32_t *perm, int32_t odd, int32_t M, int32_t s, float *data,
+                          const float (*twiddles)[2]);
+
+// The two rotations around the M-point FFT inside a DCT-IV of 2M values.
+// Each pairs element k with m = M-1-k:
+//   pre:  z[k] = (c[2k] + j*c[2M-1-2k]) * conj(t[k])
+//   post: y[k] = Z[k] * conj(t[k]);  c[2k] = Re y[k], c[2M-1-2k] = -Im y[k]
+void aac_dct4_pre_rotate(int32_t M, float *data, const float (*rotation)[2]);
+void aac_dct4_post_rotate(int32_t M, float *data, const float (*rotation)[2]);
+
+// Turns the forward FFT of 2M real values, taken as M complex ones, into
+// their real DFT R: bin 0 holds (R[0], R[M]) and bin k holds R[k] for
+// 0 < k < M, except bin M/2, which the split leaves as it is: conj(R[M/2]).
+void aac_real_fft_split(float *data, int32_t M, const float (*split)[2]);
+
+// The inverse FFTs sit in both tables.
+void aac_fft64_inverse(float *data);
+void aac_fft128_inverse(float *data);
+void aac_fft512_inverse(float *data);
+void aac_fft1024_inverse(float *data);

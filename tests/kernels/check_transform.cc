@@ -1,0 +1,109 @@
+// Transform kernels: every slot of the generic and the SSE2 table on the
+// same inputs must give the same output bits and write nothing outside its
+// buffer.
+#include <cmath>
+#include <functional>
+#include <limits>
+
+#include "checker.h"
+#include "kernels/kernel_tables.h"
+
+namespace {
+
+struct slot {
+    const char *name;
+    aac_transform_fn aac_transform_kernels::*fn;
+    size_t floats;
+};
+
+const slot kSlots[] = {
+    {"fft64_forward", &aac_transform_kernels::fft64_forward, 128},
+    {"fft64_inverse", &aac_transform_kernels::fft64_inverse, 128},
+    {"fft128_forward", &aac_transform_kernels::fft128_forward, 256},
+    {"fft128_inverse", &aac_transform_kernels::fft128_inverse, 256},
+    {"fft512_forward", &aac_transform_kernels::fft512_forward, 1024},
+    {"fft512_inverse", &aac_transform_kernels::fft512_inverse, 1024},
+    {"fft1024_forward", &aac_transform_kernels::fft1024_forward, 2048},
+    {"fft1024_inverse", &aac_transform_kernels::fft1024_inverse, 2048},
+    {"rfft256", &aac_transform_kernels::rfft256, 256},
+    {"rfft2048", &aac_transform_kernels::rfft2048, 2048},
+    {"dct4_128", &aac_transform_kernels::dct4_128, 128},
+    {"dct4_1024", &aac_transform_kernels::dct4_1024, 1024},
+};
+
+// Runs one slot of both tables on copies of the input made by fill.  Where
+// an input overflows, inf - inf makes NaNs whose sign and payload hang on
+// which operand the processor met first, so any NaN matches any NaN there;
+// every other value must match to the bit.
+void check(const slot &s, const std::string &what, const std::function<void(float *)> &fill,
+           bool overflows = false)
+{
+    checker::Buffer<float> generic(s.floats), sse2(s.floats);
+    fill(generic.data());
+    std::copy(generic.data(), generic.data() + s.floats, sse2.data());
+    (aac_transform_kernels_generic.*s.fn)(generic.data());
+    (aac_transform_kernels_sse2.*s.fn)(sse2.data());
+    EXPECT_TRUE(generic.guards_intact()) << s.name << " generic [" << what << "]";
+    EXPECT_TRUE(sse2.guards_intact()) << s.name << " sse2 [" << what << "]";
+    if (overflows) {
+        for (size_t i = 0; i < s.floats; i++) {
+            if (std::isnan(generic[i]) && std::isnan(sse2[i]))
+                generic[i] = sse2[i] = std::numeric_limits<float>::quiet_NaN();
+        }
+    }
+    EXPECT_TRUE(checker::same_floats(s.name, what, generic.data(), sse2.data(), s.floats));
+}
+
+TEST(TransformKernels, InverseFftsAreSharedByBothTables)
+{
+    EXPECT_EQ(aac_transform_kernels_generic.fft64_inverse, aac_transform_kernels_sse2.fft64_inverse);
+    EXPECT_EQ(aac_transform_kernels_generic.fft128_inverse,
+              aac_transform_kernels_sse2.fft128_inverse);
+    EXPECT_EQ(aac_transform_kernels_generic.fft512_inverse,
+              aac_transform_kernels_sse2.fft512_inverse);
+    EXPECT_EQ(aac_transform_kernels_generic.fft1024_inverse,
+              aac_transform_kernels_sse2.fft1024_inverse);
+}
+
+TEST(TransformKernels, RandomInputsAtEveryScale)
+{
+    for (const slot &s : kSlots) {
+        // 1e34 is the largest scale whose sums stay finite at 2048 values;
+        // 1e-41 makes every input and most intermediate values subnormal.
+        for (float scale : {1.0f, 32768.0f, 1e-20f, 1e34f, 1e-41f}) {
+            for (int trial = 0; trial < 3; trial++) {
+                check(s, "random, scale " + checker::describe(scale),
+                      [&](float *x) { checker::fill_random(x, s.floats, scale); });
+            }
+        }
+    }
+}
+
+TEST(TransformKernels, EdgeInputs)
+{
+    for (const slot &s : kSlots) {
+        for (float zero : {0.0f, -0.0f})
+            check(s, "all " + checker::describe(zero), [&](float *x) {
+                std::fill(x, x + s.floats, zero);
+            });
+        check(s, "zeros of random sign", [&](float *x) {
+            for (size_t i = 0; i < s.floats; i++)
+                x[i] = checker::rng()() & 1 ? -0.0f : 0.0f;
+        });
+        for (size_t pos : {size_t{0}, size_t{1}, size_t{5}, s.floats / 2, s.floats - 1}) {
+            check(s, "impulse at " + std::to_string(pos), [&](float *x) {
+                std::fill(x, x + s.floats, 0.0f);
+                x[pos] = -1.5f;
+            });
+        }
+        check(s, "largest finite values", [&](float *x) {
+            for (size_t i = 0; i < s.floats; i++)
+                x[i] = checker::rng()() & 1 ? -std::numeric_limits<float>::max()
+                                            : std::numeric_limits<float>::max();
+        }, true);
+        for (int trial = 0; trial < 4; trial++)
+            check(s, "edge values", [&](float *x) { checker::fill_edge(x, s.floats, 0); }, true);
+    }
+}
+
+}  // namespace

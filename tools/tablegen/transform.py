@@ -1,0 +1,240 @@
+"""Constant tables of the transform kernels: FFT bit reversal and twiddles,
+DCT-IV rotations and the real-FFT split factors, plus the same values
+rearranged in the order the SSE2 loops read them.
+
+Every value is its exact expression rounded once to single precision: the
+sines and cosines are evaluated to 50 digits and rounded to the nearest float
+(ties to even) directly, never through a double.
+"""
+
+import decimal
+import struct
+from fractions import Fraction
+
+from .common import float_literal, header, output, rows
+
+decimal.getcontext().prec = 50
+D = decimal.Decimal
+
+HEADER_PATH = "src/synthesis/transform_tables.h"
+SOURCE_PATH = "src/synthesis/transform_tables.cc"
+
+# The largest FFT is 1024 points; its tables hold those of the smaller sizes
+# as prefixes (see twiddle()).
+MAX_POINTS = 1024
+
+
+def _pi():
+    """pi to the context precision (Machin's formula)."""
+    def arctan_inv(n):
+        x = D(1) / n
+        x2 = x * x
+        total, term, k = D(0), x, 1
+        while True:
+            step = term / k
+            if abs(step) < D(10) ** -60:
+                return total
+            total += step if k % 4 == 1 else -step
+            term *= x2
+            k += 2
+    return 4 * (4 * arctan_inv(5) - arctan_inv(239))
+
+
+PI = _pi()
+
+
+def cos_sin(turns):
+    """(cos, sin) of 2*pi*turns as Decimals; exact at multiples of a quarter."""
+    turns = Fraction(turns) % 1
+    if (turns * 4).denominator == 1:
+        return [(D(1), D(0)), (D(0), D(1)), (D(-1), D(0)), (D(0), D(-1))][int(turns * 4)]
+    x = 2 * PI * D(turns.numerator) / D(turns.denominator)
+    c = s = D(0)
+    term, k = D(1), 0
+    while abs(term) > D(10) ** -55:
+        if k % 2 == 0:
+            c += term if k % 4 == 0 else -term
+        else:
+            s += term if k % 4 == 1 else -term
+        k += 1
+        term = term * x / k
+    return c, s
+
+
+def nearest_float(d):
+    """The single-precision value nearest to the Decimal d, ties to even."""
+    if d == 0:
+        return 0.0
+    guess = struct.unpack("<f", struct.pack("<f", float(d)))[0]
+    bits = struct.unpack("<I", struct.pack("<f", guess))[0]
+    candidates = [struct.unpack("<f", struct.pack("<I", b))[0]
+                  for b in (bits - 1, bits, bits + 1)]
+    best = min(candidates, key=lambda f: (abs(D(f) - d),
+                                          struct.unpack("<I", struct.pack("<f", f))[0] & 1))
+    return best
+
+
+def bitrev(value, bits):
+    out = 0
+    for _ in range(bits):
+        out = (out << 1) | (value & 1)
+        value >>= 1
+    return out
+
+
+def twiddle(e):
+    """W[e] of the FFT twiddle table: angle r(e) * 2*pi/M with r(e) the low
+    log2(M) - 2 bits of e reversed.  The angle does not depend on M as long
+    as e < M/4, so the 1024-point table serves every size."""
+    c, s = cos_sin(Fraction(bitrev(e, 8), MAX_POINTS))
+    return nearest_float(c), nearest_float(s)
+
+
+def forward_block_twiddle(b):
+    """T(b) of the forward FFT's radix-2 stages: conj(W[e]) for b = 2e and
+    conj(W[e]) * (-j) for b = 2e + 1.  Negation is exact in float."""
+    wr, wi = twiddle(b >> 1)
+    return (wr, -wi) if b % 2 == 0 else (-wi, -wr)
+
+
+def rotation(k, length):
+    c, s = cos_sin((k + Fraction(1, 8)) / (2 * length))
+    return nearest_float(c), nearest_float(s)
+
+
+def split_factor(k, length):
+    c, s = cos_sin(Fraction(k, length))
+    return nearest_float(D("0.5") + s / 2), nearest_float(c / 2)
+
+
+def lanes(pairs):
+    """Packed multiplier for two complex values at once, one per lane: the
+    real parts doubled, then the imaginary parts as (-t.im, t.im)."""
+    out = []
+    for tr, _ in pairs:
+        out += [tr, tr]
+    for _, ti in pairs:
+        out += [-ti, ti]
+    return out
+
+
+def sse2_first_pass(g):
+    """Multipliers of the first three radix-2 stages for the 8-element group
+    g, with elements (p, p+4) sharing a register: stage 1 for lanes
+    (0,4)/(1,5) and (2,6)/(3,7), then stage 2 for (0,4)/(2,6)."""
+    t = forward_block_twiddle
+    return (lanes([t(4 * g), t(4 * g + 2)]) + lanes([t(4 * g + 1), t(4 * g + 3)])
+            + lanes([t(2 * g), t(2 * g + 1)]))
+
+
+def sse2_dct_post(step, length):
+    """Rotations of elements (k, k+1, m-1, m), k = 2*step, m = M-1-k, as
+    one vector of real parts and one of imaginary parts."""
+    m_points = length // 2
+    k = 2 * step
+    idx = [k, k + 1, m_points - 2 - k, m_points - 1 - k]
+    values = [rotation(i, length) for i in idx]
+    return [v[0] for v in values] + [v[1] for v in values]
+
+
+def sse2_dct_first(g, length):
+    """Pre-rotations for the SSE2 DCT-IV's first pass, which runs on
+    bit-reversed data: the 8-element group g and its mirror g' = M/8-1-g,
+    whose element 7-t is the partner of element t of g.  Four sets of
+    (real parts, imaginary parts), for elements (0,4,1,5) of g, (3,7,2,6)
+    of g', (2,6,3,7) of g and (1,5,0,4) of g'; an element at position p
+    takes the rotation of index bitrev(p)."""
+    m_points = length // 2
+    bits = m_points.bit_length() - 1
+    mirror = m_points // 8 - 1 - g
+    out = []
+    for group, elements in ((g, (0, 4, 1, 5)), (mirror, (3, 7, 2, 6)), (g, (2, 6, 3, 7)),
+                            (mirror, (1, 5, 0, 4))):
+        values = [rotation(bitrev(8 * group + t, bits), length) for t in elements]
+        out += [v[0] for v in values] + [v[1] for v in values]
+    return out
+
+
+# (comment or None, name, C type, dimensions, flat values)
+def _tables():
+    t = []
+    doc = ("Square-root bit-reversal tables: entry k is k with its low bits reversed,\n"
+           "// scaled to the stride of the element index's high part.")
+    for points, s, bits, step in ((64, 8, 3, 8), (128, 8, 3, 16), (512, 16, 4, 32),
+                                  (1024, 32, 5, 32)):
+        t.append((doc, "aac_fft_bitrev_%d" % points, "int32_t", [s],
+                  [bitrev(k, bits) * step for k in range(s)]))
+        doc = None
+    t.append(("FFT twiddles W[e] = (cos a, sin a), a = r(e) * 2*pi/M, r(e) = e with its low\n"
+              "// log2(M) - 2 bits reversed.  The first M/4 entries are the M-point table.",
+              "aac_fft_twiddles", "float", [MAX_POINTS // 4, 2],
+              [twiddle(e) for e in range(MAX_POINTS // 4)]))
+    doc = "DCT-IV rotations t[k] = (cos b, sin b), b = 2*pi*(k + 1/8)/(2L)."
+    for length in (128, 1024):
+        t.append((doc, "aac_dct4_rotation_%d" % length, "float", [length // 2, 2],
+                  [rotation(k, length) for k in range(length // 2)]))
+        doc = None
+    doc = "Real-FFT split factors (0.5 + 0.5*sin(2*pi*k/N), 0.5*cos(2*pi*k/N)) for N values."
+    for length in (256, 2048):
+        t.append((doc, "aac_rfft_split_%d" % length, "float", [length // 4, 2],
+                  [split_factor(k, length) for k in range(length // 4)]))
+        doc = None
+    t.append(("SSE2 layout: forward stage twiddle T(b) for both lanes, as (tr, tr, tr, tr)\n"
+              "// and (-ti, ti, -ti, ti).",
+              "aac_fft_sse2_blocks", "float", [MAX_POINTS // 4, 8],
+              [lanes([forward_block_twiddle(b)] * 2) for b in range(MAX_POINTS // 4)]))
+    t.append(("SSE2 layout: the forward FFT's first two stages per 8-element group, one\n"
+              "// twiddle per lane (sse2_first_pass in the generator).",
+              "aac_fft_sse2_first", "float", [MAX_POINTS // 8, 24],
+              [sse2_first_pass(g) for g in range(MAX_POINTS // 8)]))
+    doc = ("SSE2 layout: DCT-IV post-rotations of elements (k, k+1, m-1, m), k = 2*step,\n"
+           "// m = L/2-1-k: the four real parts, then the four imaginary parts.")
+    for length in (128, 1024):
+        t.append((doc, "aac_dct4_sse2_post_%d" % length, "float", [length // 8, 8],
+                  [sse2_dct_post(step, length) for step in range(length // 8)]))
+        doc = None
+    doc = ("SSE2 layout: DCT-IV pre-rotations of the first pass, per pair of mirrored\n"
+           "// 8-element groups (sse2_dct_first in the generator).")
+    for length in (128, 1024):
+        t.append((doc, "aac_dct4_sse2_first_%d" % length, "float", [length // 32, 32],
+                  [sse2_dct_first(g, length) for g in range(length // 32)]))
+        doc = None
+    return t
+
+
+def _dims(dims):
+    return "".join("[%d]" % d for d in dims)
+
+
+@output(HEADER_PATH)
+def transform_tables_header():
+    lines = [header("tools/tablegen/transform.py"), "#pragma once", "", "#include <cstdint>"]
+    for doc, name, ctype, dims, _ in _tables():
+        if doc:
+            lines += ["", "// " + doc]
+        lines.append("extern const %s %s%s;" % (ctype, name, _dims(dims)))
+    return "\n".join(lines) + "\n"
+
+
+def _literals(ctype, values):
+    return [float_literal(v) if ctype == "float" else str(v) for v in values]
+
+
+@output(SOURCE_PATH)
+def transform_tables_source():
+    out = [header("tools/tablegen/transform.py"), '#include "synthesis/transform_tables.h"']
+    for _, name, ctype, dims, values in _tables():
+        out += ["", "alignas(16) const %s %s%s = {" % (ctype, name, _dims(dims))]
+        if len(dims) == 1:
+            out.append(rows(_literals(ctype, values), 16))
+        elif dims[1] <= 8:
+            inner = ["{" + ", ".join(_literals(ctype, v)) + "}" for v in values]
+            out.append(rows(inner, max(1, 6 // dims[1])))
+        else:
+            for v in values:
+                lines = rows(_literals(ctype, v), 6, "     ").split("\n")
+                lines[0] = "    {" + lines[0][5:]
+                lines[-1] = lines[-1][:-1] + "},"
+                out += lines
+        out.append("};")
+    return "\n".join(out) + "\n"
