@@ -1,14 +1,13 @@
-// Element records built by hand for the synthesis tests, on the 48 kHz band
-// tables (long: 49 bands; short: 4 8 12 16 20 28 36 44 56 68 80 96 112 128).
+// Records built by hand for the synthesis tests, on the 48 kHz band tables
+// (long bands of 4 up to 40; short: 4 8 12 16 20 28 36 44 56 68 80 96 112 128).
 #pragma once
 
-#include <bit>
-#include <cstdint>
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <functional>
 #include <initializer_list>
 #include <memory>
-#include <utility>
 #include <vector>
 
 #include "kernels/kernel_tables.h"
@@ -22,43 +21,25 @@ inline aac_stream_tables tables_48k()
     return t;
 }
 
-inline aac_ics_info long_ics(uint32_t max_sfb)
+// A long window, or eight short ones in groups of the given lengths.
+inline aac_ics_info ics_of(uint32_t max_sfb, std::initializer_list<uint32_t> short_groups = {})
 {
-    aac_ics_info ics{};
-    ics.max_sfb = max_sfb;
-    ics.num_window_groups = 1;
-    ics.window_group_end[0] = 1;
-    return ics;
-}
-
-inline aac_ics_info short_ics(uint32_t max_sfb, std::initializer_list<uint32_t> group_lengths)
-{
-    aac_ics_info ics{};
+    aac_ics_info ics{0, 0, max_sfb, 1, {1}};
+    if (short_groups.size() == 0)
+        return ics;
     ics.window_sequence = AAC_EIGHT_SHORT_SEQUENCE;
-    ics.max_sfb = max_sfb;
-    uint32_t end = 0;
-    for (uint32_t length : group_lengths)
+    ics.num_window_groups = 0;
+    for (uint32_t end = 0; uint32_t length : short_groups)
         ics.window_group_end[ics.num_window_groups++] = end += length;
     return ics;
 }
 
-// Sections of group g as (codebook, end band) pairs.
+// Group g's sections as (codebook, end band) pairs.
 inline void set_sections(uint32_t *sections, uint32_t g,
                          std::initializer_list<std::pair<uint32_t, uint32_t>> list)
 {
-    uint32_t *entry = sections + 16 * g;
-    for (auto [cb, end] : list)
+    for (uint32_t *entry = sections + 16 * g; auto [cb, end] : list)
         *entry++ = (cb << 8) + end;
-}
-
-inline std::unique_ptr<aac_channel_state> new_channel()
-{
-    return std::make_unique<aac_channel_state>();
-}
-
-inline std::unique_ptr<aac_channel_pair_state> new_pair()
-{
-    return std::make_unique<aac_channel_pair_state>();
 }
 
 inline float *floats(aac_channel_state &ch) { return aac_coef_floats(ch); }
@@ -70,13 +51,14 @@ inline std::vector<uint32_t> bits_of(const float *x, size_t n)
     return out;
 }
 
-// Runs a stage with the generic and with the SSE2 vector kernels and
-// returns both results; SSE2 stays selected afterwards.
-template <typename Result>
-std::pair<Result, Result> with_both_kernel_tables(const std::function<Result()> &run)
+// The result of run with the generic and with the SSE2 vector kernels,
+// which must agree bit for bit; SSE2 stays selected.
+inline std::vector<uint32_t> on_both_kernel_tables(const std::function<std::vector<uint32_t>()> &run)
 {
     aac_force_kernel_tables(false);
-    Result generic = run();
+    std::vector<uint32_t> generic = run();
     aac_force_kernel_tables(true);
-    return {generic, run()};
+    std::vector<uint32_t> sse2 = run();
+    EXPECT_EQ(generic, sse2) << "generic and SSE2 kernels disagree";
+    return sse2;
 }
