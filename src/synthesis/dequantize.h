@@ -1,0 +1,23 @@
+// Pulse data and inverse quantisation: from the parser's integer spectrum
+// to the scaled float spectrum, in place.
+#pragma once
+
+#include "lumdec.h"
+#include "syntax/records.h"
+
+// Adds the pulses to the integer values: away from zero for positive
+// values, downwards for zero and negative ones.
+void apply_pulse_data(const aac_pulse_data *pulse, int32_t *coef);
+
+// 2^(value/4) for a scale factor value (scale factor - 100, noise energy or
+// negated intensity position).
+float band_gain(int32_t value);
+
+// dst[i] = sign(src[i]) * |src[i]|^(4/3); dst may be src.
+void pow43(int32_t count, float *dst, const int32_t *src);
+
+// Rewrites coef as floats: coded bands as pow43 times their gain, zero and
+// noise bands and everything above max_sfb as zero; intensity bands keep
+// their words for the intensity stage.
+void dequantize_and_scale(const aac_stream_tables *tables, const aac_ics_info *ics,
+                          const uint32_t *sections, const int32_t *scalefactors, int32_t *coef);

@@ -1,0 +1,94 @@
+#include "synthesis/pipeline.h"
+
+#include "synthesis/dequantize.h"
+#include "synthesis/filterbank.h"
+#include "synthesis/noise.h"
+#include "synthesis/stereo.h"
+#include "synthesis/tns.h"
+
+void expand_band_codebooks(const aac_ics_info *ics, const uint32_t *sections, uint32_t *map)
+{
+    for (uint32_t g = 0; g < ics->num_window_groups; ++g) {
+        const uint32_t *entry = sections + 16 * g;
+        uint32_t *group = map + 16 * g;
+        for (uint32_t sb = 0; sb < ics->max_sfb; ++entry) {
+            const uint32_t eb = *entry & 0xFF;
+            const uint32_t cb = (*entry >> 8) & 0xFF;
+            for (uint32_t b = sb; b < eb; ++b)
+                group[b] = cb;
+            sb = eb;
+        }
+    }
+}
+
+void decode_single_channel(aac_decoder *decoder, aac_channel_state *channel)
+{
+    const aac_stream_tables *tables = &decoder->stream_tables;
+    const aac_ics_info *ics = &channel->ics_info;
+    if (channel->pulse_data_present)
+        apply_pulse_data(&channel->pulse, channel->coef);
+    dequantize_and_scale(tables, ics, channel->sections, channel->scalefactors, channel->coef);
+    float *spectrum = aac_coef_floats(*channel);
+    if (channel->noise_used)
+        noise_substitution(tables, ics, channel->sections, channel->scalefactors, spectrum,
+                           &decoder->pns_state);
+    if (channel->tns_data_present)
+        tns_decode(ics, &channel->tns, spectrum);
+    inverse_transform(ics, spectrum);
+}
+
+void decode_channel_pair(aac_decoder *decoder, aac_channel_pair_state *pair)
+{
+    const aac_stream_tables *tables = &decoder->stream_tables;
+    aac_channel_state &ch0 = pair->channel[0];
+    aac_channel_state &ch1 = pair->channel[1];
+    const bool common_window = pair->common_window == 1;
+    const aac_ics_info *ics0 = &ch0.ics_info;
+    const aac_ics_info *ics1 = common_window ? ics0 : &ch1.ics_info;
+    float *L = aac_coef_floats(ch0);
+    float *R = aac_coef_floats(ch1);
+
+    if (ch0.pulse_data_present)
+        apply_pulse_data(&ch0.pulse, ch0.coef);
+    if (ch1.pulse_data_present)
+        apply_pulse_data(&ch1.pulse, ch1.coef);
+    dequantize_and_scale(tables, ics0, ch0.sections, ch0.scalefactors, ch0.coef);
+    dequantize_and_scale(tables, ics1, ch1.sections, ch1.scalefactors, ch1.coef);
+
+    // Both channels are complete before any stereo tool reads them; M/S
+    // comes before noise and intensity, so noise bands are left out of M/S
+    // and intensity copies the decoded left channel.
+    uint32_t map0[128];
+    uint32_t map1[128];
+    const bool ms_signalled = common_window && pair->ms_mask_present != 0;
+    if (common_window) {
+        expand_band_codebooks(ics0, ch0.sections, map0);
+        expand_band_codebooks(ics0, ch1.sections, map1);
+        if (ms_signalled)
+            ms_stereo(tables, L, R, ics0, pair->ms_mask_present, pair->ms_used, map0, map1);
+    }
+
+    if (ch0.noise_used)
+        noise_substitution(tables, ics0, ch0.sections, ch0.scalefactors, L, &decoder->pns_state);
+    if (ch1.noise_used) {
+        if (ms_signalled)
+            noise_substitution_pair(tables, R, L, ics0, pair->ms_mask_present, pair->ms_used,
+                                    map0, ch1.sections, ch1.scalefactors, ch0.scalefactors,
+                                    &decoder->pns_state);
+        else
+            noise_substitution(tables, ics1, ch1.sections, ch1.scalefactors, R,
+                               &decoder->pns_state);
+    }
+
+    if (ch1.intensity_used)
+        intensity_stereo(tables, R, L, ics0, pair->ms_mask_present, pair->ms_used, ch1.sections,
+                         ch1.scalefactors);
+
+    if (ch0.tns_data_present)
+        tns_decode(ics0, &ch0.tns, L);
+    if (ch1.tns_data_present)
+        tns_decode(ics1, &ch1.tns, R);
+
+    inverse_transform(ics0, L);
+    inverse_transform(ics1, R);
+}

@@ -1,0 +1,103 @@
+#include "synthesis/tns.h"
+
+#include <bit>
+#include <cmath>
+#include <utility>
+
+namespace {
+
+// pi/2 rounded to single precision.
+constexpr float kHalfPi = 1.5707964f;
+static_assert(std::bit_cast<uint32_t>(kHalfPi) == 0x3FC90FDBu);
+
+// The all-pole filter from cur = x upwards (step 1) or downwards (step -1);
+// the values already filtered lie at cur[-step * i].  Every term is one
+// product and one subtraction in increasing i, so the unrolling keeps the
+// rounding of the plain recursion.
+template <int step>
+void all_pole(float *x, int32_t length, const float *a, uint32_t order)
+{
+    const int32_t full = static_cast<int32_t>(order);
+    for (int32_t n = 0; n < length; ++n) {
+        float *cur = x + step * n;
+        const int32_t terms = n < full ? n : full;
+        float y = *cur;
+        int32_t i = 1;
+        for (; i + 3 <= terms; i += 4) {
+            y = y - cur[-step * i] * a[i];
+            y = y - cur[-step * (i + 1)] * a[i + 1];
+            y = y - cur[-step * (i + 2)] * a[i + 2];
+            y = y - cur[-step * (i + 3)] * a[i + 3];
+        }
+        for (; i <= terms; ++i)
+            y = y - cur[-step * i] * a[i];
+        *cur = y;
+    }
+}
+
+}  // namespace
+
+void tns_dequantize(uint32_t coef_bits, const int32_t *q, uint32_t order, float *k)
+{
+    const float half_range = static_cast<float>(1u << (coef_bits - 1));
+    const float pos_step = kHalfPi / (half_range - 0.5f);
+    const float neg_step = kHalfPi / (half_range + 0.5f);
+    k[0] = 1.0f;
+    for (uint32_t i = 0; i < order; ++i) {
+        const float step = q[i] >= 0 ? pos_step : neg_step;
+        const float angle = static_cast<float>(q[i]) * step;
+        k[i + 1] = static_cast<float>(std::sin(static_cast<double>(angle)));
+    }
+}
+
+void tns_lpc_from_reflection(float *a, const float *k, uint32_t order)
+{
+    float scratch[AAC_TNS_MAX_ORDER + 1];
+    // The buffers alternate from step to step and the last step must write a.
+    float *next = order % 2 ? a : scratch;
+    float *prev = order % 2 ? scratch : a;
+    a[0] = 1.0f;
+    scratch[0] = 1.0f;
+    for (uint32_t m = 1; m <= order; ++m) {
+        for (uint32_t i = 1; i < m; ++i)
+            next[i] = prev[m - i] * k[m] + prev[i];
+        next[m] = k[m];
+        std::swap(next, prev);
+    }
+}
+
+void tns_filter_up(float *x, int32_t length, const float *a, uint32_t order)
+{
+    all_pole<1>(x, length, a, order);
+}
+
+void tns_filter_down(float *x, int32_t length, const float *a, uint32_t order)
+{
+    if (length > 0)
+        all_pole<-1>(x + length - 1, length, a, order);
+}
+
+void tns_decode(const aac_ics_info *ics, const aac_tns_data *tns, float *coef)
+{
+    // The record accessors hand out writable references; nothing is written.
+    aac_tns_data &slots = const_cast<aac_tns_data &>(*tns);
+    const int windows = ics->window_sequence == AAC_EIGHT_SHORT_SEQUENCE ? 8 : 1;
+    for (int w = 0; w < windows; ++w) {
+        float *window = coef + 128 * w;
+        const int filters = static_cast<int>(aac_tns_n_filt(slots, w));
+        for (int f = 0; f < filters; ++f) {
+            const aac_tns_filter &filter = aac_tns_filter_at(slots, w, f);
+            const int32_t length = static_cast<int32_t>(filter.end_coef - filter.start_coef);
+            if (filter.order == 0 || length < 1)
+                continue;
+            float k[AAC_TNS_MAX_ORDER + 1];
+            float a[AAC_TNS_MAX_ORDER + 1];
+            tns_dequantize(aac_tns_coef_bits(slots, w), filter.coef, filter.order, k);
+            tns_lpc_from_reflection(a, k, filter.order);
+            if (filter.direction)
+                tns_filter_down(window + filter.start_coef, length, a, filter.order);
+            else
+                tns_filter_up(window + filter.start_coef, length, a, filter.order);
+        }
+    }
+}

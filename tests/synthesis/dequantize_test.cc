@@ -1,0 +1,111 @@
+// Pulses and inverse quantisation: hand-worked values, and whole random
+// channels against a per-coefficient double-precision reference.
+#include "synthesis/dequantize.h"
+
+#include <bit>
+#include <cmath>
+#include <random>
+
+#include "records.h"
+#include "synthesis/quant_tables.h"
+
+namespace {
+
+TEST(Dequantize, TablesPowersAndGains)
+{
+    for (int q = -512; q <= 512; ++q) {
+        long double m = std::cbrt(std::pow(std::fabs(static_cast<long double>(q)), 4.0L));
+        ASSERT_EQ(pow43_table[q + 512], static_cast<float>(q < 0 ? -m : m)) << q;
+    }
+    for (int v = -256; v <= 256; ++v)
+        ASSERT_EQ(sf_gain_table[v + 256], static_cast<float>(std::exp2(v / 4.0L))) << v;
+
+    // At the table edges and beyond: pow with the double nearest 4/3, exp
+    // of a float product.
+    const int32_t q[] = {0, 512, -512, 513, -513};
+    float out[5];
+    pow43(5, out, q);
+    const float m513 = static_cast<float>(std::pow(513.0, 1.3333333333333333));
+    EXPECT_EQ(std::vector<float>(out, out + 5), (std::vector<float>{0, 4096, -4096, m513, -m513}));
+    EXPECT_FALSE(std::signbit(out[0]));
+    EXPECT_EQ(band_gain(256), 0x1p64f);
+    EXPECT_EQ(band_gain(-256), 0x1p-64f);
+    for (int32_t v : {257, -257, -300}) {
+        const float p = static_cast<float>(v) * std::bit_cast<float>(0x3E317218u);
+        EXPECT_EQ(band_gain(v), static_cast<float>(std::exp(static_cast<double>(p)))) << v;
+        EXPECT_NEAR(std::log2(band_gain(v)), v / 4.0, 1e-5) << v;
+    }
+}
+
+TEST(Dequantize, PulsesMoveAwayFromZeroOrDown)
+{
+    int32_t coef[1024] = {};
+    coef[10] = 5;
+    coef[30] = -3;
+    // 5 + 2, 0 - 3 then -3 - 15, -3 - 4; a fifth stale entry is not read.
+    aac_pulse_data pulse{4, 0, {(2 << 16) + 10, (3 << 16) + 20, (4 << 16) + 30, (15 << 16) + 20}};
+    apply_pulse_data(&pulse, coef);
+    EXPECT_EQ(coef[10], 7);
+    EXPECT_EQ(coef[20], -18);
+    EXPECT_EQ(coef[30], -7);
+}
+
+// For each coefficient: its group, band and codebook, then q^(4/3) times
+// 2^(sf/4), both rounded to float before the product.
+std::vector<uint32_t> reference(const aac_ics_info &ics, const aac_channel_state &ch)
+{
+    const aac_stream_tables t = tables_48k();
+    const bool is_short = ics.window_sequence == AAC_EIGHT_SHORT_SEQUENCE;
+    const uint16_t *ends = is_short ? t.swb_end_short : t.swb_end_long;
+    std::vector<uint32_t> out(1024);
+    for (uint32_t k = 0; k < 1024; ++k) {
+        uint32_t i = is_short ? k % 128 : k, g = 0, b = 0, cb = 0;
+        while (k / 128 >= ics.window_group_end[g] && is_short)
+            ++g;
+        while (i >= ends[b])
+            ++b;
+        for (const uint32_t *e = ch.sections + 16 * g; b < ics.max_sfb; ++e)
+            if ((*e & 0xFF) > b) {
+                cb = *e >> 8;
+                break;
+            }
+        const double a = std::fabs(static_cast<double>(ch.coef[k]));
+        const double m = a <= 512 ? std::cbrt(a * a * a * a) : std::pow(a, 4.0 / 3.0);
+        const float p = static_cast<float>(ch.coef[k] < 0 ? -m : m);
+        const float gain = static_cast<float>(std::exp2(ch.scalefactors[16 * g + b] / 4.0));
+        const float v = cb >= 1 && cb <= 11 ? static_cast<float>(static_cast<double>(p) * gain) : 0;
+        out[k] = cb >= 14 ? static_cast<uint32_t>(ch.coef[k]) : std::bit_cast<uint32_t>(v);
+    }
+    return out;
+}
+
+TEST(Dequantize, RandomChannelsMatchTheReference)
+{
+    std::mt19937 rng(7);
+    const aac_stream_tables t = tables_48k();
+    for (aac_ics_info ics : {ics_of(45), ics_of(0), ics_of(12, {3, 1, 2, 2}), ics_of(14, {8}),
+                             ics_of(0, {2, 6})}) {
+        auto ch = std::make_unique<aac_channel_state>();
+        const uint32_t codebooks[] = {0, 1, 2, 4, 7, 9, 11, 11, 13, 14, 15};
+        for (uint32_t g = 0; g < ics.num_window_groups; ++g)
+            for (uint32_t sb = 0, *entry = ch->sections + 16 * g; sb < ics.max_sfb;) {
+                sb = std::min<uint32_t>(ics.max_sfb, sb + 1 + rng() % 5);
+                *entry++ = (codebooks[rng() % 11] << 8) + sb;
+            }
+        for (int32_t &sf : ch->scalefactors)
+            sf = static_cast<int32_t>(rng() % 120) - 50;
+        for (int32_t &q : ch->coef)
+            q = rng() % 16 ? static_cast<int32_t>(rng() % 41) - 20
+                           : static_cast<int32_t>(rng() % 1401) - 700;
+        const std::vector<uint32_t> expected = reference(ics, *ch);
+        const aac_channel_state input = *ch;
+        EXPECT_EQ(on_both_kernel_tables([&] {
+                      *ch = input;
+                      dequantize_and_scale(&t, &ics, ch->sections, ch->scalefactors, ch->coef);
+                      return bits_of(floats(*ch), 1024);
+                  }),
+                  expected);
+    }
+}
+
+}  // namespace
