@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,12 @@ struct TestStream {
     int frames;
     std::vector<std::pair<int, int>> pairs;  // channel pairs of the output
 };
+
+// Names the stream in test output (instead of its bytes).
+inline void PrintTo(const TestStream &stream, std::ostream *os)
+{
+    *os << stream.name;
+}
 
 // Every stream listed in tests/data/streams.tsv.
 const std::vector<TestStream> &test_streams();
