@@ -5,7 +5,7 @@ import struct
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 # The codebook and band data live beside the project, in shared/data.
-DATA = os.path.join(os.path.dirname(ROOT), "shared", "data")
+DATA = os.environ.get("LUMDEC_SHARED_DATA", os.path.join(os.path.dirname(ROOT), "shared", "data"))
 
 
 class MissingInput(Exception):
