@@ -32,6 +32,9 @@ void aac_fft_core_inverse(const int32_t *perm, int32_t odd, int32_t M, int32_t s
 // Each pairs element k with m = M-1-k:
 //   pre:  z[k] = (c[2k] + j*c[2M-1-2k]) * conj(t[k])
 //   post: y[k] = Z[k] * conj(t[k]);  c[2k] = Re y[k], c[2M-1-2k] = -Im y[k]
+// Every output is one sum or difference of two products, in the order the
+// generic code writes it (-Im y is formed as ti*re - im*tr, not negated,
+// which matters for the sign of a zero).
 void aac_dct4_pre_rotate(int32_t M, float *data, const float (*rotation)[2]);
 void aac_dct4_post_rotate(int32_t M, float *data, const float (*rotation)[2]);
 
