@@ -21,11 +21,47 @@ static_assert(std::bit_cast<uint32_t>(kQuarterLn2) == 0x3E317218u);
     return static_cast<float>(std::exp(static_cast<double>(p)));
 }
 
-[[gnu::noinline]] float pow43_computed(int32_t q)
+float pow43_one(int32_t q)
 {
+    if (static_cast<uint32_t>(q) + 512u <= 1024u)
+        return pow43_table[q + 512];
     double magnitude = std::fabs(static_cast<double>(q));
     float m = static_cast<float>(std::pow(magnitude, 4.0 / 3.0));
     return q > 0 ? m : -0.0f - m;
+}
+
+[[gnu::noinline]] void pow43_four(float *dst, int32_t q0, int32_t q1, int32_t q2, int32_t q3)
+{
+    dst[0] = pow43_one(q0);
+    dst[1] = pow43_one(q1);
+    dst[2] = pow43_one(q2);
+    dst[3] = pow43_one(q3);
+}
+
+// Inlined into the band loop: a call per band would cost as much as the
+// conversion of a small band.
+[[gnu::always_inline]] inline void pow43_run(int32_t count, float *dst, const int32_t *src)
+{
+    // Four at a time (band widths are multiples of four), each group read
+    // before it is written so that dst may be src.  One test tells whether
+    // all four lie in -511..512, which covers nearly every group; the rest
+    // go out of line.
+    const float *table = pow43_table + 512;
+    auto biased = [](int32_t q) { return static_cast<uint32_t>(q) + 511u; };
+    int32_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const int32_t q0 = src[i], q1 = src[i + 1], q2 = src[i + 2], q3 = src[i + 3];
+        if (((biased(q0) | biased(q1) | biased(q2) | biased(q3)) & ~1023u) == 0) {
+            dst[i] = table[q0];
+            dst[i + 1] = table[q1];
+            dst[i + 2] = table[q2];
+            dst[i + 3] = table[q3];
+        } else {
+            pow43_four(dst + i, q0, q1, q2, q3);
+        }
+    }
+    for (; i < count; ++i)
+        dst[i] = pow43_one(src[i]);
 }
 
 }  // namespace
@@ -53,11 +89,7 @@ float band_gain(int32_t value)
 
 void pow43(int32_t count, float *dst, const int32_t *src)
 {
-    for (int32_t i = 0; i < count; ++i) {
-        int32_t q = src[i];
-        uint32_t index = static_cast<uint32_t>(q) + 512u;
-        dst[i] = index <= 1024u ? pow43_table[index] : pow43_computed(q);
-    }
+    pow43_run(count, dst, src);
 }
 
 void dequantize_and_scale(const aac_stream_tables *tables, const aac_ics_info *ics,
@@ -89,7 +121,7 @@ void dequantize_and_scale(const aac_stream_tables *tables, const aac_ics_info *i
                     const int32_t width = static_cast<int32_t>(band_end - pos);
                     for (uint32_t w = 0; w < windows; ++w) {
                         float *x = group + AAC_SHORT_WINDOW_LENGTH * w + pos;
-                        pow43(width, x, reinterpret_cast<const int32_t *>(x));
+                        pow43_run(width, x, reinterpret_cast<const int32_t *>(x));
                         vk.vec_scale(x, x, gain, width);
                     }
                     pos = band_end;

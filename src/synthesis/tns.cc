@@ -1,5 +1,7 @@
 #include "synthesis/tns.h"
 
+#include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <utility>
@@ -10,29 +12,65 @@ namespace {
 constexpr float kHalfPi = 1.5707964f;
 static_assert(std::bit_cast<uint32_t>(kHalfPi) == 0x3FC90FDBu);
 
-// The all-pole filter from cur = x upwards (step 1) or downwards (step -1);
-// the values already filtered lie at cur[-step * i].  Every term is one
-// product and one subtraction in increasing i, so the unrolling keeps the
-// rounding of the plain recursion.
+// The all-pole filter from x upwards (step 1) or downwards (step -1); the
+// values already filtered lie at cur[-step * i].  Every term is one product
+// and one subtraction in increasing i, as in the plain recursion, so the
+// unrolled forms round exactly as it does.
+
+// The first values, which have fewer than order filtered predecessors.
 template <int step>
-void all_pole(float *x, int32_t length, const float *a, uint32_t order)
+void all_pole_start(float *x, int32_t count, const float *a)
 {
-    const int32_t full = static_cast<int32_t>(order);
-    for (int32_t n = 0; n < length; ++n) {
+    for (int32_t n = 0; n < count; ++n) {
         float *cur = x + step * n;
-        const int32_t terms = n < full ? n : full;
         float y = *cur;
         int32_t i = 1;
-        for (; i + 3 <= terms; i += 4) {
+        for (; i + 3 <= n; i += 4) {
             y = y - cur[-step * i] * a[i];
             y = y - cur[-step * (i + 1)] * a[i + 1];
             y = y - cur[-step * (i + 2)] * a[i + 2];
             y = y - cur[-step * (i + 3)] * a[i + 3];
         }
-        for (; i <= terms; ++i)
+        for (; i <= n; ++i)
             y = y - cur[-step * i] * a[i];
         *cur = y;
     }
+}
+
+// The rest, with all order terms, fully unrolled for each order: the filter
+// spends its time here, and a loop over the terms would cost a third more
+// in loop control.
+template <int step, int order>
+void all_pole_full(float *x, int32_t from, int32_t length, const float *a)
+{
+    float *cur = x + step * from;
+    for (int32_t n = from; n < length; ++n, cur += step) {
+        float y = *cur;
+        [&]<int... i>(std::integer_sequence<int, i...>) {
+            ((y = y - cur[-step * (i + 1)] * a[i + 1]), ...);
+        }(std::make_integer_sequence<int, order>{});
+        *cur = y;
+    }
+}
+
+using all_pole_full_fn = void (*)(float *, int32_t, int32_t, const float *);
+
+template <int step, int... order>
+constexpr std::array<all_pole_full_fn, AAC_TNS_MAX_ORDER + 1> full_filters(
+    std::integer_sequence<int, order...>)
+{
+    return {nullptr, &all_pole_full<step, order + 1>...};
+}
+
+template <int step>
+void all_pole(float *x, int32_t length, const float *a, uint32_t order)
+{
+    static constexpr auto full =
+        full_filters<step>(std::make_integer_sequence<int, AAC_TNS_MAX_ORDER>{});
+    const int32_t terms = static_cast<int32_t>(order);
+    all_pole_start<step>(x, std::min(length, terms), a);
+    if (length > terms && order > 0)
+        full[order](x, terms, length, a);
 }
 
 }  // namespace
