@@ -64,6 +64,7 @@ struct Host {
         h.blocks.push_back({static_cast<unsigned>(word & 15),
                             std::vector<float>(block, block + 1024 * h.stream.channels)});
         if (h.swap_to) {
+            h.taken = const_cast<float *>(block);
             *slot = h.swap_to;
             h.swap_to = nullptr;
         }
@@ -78,6 +79,7 @@ struct Host {
     std::vector<Block> blocks;
     aac_status hook_result = AAC_OK;
     void *swap_to = nullptr;
+    void *taken = nullptr;  // the block the hook took when it swapped
     static Host *current;
 };
 Host *Host::current = nullptr;
@@ -234,11 +236,9 @@ TEST(DecodeCall, AHookMaySwapInAnotherBlock)
     EXPECT_EQ(std::vector<float>(mine, mine + 1024), h.blocks[1].samples);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(h.dec->out_block) & ~uintptr_t{15},
               reinterpret_cast<uintptr_t>(mine));
-    // Give the pool's block back so destroy can release it; the decoder
-    // would hand `mine` to the pool otherwise.
-    void *taken = nullptr;
-    h.pool->ops->get(h.pool, &taken);
-    h.dec->out_block = taken;
+    // The host hands the pool's block back in place of its own, which the
+    // decoder would otherwise give to the pool at destroy.
+    h.dec->out_block = h.taken;
 }
 
 TEST(DecodeCall, GainsScaleExactlyAndEqualGainsShareOneWindowSet)
