@@ -48,7 +48,7 @@ Trace run_steps(const uint8_t *data, int32_t size, const std::vector<Step> &step
             aac_cursor_skip(c, s.consume);
             aac_bit_reader copy = r;  // the position if the cursor handed back now
             copy.ptr = c.ptr;
-            copy.bits = c.bits;
+            copy.bits = aac_cursor_bits(c);
             t.positions.push_back(aac_bits_position(&copy));
             if (t.peeks.size() % every == 0) {
                 aac_cursor_end(c);
@@ -72,7 +72,7 @@ void compare_with_reader(uint32_t seed)
             data[i] = static_cast<uint8_t>(rng());
         std::vector<Step> steps(60);
         for (Step &s : steps) {
-            s.fill = 1 + static_cast<int>(rng() % 25);
+            s.fill = 1 + static_cast<int>(rng() % aac_bit_cursor<Word>::max_fill);
             s.consume = static_cast<int>(rng() % (s.fill + 1));
         }
         const Trace want = run_steps<Word>(data.get(), size, steps, 0);
