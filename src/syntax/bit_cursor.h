@@ -31,9 +31,15 @@ struct aac_bit_cursor {
     static constexpr int max_fill = width == 64 ? 25 : 24;
     Word cache;                 // valid bits, the marker, zeros
     const uint8_t *ptr;         // next byte to load
-    const uint8_t *end;
+    uintptr_t last_word;        // the last address a whole word can be loaded from
     aac_bit_reader *reader;     // the reader this copy came from
 };
+
+template <class Word>
+[[gnu::always_inline]] inline uintptr_t aac_cursor_last_word(const uint8_t *end)
+{
+    return reinterpret_cast<uintptr_t>(end) - sizeof(Word);
+}
 
 using aac_wide_bits = aac_bit_cursor<uintptr_t>;
 
@@ -69,25 +75,34 @@ inline aac_bit_cursor<Word> aac_cursor_begin(aac_bit_reader *reader)
         cache &= ~(~uint32_t{0} >> bits);
     }
     const Word top = static_cast<Word>(static_cast<uint64_t>(cache) << 32 >> (64 - width));
-    return {static_cast<Word>(top | Word{1} << (width - 1 - bits)), ptr, reader->end, reader};
+    return {static_cast<Word>(top | Word{1} << (width - 1 - bits)), ptr,
+            aac_cursor_last_word<Word>(reader->end), reader};
 }
 
 // The byte-at-a-time fill near the end of the buffer, with the zero tail.
+// While it stays on the caller's buffer it also takes the bytes that follow
+// up to the end, as a wide load would, so that the last codewords of a
+// frame do not come here one by one.
 template <class Word>
 [[gnu::noinline]] aac_bit_cursor<Word> aac_cursor_fill_near_end(aac_bit_cursor<Word> c, int n)
 {
+    aac_bit_reader *reader = c.reader;
     int bits = aac_cursor_bits(c);
     Word data = c.cache & (c.cache - 1);
+    bool on_buffer = true;
     while (bits < n) {
-        if (c.ptr >= c.end) {
-            c.reader->ptr = c.ptr;
-            aac_bits_enter_zero_tail(c.reader);
-            c.ptr = c.reader->ptr;
-            c.end = c.reader->end;
+        if (c.ptr >= reader->end) {
+            reader->ptr = c.ptr;
+            aac_bits_enter_zero_tail(reader);
+            c.ptr = reader->ptr;
+            c.last_word = aac_cursor_last_word<Word>(reader->end);
+            on_buffer = false;
         }
         data |= static_cast<Word>(*c.ptr++) << (c.width - 8 - bits);
         bits += 8;
     }
+    for (; on_buffer && bits <= c.width - 9 && c.ptr < reader->end; bits += 8)
+        data |= static_cast<Word>(*c.ptr++) << (c.width - 8 - bits);
     c.cache = data | Word{1} << (c.width - 1 - bits);
     return c;
 }
@@ -100,7 +115,7 @@ template <class Word>
     // bits are valid.
     if (c.cache & ((Word{1} << (c.width - n)) - 1))
         return;
-    if (c.end - c.ptr >= static_cast<std::ptrdiff_t>(sizeof(Word))) {
+    if (reinterpret_cast<uintptr_t>(c.ptr) <= c.last_word) {
         Word word;
         std::memcpy(&word, c.ptr, sizeof(Word));
         if constexpr (std::endian::native == std::endian::little) {
@@ -111,8 +126,10 @@ template <class Word>
         }
         // zeros = width - 1 - valid bits: the whole bytes that fit in front
         // of the marker, and below them where the marker goes next.
+        // The word's first bit lands on the marker: flipped first, it comes
+        // out right from the XOR.
         const unsigned zeros = aac_cursor_zeros(c);
-        const Word data = (c.cache & (c.cache - 1)) | word >> (~zeros & (c.width - 1));
+        const Word data = c.cache ^ (word ^ Word{1} << (c.width - 1)) >> (~zeros & (c.width - 1));
         const unsigned marker = zeros & 7;
         c.cache = ((data >> marker) | 1) << marker;
         c.ptr += zeros >> 3;
