@@ -45,20 +45,22 @@ void aac_parse_ics_info(aac_bit_reader *reader, aac_ics_info *ics,
     ics->num_window_groups = groups;
 }
 
-void aac_parse_section_data(aac_bit_reader *reader, const aac_ics_info *ics, uint32_t *sections,
-                            uint32_t *noise_used, uint32_t *intensity_used)
+namespace {
+
+// The section lists of all groups, with the length field and its escape
+// value fixed by the window kind.
+template <int len_bits>
+uint32_t parse_sections(aac_wide_bits &w, const aac_ics_info *ics, uint32_t *sections)
 {
-    const int len_bits = ics->window_sequence == AAC_EIGHT_SHORT_SEQUENCE ? 3 : 5;
-    const uint32_t escape = (1u << len_bits) - 1;
+    constexpr uint32_t escape = (1u << len_bits) - 1;
     const uint32_t max_sfb = ics->max_sfb;
     uint32_t codebooks_seen = 0;
-    aac_wide_bits w = aac_cursor_begin<uintptr_t>(reader);
     for (uint32_t g = 0; g < ics->num_window_groups; g++) {
         uint32_t *out = sections + 16 * g;
         uint32_t k = 0;
         while (k < max_sfb) {
             aac_cursor_fill(w, 4 + len_bits);
-            uint32_t codebook = aac_cursor_read(w, 4);
+            const uint32_t codebook = aac_cursor_read(w, 4);
             uint32_t length = aac_cursor_read(w, len_bits);
             if (length == escape) [[unlikely]] {
                 uint32_t field;
@@ -80,6 +82,18 @@ void aac_parse_section_data(aac_bit_reader *reader, const aac_ics_info *ics, uin
             *out++ = (codebook << 8) + k;
         }
     }
+    return codebooks_seen;
+}
+
+}  // namespace
+
+void aac_parse_section_data(aac_bit_reader *reader, const aac_ics_info *ics, uint32_t *sections,
+                            uint32_t *noise_used, uint32_t *intensity_used)
+{
+    aac_wide_bits w = aac_cursor_begin<uintptr_t>(reader);
+    const uint32_t codebooks_seen = ics->window_sequence == AAC_EIGHT_SHORT_SEQUENCE
+                                        ? parse_sections<3>(w, ics, sections)
+                                        : parse_sections<5>(w, ics, sections);
     aac_cursor_end(w);
     *noise_used = (codebooks_seen >> AAC_NOISE_HCB) & 1;
     *intensity_used = (codebooks_seen >> AAC_INTENSITY_HCB2) != 0;
