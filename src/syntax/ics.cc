@@ -85,31 +85,29 @@ uint32_t parse_sections(aac_wide_bits &w, const aac_ics_info *ics, uint32_t *sec
     return codebooks_seen;
 }
 
-}  // namespace
-
-void aac_parse_section_data(aac_bit_reader *reader, const aac_ics_info *ics, uint32_t *sections,
-                            uint32_t *noise_used, uint32_t *intensity_used)
+// Section data into the channel's lists and flags.
+void section_data(aac_wide_bits &cursor, const aac_ics_info *ics, uint32_t *sections,
+                  uint32_t *noise_used, uint32_t *intensity_used)
 {
-    aac_wide_bits w = aac_cursor_begin<uintptr_t>(reader);
+    aac_wide_bits w = cursor;  // a local copy stays in registers
     const uint32_t codebooks_seen = ics->window_sequence == AAC_EIGHT_SHORT_SEQUENCE
                                         ? parse_sections<3>(w, ics, sections)
                                         : parse_sections<5>(w, ics, sections);
-    aac_cursor_end(w);
+    cursor = w;
     *noise_used = (codebooks_seen >> AAC_NOISE_HCB) & 1;
     *intensity_used = (codebooks_seen >> AAC_INTENSITY_HCB2) != 0;
 }
 
-void aac_parse_scale_factor_data(aac_bit_reader *reader, const aac_ics_info *ics,
-                                 uint32_t global_gain, int32_t *scalefactors,
-                                 const uint32_t *sections)
+void scale_factor_data(aac_wide_bits &cursor, const aac_ics_info *ics, uint32_t global_gain,
+                       int32_t *scalefactors, const uint32_t *sections)
 {
+    aac_wide_bits w = cursor;
     // The three running values carry on across groups.
     int32_t scalefactor = static_cast<int32_t>(global_gain) - 100;
     int32_t noise_energy = static_cast<int32_t>(global_gain) - 90;
     int32_t intensity_position = 0;
     bool first_noise_band = true;
     const uint32_t max_sfb = ics->max_sfb;
-    aac_wide_bits w = aac_cursor_begin<uintptr_t>(reader);
     for (uint32_t g = 0; g < ics->num_window_groups; g++) {
         const uint32_t *section = sections + 16 * g;
         int32_t *out = scalefactors + 16 * g;
@@ -141,6 +139,25 @@ void aac_parse_scale_factor_data(aac_bit_reader *reader, const aac_ics_info *ics
             }
         }
     }
+    cursor = w;
+}
+
+}  // namespace
+
+void aac_parse_section_data(aac_bit_reader *reader, const aac_ics_info *ics, uint32_t *sections,
+                            uint32_t *noise_used, uint32_t *intensity_used)
+{
+    aac_wide_bits w = aac_cursor_begin<uintptr_t>(reader);
+    section_data(w, ics, sections, noise_used, intensity_used);
+    aac_cursor_end(w);
+}
+
+void aac_parse_scale_factor_data(aac_bit_reader *reader, const aac_ics_info *ics,
+                                 uint32_t global_gain, int32_t *scalefactors,
+                                 const uint32_t *sections)
+{
+    aac_wide_bits w = aac_cursor_begin<uintptr_t>(reader);
+    scale_factor_data(w, ics, global_gain, scalefactors, sections);
     aac_cursor_end(w);
 }
 
@@ -170,17 +187,25 @@ void aac_parse_ics(aac_bit_reader *reader, aac_channel_state *channel,
         aac_parse_ics_info(reader, &channel->ics_info, tables);
         ics = &channel->ics_info;
     }
-    aac_parse_section_data(reader, ics, channel->sections, &channel->noise_used,
-                           &channel->intensity_used);
-    aac_parse_scale_factor_data(reader, ics, channel->global_gain, channel->scalefactors,
-                                channel->sections);
-    channel->pulse_data_present = aac_bits_get(reader, 1);
-    if (channel->pulse_data_present)
+    // One cursor from the section data to the end of the spectral data; the
+    // rarer pulse and TNS data go through the reader.
+    aac_wide_bits w = aac_cursor_begin<uintptr_t>(reader);
+    section_data(w, ics, channel->sections, &channel->noise_used, &channel->intensity_used);
+    scale_factor_data(w, ics, channel->global_gain, channel->scalefactors, channel->sections);
+    channel->pulse_data_present = aac_cursor_get(w, 1);
+    if (channel->pulse_data_present) {
+        aac_cursor_end(w);
         aac_parse_pulse_data(reader, ics, tables, &channel->pulse);
-    channel->tns_data_present = aac_bits_get(reader, 1);
-    if (channel->tns_data_present)
+        w = aac_cursor_begin<uintptr_t>(reader);
+    }
+    channel->tns_data_present = aac_cursor_get(w, 1);
+    if (channel->tns_data_present) {
+        aac_cursor_end(w);
         aac_parse_tns_data(reader, ics, tables, &channel->tns);
-    if (aac_bits_get(reader, 1))  // gain_control_data_present
+        w = aac_cursor_begin<uintptr_t>(reader);
+    }
+    if (aac_cursor_get(w, 1))  // gain_control_data_present
         aac_raise(AAC_ERR_BAD_STREAM);
-    aac_parse_spectral_data(reader, channel->coef, ics, channel->sections, tables);
+    aac_cursor_spectral_data(w, channel->coef, ics, channel->sections, tables);
+    aac_cursor_end(w);
 }

@@ -163,10 +163,18 @@ int32_t aac_decode_escape(aac_bit_reader *reader)
 void aac_parse_spectral_data(aac_bit_reader *reader, int32_t *coef, const aac_ics_info *ics,
                              const uint32_t *sections, const aac_stream_tables *tables)
 {
+    aac_wide_bits w = aac_cursor_begin<uintptr_t>(reader);
+    aac_cursor_spectral_data(w, coef, ics, sections, tables);
+    aac_cursor_end(w);
+}
+
+void aac_cursor_spectral_data(aac_wide_bits &cursor, int32_t *coef, const aac_ics_info *ics,
+                              const uint32_t *sections, const aac_stream_tables *tables)
+{
     const bool eight_short = ics->window_sequence == AAC_EIGHT_SHORT_SEQUENCE;
     const uint16_t *ends = eight_short ? tables->swb_end_short : tables->swb_end_long;
     const uint32_t max_sfb = ics->max_sfb;
-    aac_wide_bits w = aac_cursor_begin<uintptr_t>(reader);
+    aac_wide_bits w = cursor;  // a local copy stays in registers
     int32_t *group = coef;
     uint32_t group_start = 0;
     for (uint32_t g = 0; g < ics->num_window_groups; g++) {
@@ -194,5 +202,5 @@ void aac_parse_spectral_data(aac_bit_reader *reader, int32_t *coef, const aac_ic
         }
         group += 128 * windows;
     }
-    aac_cursor_end(w);
+    cursor = w;
 }
