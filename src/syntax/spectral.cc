@@ -56,13 +56,30 @@ template <int CB>
     return (static_cast<int32_t>(magnitude) ^ negative) - negative;
 }
 
-// The next bit as a sign mask; consumed only after a non-zero magnitude, and
-// a zero magnitude stays zero under either mask.
+// The next bit as a sign mask, consumed when it is present (after a
+// non-zero magnitude); when it is not, the mask is left undefined: a zero
+// magnitude stays zero under either mask.
+[[gnu::always_inline]] inline int32_t take_sign(aac_wide_bits &w, bool present)
+{
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+    // A one-bit shift leaves the bit it pushes out in the carry flag, which
+    // then becomes the mask; a zero-bit shift leaves the flags as they were.
+    uintptr_t negative;
+    asm("shl %%cl, %[cache]\n\tsbb %[negative], %[negative]"
+        : [cache] "+r"(w.cache), [negative] "=r"(negative)
+        : "c"(static_cast<uint8_t>(present))
+        : "cc");
+    return static_cast<int32_t>(negative);
+#else
+    const int32_t negative = aac_cursor_top_mask(w);
+    aac_cursor_skip(w, present);
+    return negative;
+#endif
+}
+
 [[gnu::always_inline]] inline int32_t signed_value(aac_wide_bits &w, uint32_t magnitude)
 {
-    const int32_t negative = aac_cursor_top_mask(w);
-    aac_cursor_skip(w, magnitude != 0);
-    return apply_sign(magnitude, negative);
+    return apply_sign(magnitude, take_sign(w, magnitude != 0));
 }
 
 // Field f of a leaf, two's complement, `width` bits each from bit 15 down.
@@ -115,10 +132,8 @@ template <int CB>
             // before either escape.
             uint32_t y = (entry >> 12) | ((entry >> 2) & 16);
             uint32_t z = ((entry >> 8) & 15) | ((entry >> 1) & 16);
-            const int32_t y_negative = aac_cursor_top_mask(w);
-            aac_cursor_skip(w, y != 0);
-            const int32_t z_negative = aac_cursor_top_mask(w);
-            aac_cursor_skip(w, z != 0);
+            const int32_t y_negative = take_sign(w, y != 0);
+            const int32_t z_negative = take_sign(w, z != 0);
             if (y == 16) [[unlikely]]
                 y = static_cast<uint32_t>(read_escape(w));
             if (z == 16) [[unlikely]]
