@@ -112,12 +112,12 @@ int main()
     aac_malloc_func_table table = {count_malloc, count_calloc, no_realloc, count_free};
     aac_set_malloc_func_table(&table);
     std::printf("| layout | channels | instance record | two workspaces | window sets "
-                "(one gain) | output block | total | total, a gain per channel |\n");
+                "(one gain) | output block | total | total with a gain per channel (window sets) |\n");
     std::printf("|---:|---:|---:|---:|---:|---:|---:|---:|\n");
     for (int layout = 1; layout <= 10; layout++) {
         const Held same = measure(layout, false);
         const Held distinct = measure(layout, true);
-        std::printf("| %d | %d | %zu | %zu | %zu | %zu | %zu | %zu (%d sets) |\n", layout,
+        std::printf("| %d | %d | %zu | %zu | %zu | %zu | %zu | %zu (%d) |\n", layout,
                     aac_layouts[layout].num_channels, same.record, same.workspaces,
                     same.window_sets, same.output, same.total, distinct.total, distinct.sets);
     }
