@@ -8,12 +8,14 @@
 // Away from the end of the buffer a fill tops the cache up with as many
 // whole bytes as fit before the marker, from one word-wide load that lies
 // inside the buffer.  Within the last word of the buffer it loads one byte
-// at a time exactly as far as asked, like aac_bits_fill, so the zero tail is
-// entered and used up at the same points: positions, values and failures
-// are those of the plain reader.
+// at a time, and enters and uses up the zero tail exactly when
+// aac_bits_fill would, so positions, values and failures are those of the
+// plain reader.  Bytes loaded ahead never change these: a fill fails only
+// when the data it asks for reaches past the tail.
 //
-// Keep the cursor in a local variable and pass it by value to anything that
-// is not inlined: once its address escapes, the compiler keeps it in memory.
+// Keep the cursor in a local variable, and hand it to anything that is not
+// inlined by value, or by reference to a function that works on a local
+// copy: once its address escapes, the compiler keeps it in memory.
 #pragma once
 
 #include <bit>
