@@ -57,7 +57,7 @@ template <int CB>
 }
 
 // The next bit as a sign mask, consumed when it is present (after a
-// non-zero magnitude); when it is not, the mask is left undefined: a zero
+// non-zero magnitude).  When it is not, the mask may be anything: a zero
 // magnitude stays zero under either mask.
 [[gnu::always_inline]] inline int32_t take_sign(aac_wide_bits &w, bool present)
 {
