@@ -1,68 +1,123 @@
-// A register-wide working copy of a bit reader for the hot Huffman loops.
+// A register-wide working copy of a bit reader for the parsers' hot loops.
+//
+// The cache holds the valid bits left-aligned, then a single set bit (the
+// marker), then zeros, so the number of valid bits is implied by the
+// marker's position: consuming bits is a single shift, with no count to
+// keep up to date, and a fill test is one AND.
 //
 // Away from the end of the buffer a fill tops the cache up with as many
-// whole bytes as fit in one word, so most codewords cost a single compare
-// for their fill.  Within the last word of the buffer it loads one byte at a
-// time exactly as far as asked, like aac_bits_fill, so the zero tail is
-// entered and used up at the same points: positions, values and failures
-// are those of the plain reader.
+// whole bytes as fit before the marker, from one word-wide load that lies
+// inside the buffer.  Within the last word of the buffer it loads one byte
+// at a time, and enters and uses up the zero tail exactly when
+// aac_bits_fill would, so positions, values and failures are those of the
+// plain reader.  Bytes loaded ahead never change these: a fill fails only
+// when the data it asks for reaches past the tail.
 //
-// Keep the cursor in a local variable and pass it by value to anything that
-// is not inlined: once its address escapes, the compiler keeps it in memory.
+// Keep the cursor in a local variable, and hand it to anything that is not
+// inlined by value, or by reference to a function that works on a local
+// copy: once its address escapes, the compiler keeps it in memory.
 #pragma once
 
 #include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "syntax/bit_reader.h"
 
 template <class Word>
 struct aac_bit_cursor {
     static constexpr int width = 8 * sizeof(Word);
-    // Left-aligned.  Unlike the reader's cache, the bits below `bits` may
-    // hold the start of the byte at ptr; loads OR the same values over them.
-    Word cache;
-    int32_t bits;               // valid bits in cache
-    const uint8_t *ptr;
-    const uint8_t *end;
+    // The widest fill: a byte load must still leave room for the marker.
+    static constexpr int max_fill = width == 64 ? 25 : 24;
+    Word cache;                 // valid bits, the marker, zeros
+    const uint8_t *ptr;         // next byte to load
+    uintptr_t last_word;        // the last address a whole word can be loaded from
     aac_bit_reader *reader;     // the reader this copy came from
 };
 
+template <class Word>
+[[gnu::always_inline]] inline uintptr_t aac_cursor_last_word(const uint8_t *end)
+{
+    return reinterpret_cast<uintptr_t>(end) - sizeof(Word);
+}
+
 using aac_wide_bits = aac_bit_cursor<uintptr_t>;
+
+// Bits below the marker; the cache is never zero.
+template <class Word>
+[[gnu::always_inline]] inline unsigned aac_cursor_zeros(const aac_bit_cursor<Word> &c)
+{
+    if constexpr (sizeof(Word) == 8)
+        return static_cast<unsigned>(__builtin_ctzll(c.cache));
+    else
+        return static_cast<unsigned>(__builtin_ctz(c.cache));
+}
+
+template <class Word>
+[[gnu::always_inline]] inline int aac_cursor_bits(const aac_bit_cursor<Word> &c)
+{
+    return c.width - 1 - static_cast<int>(aac_cursor_zeros(c));
+}
 
 template <class Word>
 inline aac_bit_cursor<Word> aac_cursor_begin(aac_bit_reader *reader)
 {
-    return {static_cast<Word>(static_cast<Word>(reader->cache) << (aac_bit_cursor<Word>::width - 32)),
-            reader->bits, reader->ptr, reader->end, reader};
+    constexpr int width = aac_bit_cursor<Word>::width;
+    int bits = reader->bits;
+    const uint8_t *ptr = reader->ptr;
+    uint32_t cache = reader->cache;
+    if (bits > width - 8) {
+        // A 32-bit word cannot take a full reader cache and the marker: give
+        // the last byte back.  It was loaded from the buffer the reader is
+        // on (the reader loads right after it enters the tail).
+        bits -= 8;
+        ptr -= 1;
+        cache &= ~(~uint32_t{0} >> bits);
+    }
+    const Word top = static_cast<Word>(static_cast<uint64_t>(cache) << 32 >> (64 - width));
+    return {static_cast<Word>(top | Word{1} << (width - 1 - bits)), ptr,
+            aac_cursor_last_word<Word>(reader->end), reader};
 }
 
 // The byte-at-a-time fill near the end of the buffer, with the zero tail.
+// While it stays on the caller's buffer it also takes the bytes that follow
+// up to the end, as a wide load would, so that the last codewords of a
+// frame do not come here one by one.
 template <class Word>
 [[gnu::noinline]] aac_bit_cursor<Word> aac_cursor_fill_near_end(aac_bit_cursor<Word> c, int n)
 {
-    while (c.bits < n) {
-        if (c.ptr >= c.end) {
-            c.reader->ptr = c.ptr;
-            aac_bits_enter_zero_tail(c.reader);
-            c.ptr = c.reader->ptr;
-            c.end = c.reader->end;
+    aac_bit_reader *reader = c.reader;
+    int bits = aac_cursor_bits(c);
+    Word data = c.cache & (c.cache - 1);
+    bool on_buffer = true;
+    while (bits < n) {
+        if (c.ptr >= reader->end) {
+            reader->ptr = c.ptr;
+            aac_bits_enter_zero_tail(reader);
+            c.ptr = reader->ptr;
+            c.last_word = aac_cursor_last_word<Word>(reader->end);
+            on_buffer = false;
         }
-        c.cache |= static_cast<Word>(*c.ptr++) << (c.width - 8 - c.bits);
-        c.bits += 8;
+        data |= static_cast<Word>(*c.ptr++) << (c.width - 8 - bits);
+        bits += 8;
     }
+    for (; on_buffer && bits <= c.width - 9 && c.ptr < reader->end; bits += 8)
+        data |= static_cast<Word>(*c.ptr++) << (c.width - 8 - bits);
+    c.cache = data | Word{1} << (c.width - 1 - bits);
     return c;
 }
 
-// Makes at least n bits valid, 1 <= n <= 25.
+// Makes at least n bits valid, 1 <= n <= max_fill.
 template <class Word>
 [[gnu::always_inline]] inline void aac_cursor_fill(aac_bit_cursor<Word> &c, int n)
 {
-    if (c.bits >= n)
+    // The marker lies among the low width - n bits unless fewer than n
+    // bits are valid.
+    if (c.cache & ((Word{1} << (c.width - n)) - 1))
         return;
-    if (c.end - c.ptr >= static_cast<std::ptrdiff_t>(sizeof(Word))) {
+    if (reinterpret_cast<uintptr_t>(c.ptr) <= c.last_word) {
         Word word;
         std::memcpy(&word, c.ptr, sizeof(Word));
         if constexpr (std::endian::native == std::endian::little) {
@@ -71,16 +126,21 @@ template <class Word>
             else
                 word = __builtin_bswap32(word);
         }
-        c.cache |= word >> c.bits;
-        const int bytes = (c.width - c.bits) >> 3;
-        c.ptr += bytes;
-        c.bits += 8 * bytes;
+        // zeros = width - 1 - valid bits: the whole bytes that fit in front
+        // of the marker, and below them where the marker goes next.
+        // The word's first bit lands on the marker: flipped first, it comes
+        // out right from the XOR.
+        const unsigned zeros = aac_cursor_zeros(c);
+        const Word data = c.cache ^ (word ^ Word{1} << (c.width - 1)) >> (~zeros & (c.width - 1));
+        const unsigned marker = zeros & 7;
+        c.cache = ((data >> marker) | 1) << marker;
+        c.ptr += zeros >> 3;
     } else {
         c = aac_cursor_fill_near_end(c, n);
     }
 }
 
-// The next n bits (1..25) after a fill of n.
+// The next n bits (1..max_fill) after a fill of n.
 template <class Word>
 [[gnu::always_inline]] inline uint32_t aac_cursor_peek(const aac_bit_cursor<Word> &c, int n)
 {
@@ -91,7 +151,30 @@ template <class Word>
 [[gnu::always_inline]] inline void aac_cursor_skip(aac_bit_cursor<Word> &c, int n)
 {
     c.cache <<= n;
-    c.bits -= n;
+}
+
+template <class Word>
+[[gnu::always_inline]] inline uint32_t aac_cursor_read(aac_bit_cursor<Word> &c, int n)
+{
+    const uint32_t value = aac_cursor_peek(c, n);
+    aac_cursor_skip(c, n);
+    return value;
+}
+
+// Fills and reads in one step, for fields read on their own.
+template <class Word>
+[[gnu::always_inline]] inline uint32_t aac_cursor_get(aac_bit_cursor<Word> &c, int n)
+{
+    aac_cursor_fill(c, n);
+    return aac_cursor_read(c, n);
+}
+
+// The top bit of the cache as a mask: all ones when it is set.
+template <class Word>
+[[gnu::always_inline]] inline int32_t aac_cursor_top_mask(const aac_bit_cursor<Word> &c)
+{
+    using Signed = std::make_signed_t<Word>;
+    return static_cast<int32_t>(static_cast<Signed>(c.cache) >> (c.width - 1));
 }
 
 // Hands the position back to the reader.  Whole bytes loaded beyond the
@@ -100,7 +183,7 @@ template <class Word>
 template <class Word>
 inline void aac_cursor_end(const aac_bit_cursor<Word> &c)
 {
-    int32_t bits = c.bits;
+    int32_t bits = aac_cursor_bits(c);
     const uint8_t *ptr = c.ptr;
     if (bits > 32) {
         const int back = (bits - 25) >> 3;

@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "frame/error.h"
+#include "syntax/bit_cursor.h"
 #include "syntax/huffman.h"
+#include "syntax/scalefactor_code.h"
 #include "syntax/pulse_tns.h"
 
 void aac_parse_ics_info(aac_bit_reader *reader, aac_ics_info *ics,
@@ -43,25 +45,27 @@ void aac_parse_ics_info(aac_bit_reader *reader, aac_ics_info *ics,
     ics->num_window_groups = groups;
 }
 
-void aac_parse_section_data(aac_bit_reader *reader, const aac_ics_info *ics, uint32_t *sections,
-                            uint32_t *noise_used, uint32_t *intensity_used)
+namespace {
+
+// The section lists of all groups, with the length field and its escape
+// value fixed by the window kind.
+template <int len_bits>
+uint32_t parse_sections(aac_wide_bits &w, const aac_ics_info *ics, uint32_t *sections)
 {
-    const int len_bits = ics->window_sequence == AAC_EIGHT_SHORT_SEQUENCE ? 3 : 5;
-    const uint32_t escape = (1u << len_bits) - 1;
+    constexpr uint32_t escape = (1u << len_bits) - 1;
     const uint32_t max_sfb = ics->max_sfb;
     uint32_t codebooks_seen = 0;
     for (uint32_t g = 0; g < ics->num_window_groups; g++) {
         uint32_t *out = sections + 16 * g;
         uint32_t k = 0;
         while (k < max_sfb) {
-            aac_bits_fill(reader, 4 + len_bits);
-            uint32_t codebook = aac_bits_read(reader, 4);
-            uint32_t length = aac_bits_read(reader, len_bits);
-            if (length == escape) {
+            aac_cursor_fill(w, 4 + len_bits);
+            const uint32_t codebook = aac_cursor_read(w, 4);
+            uint32_t length = aac_cursor_read(w, len_bits);
+            if (length == escape) [[unlikely]] {
                 uint32_t field;
                 do {
-                    aac_bits_fill(reader, len_bits);
-                    field = aac_bits_read(reader, len_bits);
+                    field = aac_cursor_get(w, len_bits);
                     // Past 63 bands the section reaches max_sfb whatever
                     // follows; stop counting so a long run of escapes
                     // cannot wrap.
@@ -78,14 +82,26 @@ void aac_parse_section_data(aac_bit_reader *reader, const aac_ics_info *ics, uin
             *out++ = (codebook << 8) + k;
         }
     }
+    return codebooks_seen;
+}
+
+// Section data into the channel's lists and flags.
+void section_data(aac_wide_bits &cursor, const aac_ics_info *ics, uint32_t *sections,
+                  uint32_t *noise_used, uint32_t *intensity_used)
+{
+    aac_wide_bits w = cursor;  // a local copy stays in registers
+    const uint32_t codebooks_seen = ics->window_sequence == AAC_EIGHT_SHORT_SEQUENCE
+                                        ? parse_sections<3>(w, ics, sections)
+                                        : parse_sections<5>(w, ics, sections);
+    cursor = w;
     *noise_used = (codebooks_seen >> AAC_NOISE_HCB) & 1;
     *intensity_used = (codebooks_seen >> AAC_INTENSITY_HCB2) != 0;
 }
 
-void aac_parse_scale_factor_data(aac_bit_reader *reader, const aac_ics_info *ics,
-                                 uint32_t global_gain, int32_t *scalefactors,
-                                 const uint32_t *sections)
+void scale_factor_data(aac_wide_bits &cursor, const aac_ics_info *ics, uint32_t global_gain,
+                       int32_t *scalefactors, const uint32_t *sections)
 {
+    aac_wide_bits w = cursor;
     // The three running values carry on across groups.
     int32_t scalefactor = static_cast<int32_t>(global_gain) - 100;
     int32_t noise_energy = static_cast<int32_t>(global_gain) - 90;
@@ -95,56 +111,70 @@ void aac_parse_scale_factor_data(aac_bit_reader *reader, const aac_ics_info *ics
     for (uint32_t g = 0; g < ics->num_window_groups; g++) {
         const uint32_t *section = sections + 16 * g;
         int32_t *out = scalefactors + 16 * g;
-        uint32_t band = 0;
-        while (band < max_sfb) {
-            uint32_t codebook = *section >> 8;
-            uint32_t end = *section++ & 0xFF;
-            switch (codebook) {
-            case AAC_ZERO_HCB:
+        for (uint32_t band = 0; band < max_sfb; section++) {
+            const uint32_t codebook = *section >> 8;
+            const uint32_t end = *section & 0xFF;
+            if (codebook == AAC_ZERO_HCB) {
                 band = end;
-                break;
-            case AAC_NOISE_HCB:
-                for (; band < end; band++) {
+            } else if (codebook < AAC_NOISE_HCB) [[likely]] {
+                do {
+                    scalefactor += aac_cursor_scalefactor_diff(w);
+                    out[band] = scalefactor;
+                } while (++band < end);
+            } else if (codebook == AAC_NOISE_HCB) {
+                do {
                     if (first_noise_band) {
                         first_noise_band = false;
-                        noise_energy += static_cast<int32_t>(aac_bits_get(reader, 9)) - 256;
+                        noise_energy += static_cast<int32_t>(aac_cursor_get(w, 9)) - 256;
                     } else {
-                        noise_energy += aac_decode_scalefactor_diff(reader);
+                        noise_energy += aac_cursor_scalefactor_diff(w);
                     }
                     out[band] = noise_energy;
-                }
-                break;
-            case AAC_INTENSITY_HCB2:
-            case AAC_INTENSITY_HCB:
-                for (; band < end; band++) {
-                    intensity_position += aac_decode_scalefactor_diff(reader);
+                } while (++band < end);
+            } else {
+                do {
+                    intensity_position += aac_cursor_scalefactor_diff(w);
                     out[band] = intensity_position;
-                }
-                break;
-            default:
-                for (; band < end; band++) {
-                    scalefactor += aac_decode_scalefactor_diff(reader);
-                    out[band] = scalefactor;
-                }
-                break;
+                } while (++band < end);
             }
         }
     }
+    cursor = w;
+}
+
+}  // namespace
+
+void aac_parse_section_data(aac_bit_reader *reader, const aac_ics_info *ics, uint32_t *sections,
+                            uint32_t *noise_used, uint32_t *intensity_used)
+{
+    aac_wide_bits w = aac_cursor_begin<uintptr_t>(reader);
+    section_data(w, ics, sections, noise_used, intensity_used);
+    aac_cursor_end(w);
+}
+
+void aac_parse_scale_factor_data(aac_bit_reader *reader, const aac_ics_info *ics,
+                                 uint32_t global_gain, int32_t *scalefactors,
+                                 const uint32_t *sections)
+{
+    aac_wide_bits w = aac_cursor_begin<uintptr_t>(reader);
+    scale_factor_data(w, ics, global_gain, scalefactors, sections);
+    aac_cursor_end(w);
 }
 
 void aac_parse_ms_mask(aac_bit_reader *reader, const aac_ics_info *ics, uint32_t *ms_used)
 {
     const uint32_t max_sfb = ics->max_sfb;
+    aac_wide_bits w = aac_cursor_begin<uintptr_t>(reader);
     for (uint32_t g = 0; g < ics->num_window_groups; g++) {
         uint32_t *out = ms_used + 16 * g;
         for (uint32_t band = 0; band < max_sfb;) {
             int n = static_cast<int>(std::min(max_sfb - band, 16u));
-            aac_bits_fill(reader, n);
-            uint32_t mask = aac_bits_read(reader, n);
-            for (int i = n - 1; i >= 0; i--)
-                out[band++] = (mask >> i) & 1;
+            uint32_t mask = aac_cursor_get(w, n) << (32 - n);
+            for (const uint32_t end = band + n; band < end; band++, mask <<= 1)
+                out[band] = mask >> 31;
         }
     }
+    aac_cursor_end(w);
 }
 
 void aac_parse_ics(aac_bit_reader *reader, aac_channel_state *channel,
@@ -157,17 +187,25 @@ void aac_parse_ics(aac_bit_reader *reader, aac_channel_state *channel,
         aac_parse_ics_info(reader, &channel->ics_info, tables);
         ics = &channel->ics_info;
     }
-    aac_parse_section_data(reader, ics, channel->sections, &channel->noise_used,
-                           &channel->intensity_used);
-    aac_parse_scale_factor_data(reader, ics, channel->global_gain, channel->scalefactors,
-                                channel->sections);
-    channel->pulse_data_present = aac_bits_get(reader, 1);
-    if (channel->pulse_data_present)
+    // One cursor from the section data to the end of the spectral data; the
+    // rarer pulse and TNS data go through the reader.
+    aac_wide_bits w = aac_cursor_begin<uintptr_t>(reader);
+    section_data(w, ics, channel->sections, &channel->noise_used, &channel->intensity_used);
+    scale_factor_data(w, ics, channel->global_gain, channel->scalefactors, channel->sections);
+    channel->pulse_data_present = aac_cursor_get(w, 1);
+    if (channel->pulse_data_present) {
+        aac_cursor_end(w);
         aac_parse_pulse_data(reader, ics, tables, &channel->pulse);
-    channel->tns_data_present = aac_bits_get(reader, 1);
-    if (channel->tns_data_present)
+        w = aac_cursor_begin<uintptr_t>(reader);
+    }
+    channel->tns_data_present = aac_cursor_get(w, 1);
+    if (channel->tns_data_present) {
+        aac_cursor_end(w);
         aac_parse_tns_data(reader, ics, tables, &channel->tns);
-    if (aac_bits_get(reader, 1))  // gain_control_data_present
+        w = aac_cursor_begin<uintptr_t>(reader);
+    }
+    if (aac_cursor_get(w, 1))  // gain_control_data_present
         aac_raise(AAC_ERR_BAD_STREAM);
-    aac_parse_spectral_data(reader, channel->coef, ics, channel->sections, tables);
+    aac_cursor_spectral_data(w, channel->coef, ics, channel->sections, tables);
+    aac_cursor_end(w);
 }

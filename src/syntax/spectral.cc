@@ -3,11 +3,17 @@
 // channel's coefficients, window by window.
 //
 // Each codebook gets its own copy of the decode loop with its tables and
-// widths fixed; one fill covers a codeword and the sign bits after it.
+// widths fixed; one fill covers a codeword and the sign bits after it.  The
+// bands of a section are contiguous within a window, so a section of a
+// single-window group is decoded as one run.
 #include "syntax/huffman.h"
 
-#include "syntax/huffman_tables.h"
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "syntax/bit_cursor.h"
+#include "syntax/huffman_tables.h"
 
 namespace {
 
@@ -24,56 +30,56 @@ namespace {
     // A prefix of nine ones would mean N > 12; the table stops it at N = 12.
     const int n = low - 128 + 3;
     aac_cursor_skip(w, low - 128);
-    const int32_t word = static_cast<int32_t>(aac_cursor_peek(w, n));
-    aac_cursor_skip(w, n);
-    return (1 << n) + word;
+    return (1 << n) + static_cast<int32_t>(aac_cursor_read(w, n));
 }
 
-// Consumes one codeword and returns its leaf.
+// Consumes one codeword and returns its leaf.  Every leaf length is below
+// 32.  Codebook 11 keeps its escape flags in bits 5 and 6; the other leaves
+// have nothing else in the low byte, so its low bits can go to the shift as
+// they are (the shift count is taken modulo the word width).
 template <int CB>
 [[gnu::always_inline]] inline uint32_t read_leaf(aac_wide_bits &w)
 {
     constexpr const aac_spectral_codebook &book = aac_spectral_codebooks[CB];
     aac_cursor_fill(w, book.peek_bits);
     uint32_t entry = book.first[aac_cursor_peek(w, book.index_bits)];
-    if (entry & 0x80) {
+    if (entry & 0x80) [[unlikely]] {
         aac_cursor_skip(w, book.index_bits);
         entry = book.second[(entry >> 8) + aac_cursor_peek(w, entry & 0x7f)];
     }
-    aac_cursor_skip(w, entry & (CB == AAC_ESC_HCB ? 0x1f : 0x7f));
+    aac_cursor_skip(w, entry & (CB == AAC_ESC_HCB ? 0x1f : aac_wide_bits::width - 1));
     return entry;
-}
-
-// All-ones when the top bit of the cache is set.
-[[gnu::always_inline]] inline int32_t top_bit_mask(uintptr_t cache)
-{
-    return static_cast<int32_t>(static_cast<intptr_t>(cache) >> (8 * sizeof(cache) - 1));
-}
-
-// The sign mask from the next bit.  The bit is a sign bit, and consumed,
-// only after a non-zero magnitude; a zero magnitude stays zero under either
-// mask.
-[[gnu::always_inline]] inline int32_t read_sign(aac_wide_bits &w, uint32_t magnitude)
-{
-    const int32_t negative = top_bit_mask(w.cache);
-    aac_cursor_skip(w, magnitude != 0);
-    return negative;
-}
-
-// Both masks of a pair are taken before the cache moves on, which then
-// moves once for both sign bits.
-[[gnu::always_inline]] inline void read_pair_signs(aac_wide_bits &w, uint32_t y, uint32_t z,
-                                                   int32_t &y_negative, int32_t &z_negative)
-{
-    const int y_present = y != 0;
-    y_negative = top_bit_mask(w.cache);
-    z_negative = top_bit_mask(w.cache << y_present);
-    aac_cursor_skip(w, y_present + (z != 0));
 }
 
 [[gnu::always_inline]] inline int32_t apply_sign(uint32_t magnitude, int32_t negative)
 {
     return (static_cast<int32_t>(magnitude) ^ negative) - negative;
+}
+
+// The next bit as a sign mask, consumed when it is present (after a
+// non-zero magnitude).  When it is not, the mask may be anything: a zero
+// magnitude stays zero under either mask.
+[[gnu::always_inline]] inline int32_t take_sign(aac_wide_bits &w, bool present)
+{
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+    // A one-bit shift leaves the bit it pushes out in the carry flag, which
+    // then becomes the mask; a zero-bit shift leaves the flags as they were.
+    uintptr_t negative;
+    asm("shl %%cl, %[cache]\n\tsbb %[negative], %[negative]"
+        : [cache] "+r"(w.cache), [negative] "=r"(negative)
+        : "c"(static_cast<uint8_t>(present))
+        : "cc");
+    return static_cast<int32_t>(negative);
+#else
+    const int32_t negative = aac_cursor_top_mask(w);
+    aac_cursor_skip(w, present);
+    return negative;
+#endif
+}
+
+[[gnu::always_inline]] inline int32_t signed_value(aac_wide_bits &w, uint32_t magnitude)
+{
+    return apply_sign(magnitude, take_sign(w, magnitude != 0));
 }
 
 // Field f of a leaf, two's complement, `width` bits each from bit 15 down.
@@ -83,53 +89,60 @@ template <int width>
     return static_cast<int32_t>(entry << (16 + width * f)) >> (32 - width);
 }
 
-template <int width>
-[[gnu::always_inline]] inline uint32_t unsigned_field(uint32_t entry, int f)
+// The four two-bit values of a codebook 1 or 2 leaf.
+[[gnu::always_inline]] inline void store_signed_quad(int32_t *dst, uint32_t entry)
 {
-    return (entry >> (16 - width * (f + 1))) & ((1u << width) - 1);
+#if defined(__SSE2__)
+    // Each 16-bit lane moves its field to the top, then an arithmetic shift
+    // of the lane doubled into 32 bits brings it down with its sign.
+    __m128i v = _mm_shufflelo_epi16(_mm_cvtsi32_si128(static_cast<int>(entry)), 0);
+    v = _mm_mullo_epi16(v, _mm_setr_epi16(1, 4, 16, 64, 0, 0, 0, 0));
+    v = _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 30);
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), v);
+#else
+    for (int f = 0; f < 4; f++)
+        dst[f] = signed_field<2>(entry, f);
+#endif
 }
 
-// count coefficients (a multiple of the codebook's dimension) into dst.
+// A run of coefficients (a multiple of the codebook's dimension, not empty)
+// from dst to end.
 template <int CB>
-[[gnu::always_inline]] inline void decode_run(aac_wide_bits &w, int32_t *dst, uint32_t count)
+[[gnu::always_inline]] inline void decode_run(aac_wide_bits &w, int32_t *dst, int32_t *const end)
 {
     constexpr bool quads = CB <= 4;
     constexpr bool coded_signed = CB <= 2 || CB == 5 || CB == 6;
-    for (int32_t *const end = dst + count; dst != end; dst += quads ? 4 : 2) {
+    do {
         const uint32_t entry = read_leaf<CB>(w);
         if constexpr (quads && coded_signed) {
-            for (int f = 0; f < 4; f++)
-                dst[f] = signed_field<2>(entry, f);
+            store_signed_quad(dst, entry);
         } else if constexpr (quads) {
-            for (int f = 0; f < 4; f++) {
-                const uint32_t m = unsigned_field<2>(entry, f);
-                dst[f] = apply_sign(m, read_sign(w, m));
-            }
+            dst[0] = signed_value(w, entry >> 14);
+            dst[1] = signed_value(w, (entry >> 12) & 3);
+            dst[2] = signed_value(w, (entry >> 10) & 3);
+            dst[3] = signed_value(w, (entry >> 8) & 3);
         } else if constexpr (coded_signed) {
             dst[0] = signed_field<4>(entry, 0);
             dst[1] = signed_field<4>(entry, 1);
         } else if constexpr (CB != AAC_ESC_HCB) {
-            const uint32_t y = unsigned_field<4>(entry, 0);
-            const uint32_t z = unsigned_field<4>(entry, 1);
-            int32_t y_negative, z_negative;
-            read_pair_signs(w, y, z, y_negative, z_negative);
-            dst[0] = apply_sign(y, y_negative);
-            dst[1] = apply_sign(z, z_negative);
+            dst[0] = signed_value(w, entry >> 12);
+            dst[1] = signed_value(w, (entry >> 8) & 15);
         } else {
-            // A flagged value is 16 with a zero field; both signs come before
-            // either escape.
-            uint32_t y = unsigned_field<4>(entry, 0) + ((entry & 0x40) >> 2);
-            uint32_t z = unsigned_field<4>(entry, 1) + ((entry & 0x20) >> 1);
-            int32_t y_negative, z_negative;
-            read_pair_signs(w, y, z, y_negative, z_negative);
-            if (y == 16)
+            // A flagged value is 16 with a zero field; both signs come
+            // before either escape.
+            uint32_t y = (entry >> 12) | ((entry >> 2) & 16);
+            uint32_t z = ((entry >> 8) & 15) | ((entry >> 1) & 16);
+            const int32_t y_negative = take_sign(w, y != 0);
+            const int32_t z_negative = take_sign(w, z != 0);
+            if (y == 16) [[unlikely]]
                 y = static_cast<uint32_t>(read_escape(w));
-            if (z == 16)
+            if (z == 16) [[unlikely]]
                 z = static_cast<uint32_t>(read_escape(w));
             dst[0] = apply_sign(y, y_negative);
             dst[1] = apply_sign(z, z_negative);
         }
-    }
+        dst += quads ? 4 : 2;
+    } while (dst != end);
 }
 
 // Bands [band, end_band) of a section for each of the group's windows in
@@ -138,11 +151,16 @@ template <int CB>
 aac_wide_bits decode_section(aac_wide_bits w, int32_t *group, const uint16_t *ends,
                              uint32_t band, uint32_t end_band, uint32_t windows)
 {
-    for (; band < end_band; band++) {
-        const uint32_t start = band ? ends[band - 1] : 0;
-        const uint32_t count = ends[band] - start;
+    const uint32_t start = band ? ends[band - 1] : 0;
+    if (windows == 1) {
+        decode_run<CB>(w, group + start, group + ends[end_band - 1]);
+        return w;
+    }
+    for (uint32_t band_start = start; band < end_band; band++) {
+        const uint32_t band_end = ends[band];
         for (uint32_t i = 0; i < windows; i++)
-            decode_run<CB>(w, group + 128 * i + start, count);
+            decode_run<CB>(w, group + 128 * i + band_start, group + 128 * i + band_end);
+        band_start = band_end;
     }
     return w;
 }
@@ -160,10 +178,18 @@ int32_t aac_decode_escape(aac_bit_reader *reader)
 void aac_parse_spectral_data(aac_bit_reader *reader, int32_t *coef, const aac_ics_info *ics,
                              const uint32_t *sections, const aac_stream_tables *tables)
 {
+    aac_wide_bits w = aac_cursor_begin<uintptr_t>(reader);
+    aac_cursor_spectral_data(w, coef, ics, sections, tables);
+    aac_cursor_end(w);
+}
+
+void aac_cursor_spectral_data(aac_wide_bits &cursor, int32_t *coef, const aac_ics_info *ics,
+                              const uint32_t *sections, const aac_stream_tables *tables)
+{
     const bool eight_short = ics->window_sequence == AAC_EIGHT_SHORT_SEQUENCE;
     const uint16_t *ends = eight_short ? tables->swb_end_short : tables->swb_end_long;
     const uint32_t max_sfb = ics->max_sfb;
-    aac_wide_bits w = aac_cursor_begin<uintptr_t>(reader);
+    aac_wide_bits w = cursor;  // a local copy stays in registers
     int32_t *group = coef;
     uint32_t group_start = 0;
     for (uint32_t g = 0; g < ics->num_window_groups; g++) {
@@ -191,5 +217,5 @@ void aac_parse_spectral_data(aac_bit_reader *reader, int32_t *coef, const aac_ic
         }
         group += 128 * windows;
     }
-    aac_cursor_end(w);
+    cursor = w;
 }

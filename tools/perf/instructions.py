@@ -5,7 +5,9 @@ by stage, counted by valgrind's callgrind (counts repeat to within 0.01 %).
     python3 tools/perf/instructions.py BUILD_DIR [STREAM.aac ...]
 
 Without streams it takes the four perf streams in ../shared/perf, or the test
-streams when those are absent.  Only the decode passes are counted (the
+streams when those are absent.  With link-time optimisation (LUMDEC_LTO, on
+by default with GCC) the stages inline into the decode call and only the
+total and the parser's share stay apart.  Only the decode passes are counted (the
 decoder has decoded the stream once before), not reading the file.
 """
 
@@ -78,10 +80,15 @@ def main():
     names = [stage for stage, _ in STAGES] + ["other"]
     print("| stream | Ir/frame/ch | " + " | ".join(names) + " |")
     print("|---|---:|" + "---:|" * len(names))
+    merged = False
     for stream in streams:
         total, stages = measure(build, stream)
         cells = ["%.0f" % stages.get(n, 0) for n in names]
         print("| %s | %.0f | %s |" % (os.path.basename(stream)[:-4], total, " | ".join(cells)))
+        merged = merged or not stages.get("transform")
+    if merged:
+        print("\nThe stages' entry points were inlined at link time (LUMDEC_LTO): "
+              "configure with -DLUMDEC_LTO=OFF to see them apart.")
 
 
 if __name__ == "__main__":
