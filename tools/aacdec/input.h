@@ -18,6 +18,9 @@ struct Mp4Track;
 
 // Which samples of a standard decoding (sample 0 = the first output sample
 // of frame 1, which the decoder itself never produces) the output holds.
+// ADTS has no timeline: the output is what the decoder gives, from sample
+// 1024 to the end of the last frame.  MP4 presents its media from sample 0
+// to the end of its last frame's duration, or the span of its edit list.
 struct OutputSpan {
     static constexpr uint64_t kOpen = std::numeric_limits<uint64_t>::max();
     uint64_t start = 1024;
@@ -39,6 +42,7 @@ struct InputInfo {
 
 struct InputFrame {
     std::span<const uint8_t> data;  // raw_data_blocks back to back
+    size_t file_bytes = 0;          // the frame in the file, headers included
     int blocks = 1;
     enum class Crc { none, with_header, after_each_block } crc = Crc::none;
     std::span<const uint8_t> crc_header;  // with_header: header bytes the check covers
@@ -75,8 +79,9 @@ OpenedInput open_input_memory(std::vector<uint8_t> bytes, int track);
 OpenedInput open_adts(std::unique_ptr<class ByteStream> stream);
 OpenedInput open_mp4(std::unique_ptr<class ByteSource> file, int track);
 
-// The span an edit list selects; warnings for what it cannot apply.
-OutputSpan span_of_edits(const Mp4Track &track, uint32_t movie_timescale,
-                         uint32_t sample_rate, std::vector<std::string> &warnings);
+// The span an MP4 track presents: its edit list within the media, or the
+// whole media; warnings for what it cannot apply.
+OutputSpan presented_span(const Mp4Track &track, uint32_t movie_timescale, uint32_t sample_rate,
+                          bool fragmented, std::vector<std::string> &warnings);
 
 }  // namespace aacdec

@@ -43,6 +43,7 @@ public:
         frame = InputFrame{};
         const AdtsHeader &h = f.header;
         frame.data = f.bytes.subspan(h.header_size());
+        frame.file_bytes = f.bytes.size();
         frame.blocks = h.raw_blocks;
         if (f.skipped > 0)
             frame.damage_before = "lost the ADTS frame grid, skipped " +

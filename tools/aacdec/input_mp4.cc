@@ -24,6 +24,7 @@ public:
             return false;
         const Mp4Sample &s = samples_[next_];
         frame = InputFrame{};
+        frame.file_bytes = s.size;
         if (s.size == 0 || s.size > kMaxSampleSize) {
             frame.unusable = "sample of " + std::to_string(s.size) + " bytes";
             next_++;
@@ -105,15 +106,18 @@ StreamConfig track_config(const Mp4Track &track, int number)
 
 }  // namespace
 
-OutputSpan span_of_edits(const Mp4Track &track, uint32_t movie_timescale, uint32_t sample_rate,
-                         std::vector<std::string> &warnings)
+namespace {
+
+OutputSpan edit_span(const Mp4Track &track, uint32_t movie_timescale, uint32_t sample_rate,
+                     std::vector<std::string> &warnings)
 {
-    OutputSpan span;
+    OutputSpan whole;
+    whole.start = 0;
     if (!track.has_edit_list || track.edits.empty())
-        return span;
+        return whole;
     if (movie_timescale == 0) {
         warnings.push_back("edit list ignored: the movie timescale is 0");
-        return span;
+        return whole;
     }
     uint64_t lead = 0;
     for (size_t i = 0; i < track.edits.size(); i++) {
@@ -125,8 +129,9 @@ OutputSpan span_of_edits(const Mp4Track &track, uint32_t movie_timescale, uint32
         }
         if (e.media_time < 0 || e.media_rate != 0x10000) {
             warnings.push_back("edit list ignored: it plays media at a rate other than 1");
-            return OutputSpan{};
+            return whole;
         }
+        OutputSpan span;
         span.start = rescale(static_cast<uint64_t>(e.media_time), sample_rate,
                              track.media_timescale);
         // A duration of 0 (fragmented files) runs to the end of the media.
@@ -137,7 +142,23 @@ OutputSpan span_of_edits(const Mp4Track &track, uint32_t movie_timescale, uint32
         return span;
     }
     warnings.push_back("edit list ignored: it holds only empty edits");
-    return OutputSpan{};
+    return whole;
+}
+
+}  // namespace
+
+OutputSpan presented_span(const Mp4Track &track, uint32_t movie_timescale, uint32_t sample_rate,
+                          bool fragmented, std::vector<std::string> &warnings)
+{
+    OutputSpan span = edit_span(track, movie_timescale, sample_rate, warnings);
+    // The media ends with its last frame's duration: the media header says
+    // where (fragmented files leave it 0), else 1024 samples per frame.
+    uint64_t end = track.samples.size() * 1024;
+    if (!fragmented && track.media_duration > 0)
+        end = std::min(end, rescale(track.media_duration, sample_rate, track.media_timescale));
+    uint64_t room = end > span.start ? end - span.start : 0;
+    span.length = std::min(span.length, room);
+    return span;
 }
 
 OpenedInput open_mp4(std::unique_ptr<ByteSource> file, int track_number)
@@ -162,7 +183,8 @@ OpenedInput open_mp4(std::unique_ptr<ByteSource> file, int track_number)
     for (const Mp4Sample &s : track.samples)
         info.payload_bytes += s.size;
     info.edit_list = track.has_edit_list && !track.edits.empty();
-    info.span = span_of_edits(track, mp4.movie_timescale, info.config.sample_rate, info.warnings);
+    info.span = presented_span(track, mp4.movie_timescale, info.config.sample_rate,
+                               mp4.fragmented, info.warnings);
     if (info.config.sbr_signalled)
         info.warnings.push_back(std::string("the stream carries ") +
                                 (info.config.ps_signalled ? "SBR and PS" : "SBR") +

@@ -13,6 +13,7 @@ enum class Failure {
     unsupported = 3,  // a stream the decoder cannot decode
     output = 4,       // the output cannot be written
     decode = 5,       // a damaged frame under --strict
+    interrupted = 130,
 };
 
 inline int exit_status(Failure f)
