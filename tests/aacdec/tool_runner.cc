@@ -51,10 +51,18 @@ std::string Scratch::write(const std::string &name, const Bytes &bytes) const
 
 RunResult Scratch::run(const std::vector<std::string> &args, const std::string &extra) const
 {
-    std::string command = "cd " + quote(dir_) + " && " + quote(AACDEC_PATH);
-    for (const std::string &a : args)
-        command += " " + quote(a);
-    command += " " + extra + " 2> " + quote(path(".stderr"));
+    std::string command = "cd ";
+    command += quote(dir_);
+    command += " && ";
+    command += quote(AACDEC_PATH);
+    for (const std::string &a : args) {
+        command += ' ';
+        command += quote(a);
+    }
+    command += ' ';
+    command += extra;
+    command += " 2> ";
+    command += quote(path(".stderr"));
     int raw = std::system(command.c_str());
     RunResult r;
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

@@ -6,6 +6,7 @@
 #include <span>
 
 #include "audio_writer.h"
+#include "channel_layout.h"
 #include "silent_frame.h"
 #include "tool_error.h"
 
@@ -155,7 +156,8 @@ Decoding::~Decoding()
 
 DecodeSummary Decoding::run(OpenedInput &in, AudioWriter &out, bool strict, Progress &progress)
 {
-    if (aac_frame_alloc_create(&pool_, out.channels() > 2 ? 8 : 2) != AAC_OK)
+    // Blocks hold every channel the decoder writes, whatever the output keeps.
+    if (aac_frame_alloc_create(&pool_, layout_info(layout())->channels) != AAC_OK)
         fail(Failure::input, "out of memory");
     for (float &g : dec_->gain)
         g = out.decoder_gain();
