@@ -154,6 +154,11 @@ bool AdtsReader::next(AdtsFrame &frame)
             drop(128);  // an ID3v1 tag closes the file
             break;
         }
+        if (skipped == 0 && avail < 7 && buf_[begin_] == 0xFF) {
+            truncated_ = avail;  // the data ends inside a header
+            drop(avail);
+            break;
+        }
         drop(1);
         skipped++;
     }
