@@ -246,6 +246,8 @@ TEST(AacdecLength, EditListsSelectTheirSpan)
         {{{2112, 20000}}, {}, 0, 2112, 20000},
         {{{0, 33 * 1024}}, {}, 0, 0, 33 * 1024},
         {{{-1, 500}, {1024, 5000}}, {}, 500, 1024, 5000},
+        // Past the end of the media: up to the last frame's duration.
+        {{{1024, 90000}}, {}, 0, 1024, 32 * 1024},
         {{}, {"--track", "2"}, 0, 0, 33 * 1024},
     };
     for (const Case &c : cases) {

@@ -6,8 +6,10 @@ void put(Bytes &b, uint64_t value, int bytes)
 {
     size_t at = b.size();
     b.resize(at + static_cast<size_t>(bytes));
-    for (int i = 0; i < bytes; i++)
-        b[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * (bytes - 1 - i)));
+    for (int i = 0; i < bytes; i++) {
+        int shift = 8 * (bytes - 1 - i);  // runs of zero bytes may be longer than the value
+        b[at + static_cast<size_t>(i)] = shift < 64 ? static_cast<uint8_t>(value >> shift) : 0;
+    }
 }
 
 Bytes box(const std::string &type, const Bytes &payload)

@@ -143,48 +143,6 @@ TEST(AudioSpecificConfig, FieldsEscapesAndExtensions)
                  ToolError);
 }
 
-TEST(AudioSpecificConfig, ProgramConfigElementPosition)
-{
-    // LC, 44.1 kHz, configuration 0, three flags, then a PCE (tag 0,
-    // profile 1, index 4, one front CPE, no comment) 16 bits in.
-    Bytes asc = {0x12, 0x00, 0x05, 0x04, 0x00, 0x00, 0x20, 0x00};
-    StreamConfig config = parse_audio_specific_config(asc);
-    EXPECT_EQ(config.channel_configuration, 0);
-    EXPECT_EQ(config.pce_bit_offset, 0);
-    EXPECT_EQ(config.pce, Bytes(asc.begin() + 2, asc.end()));
-}
-
-TEST(EditLists, SpanInStandardDecodingSamples)
-{
-    struct Case {
-        std::vector<Mp4Edit> edits;
-        uint64_t start, length, lead;
-        bool warns;
-    } cases[] = {
-        {{}, 0, 10 * 1024, 0, false},
-        {{{8000, 2112, 0x10000}}, 2112, 8000, 0, false},
-        // Longer than the media: ends with the last frame's duration.
-        {{{90000, 1024, 0x10000}}, 1024, 9 * 1024, 0, false},
-        {{{500, -1, 0x10000}, {4000, 2112, 0x10000}}, 2112, 4000, 500, false},
-        {{{4000, 2112, 0x20000}}, 0, 10 * 1024, 0, true},
-        {{{0, 2112, 0x10000}}, 2112, 10 * 1024 - 2112, 0, false},
-        {{{4000, 2112, 0x10000}, {4000, 0, 0x10000}}, 2112, 4000, 0, true},
-    };
-    for (const Case &c : cases) {
-        Mp4Track track;
-        track.media_timescale = 48000;
-        track.samples.resize(10);
-        track.has_edit_list = !c.edits.empty();
-        track.edits = c.edits;
-        std::vector<std::string> warnings;
-        OutputSpan span = presented_span(track, 48000, 48000, false, warnings);
-        EXPECT_EQ(span.start, c.start);
-        EXPECT_EQ(span.length, c.length);
-        EXPECT_EQ(span.lead_silence, c.lead);
-        EXPECT_EQ(!warnings.empty(), c.warns);
-    }
-}
-
 TEST(Mp4Damage, ErrorsNameTheFault)
 {
     Mp4Layout layout;
