@@ -1,9 +1,15 @@
+#include "frame/library.h"
 #include "kernels/cpu.h"
 #include "kernels/kernel_tables.h"
 
 const aac_vector_kernels *aac_active_vector_kernels = &aac_vector_kernels_generic;
 const aac_transform_kernels *aac_active_transform_kernels = &aac_transform_kernels_generic;
 const aac_sample_kernels *aac_active_sample_kernels = &aac_sample_kernels_generic;
+
+// A static link takes library.cc, whose constructor sets the library up,
+// only when some object it takes refers to it; this object's state is part
+// of that set-up, so it does.
+[[gnu::used]] static const void *const keep_load_sequence = aac_module_initialisers;
 
 int aac_select_decoder_kernels(int attach)
 {
