@@ -21,6 +21,14 @@ static_assert(std::bit_cast<uint32_t>(kQuarterLn2) == 0x3E317218u);
     return static_cast<float>(std::exp(static_cast<double>(p)));
 }
 
+inline float gain_of(int32_t value)
+{
+    uint32_t index = static_cast<uint32_t>(value) + 256u;
+    if (index <= 512u) [[likely]]
+        return sf_gain_table[index];
+    return band_gain_computed(value);
+}
+
 float pow43_one(int32_t q)
 {
     if (static_cast<uint32_t>(q) + 512u <= 1024u)
@@ -38,30 +46,95 @@ float pow43_one(int32_t q)
     dst[3] = pow43_one(q3);
 }
 
-// Inlined into the band loop: a call per band would cost as much as the
-// conversion of a small band.
-[[gnu::always_inline]] inline void pow43_run(int32_t count, float *dst, const int32_t *src)
+// The runs below go four values at a time (band widths are multiples of
+// four), each group read before it is written so that dst may be src.
+// Multiplying each power by the gain as it is stored forms the same single
+// product of the two rounded factors as a separate scaling pass would.
+
+// Any value: one test tells whether all four lie in -511..512, which covers
+// nearly every group; the rest go out of line.
+template <bool Scale>
+[[gnu::always_inline]] inline void pow43_checked(float *dst, const int32_t *src, float gain)
 {
-    // Four at a time (band widths are multiples of four), each group read
-    // before it is written so that dst may be src.  One test tells whether
-    // all four lie in -511..512, which covers nearly every group; the rest
-    // go out of line.
     const float *table = pow43_table + 512;
     auto biased = [](int32_t q) { return static_cast<uint32_t>(q) + 511u; };
-    int32_t i = 0;
-    for (; i + 4 <= count; i += 4) {
-        const int32_t q0 = src[i], q1 = src[i + 1], q2 = src[i + 2], q3 = src[i + 3];
-        if (((biased(q0) | biased(q1) | biased(q2) | biased(q3)) & ~1023u) == 0) {
-            dst[i] = table[q0];
-            dst[i + 1] = table[q1];
-            dst[i + 2] = table[q2];
-            dst[i + 3] = table[q3];
-        } else {
-            pow43_four(dst + i, q0, q1, q2, q3);
-        }
+    const int32_t q0 = src[0], q1 = src[1], q2 = src[2], q3 = src[3];
+    float p[4];
+    if (((biased(q0) | biased(q1) | biased(q2) | biased(q3)) & ~1023u) == 0) [[likely]] {
+        p[0] = table[q0];
+        p[1] = table[q1];
+        p[2] = table[q2];
+        p[3] = table[q3];
+    } else {
+        pow43_four(p, q0, q1, q2, q3);
     }
-    for (; i < count; ++i)
-        dst[i] = pow43_one(src[i]);
+    for (int k = 0; k < 4; ++k)
+        dst[k] = Scale ? p[k] * gain : p[k];
+}
+
+// Codebooks 1 to 10 code magnitudes up to 12, and four pulses add at most
+// 60, so the low byte of each value, read as signed, is the value itself
+// and needs no test; whatever else the words hold, the reads stay inside
+// the table.
+[[gnu::always_inline]] inline void pow43_small(float *x, float gain)
+{
+    const float *table = pow43_table + 512;
+    const int32_t *q = reinterpret_cast<const int32_t *>(x);
+    auto low = [](int32_t v) { return static_cast<int8_t>(v); };
+    const float p[4] = {table[low(q[0])], table[low(q[1])], table[low(q[2])], table[low(q[3])]};
+    for (int k = 0; k < 4; ++k)
+        x[k] = p[k] * gain;
+}
+
+// Converts and scales [x, end), a whole number of groups of four, in place.
+template <bool Esc>
+[[gnu::always_inline]] inline void scale_run(float *x, const float *end, float gain)
+{
+    do {
+        if constexpr (Esc)
+            pow43_checked<true>(x, reinterpret_cast<const int32_t *>(x), gain);
+        else
+            pow43_small(x, gain);
+        x += 4;
+    } while (x != end);
+}
+
+// The bands [sb, eb) of one section, from pos, in each of the windows from
+// group on; returns the end of the section.  A long window (the common
+// case) runs from band to band without a window loop.
+template <bool Esc>
+uint32_t coded_section(float *group, uint32_t windows, const uint16_t *swb_end, uint32_t sb,
+                       uint32_t eb, const int32_t *sf, uint32_t pos)
+{
+    if (windows == 1) {
+        float *x = group + pos;
+        for (uint32_t b = sb; b < eb; ++b) {
+            const float *end = group + swb_end[b];
+            scale_run<Esc>(x, end, gain_of(sf[b]));
+            x = group + swb_end[b];
+        }
+        return swb_end[eb - 1];
+    }
+    for (uint32_t b = sb; b < eb; ++b) {
+        const float gain = gain_of(sf[b]);
+        const uint32_t band_end = swb_end[b];
+        for (uint32_t w = 0; w < windows; ++w) {
+            float *x = group + AAC_SHORT_WINDOW_LENGTH * w;
+            scale_run<Esc>(x + pos, x + band_end, gain);
+        }
+        pos = band_end;
+    }
+    return pos;
+}
+
+// Zeroes [from, to) in each of the windows from x on.
+inline void zero_windows(const aac_vector_kernels &vk, float *x, uint32_t windows, uint32_t from,
+                         uint32_t to)
+{
+    if (from >= to)
+        return;
+    for (uint32_t w = 0; w < windows; ++w)
+        vk.vec_zero(x + AAC_SHORT_WINDOW_LENGTH * w + from, static_cast<int32_t>(to - from));
 }
 
 }  // namespace
@@ -81,15 +154,16 @@ void apply_pulse_data(const aac_pulse_data *pulse, int32_t *coef)
 
 float band_gain(int32_t value)
 {
-    uint32_t index = static_cast<uint32_t>(value) + 256u;
-    if (index <= 512u)
-        return sf_gain_table[index];
-    return band_gain_computed(value);
+    return gain_of(value);
 }
 
 void pow43(int32_t count, float *dst, const int32_t *src)
 {
-    pow43_run(count, dst, src);
+    int32_t i = 0;
+    for (; i + 4 <= count; i += 4)
+        pow43_checked<false>(dst + i, src + i, 1.0f);
+    for (; i < count; ++i)
+        dst[i] = pow43_one(src[i]);
 }
 
 void dequantize_and_scale(const aac_stream_tables *tables, const aac_ics_info *ics,
@@ -109,38 +183,29 @@ void dequantize_and_scale(const aac_stream_tables *tables, const aac_ics_info *i
         const uint32_t *entry = sections + 16 * g;
         const int32_t *sf = scalefactors + 16 * g;
 
-        uint32_t pos = 0;
+        // Zero and noise sections (noise is filled in later, but the stereo
+        // tools before it read these values as zero) and the bands above
+        // max_sfb are cleared in runs as long as possible.
+        uint32_t pos = 0, zero_from = 0;
         for (uint32_t sb = 0; sb < max_sfb; ++entry) {
             const uint32_t eb = *entry & 0xFF;
             const uint32_t cb = (*entry >> 8) & 0xFF;
             const uint32_t section_end = bands.swb_end[eb - 1];
             if (cb >= 1 && cb <= AAC_ESC_HCB) {
-                for (uint32_t b = sb; b < eb; ++b) {
-                    const float gain = band_gain(sf[b]);
-                    const uint32_t band_end = bands.swb_end[b];
-                    const int32_t width = static_cast<int32_t>(band_end - pos);
-                    for (uint32_t w = 0; w < windows; ++w) {
-                        float *x = group + AAC_SHORT_WINDOW_LENGTH * w + pos;
-                        pow43_run(width, x, reinterpret_cast<const int32_t *>(x));
-                        vk.vec_scale(x, x, gain, width);
-                    }
-                    pos = band_end;
-                }
-            } else if (cb != AAC_INTENSITY_HCB && cb != AAC_INTENSITY_HCB2) {
-                // Zero and noise bands; noise is filled in later, but the
-                // stereo tools before it read these values as zero.
-                for (uint32_t w = 0; w < windows; ++w)
-                    vk.vec_zero(group + AAC_SHORT_WINDOW_LENGTH * w + pos,
-                                static_cast<int32_t>(section_end - pos));
+                zero_windows(vk, group, windows, zero_from, pos);
+                if (cb == AAC_ESC_HCB)
+                    pos = coded_section<true>(group, windows, bands.swb_end, sb, eb, sf, pos);
+                else
+                    pos = coded_section<false>(group, windows, bands.swb_end, sb, eb, sf, pos);
+                zero_from = pos;
+            } else if (cb == AAC_INTENSITY_HCB || cb == AAC_INTENSITY_HCB2) {
+                zero_windows(vk, group, windows, zero_from, pos);
+                zero_from = section_end;
             }
             pos = section_end;
             sb = eb;
         }
-        if (pos < top) {
-            for (uint32_t w = 0; w < windows; ++w)
-                vk.vec_zero(group + AAC_SHORT_WINDOW_LENGTH * w + pos,
-                            static_cast<int32_t>(top - pos));
-        }
+        zero_windows(vk, group, windows, zero_from, top);
         first_window = group_end;
     }
 }
