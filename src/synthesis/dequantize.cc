@@ -13,22 +13,8 @@ namespace {
 constexpr float kQuarterLn2 = 0.17328680f;
 static_assert(std::bit_cast<uint32_t>(kQuarterLn2) == 0x3E317218u);
 
-// Values beyond the tables are rare (escape codes above 512, extreme scale
-// factors), so they stay out of line.
-[[gnu::noinline]] float band_gain_computed(int32_t value)
-{
-    float p = static_cast<float>(value) * kQuarterLn2;
-    return static_cast<float>(std::exp(static_cast<double>(p)));
-}
-
-inline float gain_of(int32_t value)
-{
-    uint32_t index = static_cast<uint32_t>(value) + 256u;
-    if (index <= 512u) [[likely]]
-        return sf_gain_table[index];
-    return band_gain_computed(value);
-}
-
+// Values beyond the power table are rare (escape codes above 512), so
+// they stay out of line.
 float pow43_one(int32_t q)
 {
     if (static_cast<uint32_t>(q) + 512u <= 1024u)
@@ -110,13 +96,13 @@ uint32_t coded_section(float *group, uint32_t windows, const uint16_t *swb_end, 
         float *x = group + pos;
         for (uint32_t b = sb; b < eb; ++b) {
             const float *end = group + swb_end[b];
-            scale_run<Esc>(x, end, gain_of(sf[b]));
+            scale_run<Esc>(x, end, band_gain(sf[b]));
             x = group + swb_end[b];
         }
         return swb_end[eb - 1];
     }
     for (uint32_t b = sb; b < eb; ++b) {
-        const float gain = gain_of(sf[b]);
+        const float gain = band_gain(sf[b]);
         const uint32_t band_end = swb_end[b];
         for (uint32_t w = 0; w < windows; ++w) {
             float *x = group + AAC_SHORT_WINDOW_LENGTH * w;
@@ -152,9 +138,11 @@ void apply_pulse_data(const aac_pulse_data *pulse, int32_t *coef)
     }
 }
 
-float band_gain(int32_t value)
+// Extreme scale factors are as rare as large values.
+float band_gain_beyond_table(int32_t value)
 {
-    return gain_of(value);
+    float p = static_cast<float>(value) * kQuarterLn2;
+    return static_cast<float>(std::exp(static_cast<double>(p)));
 }
 
 void pow43(int32_t count, float *dst, const int32_t *src)
