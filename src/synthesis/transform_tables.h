@@ -41,3 +41,15 @@ extern const float aac_dct4_sse2_post_1024[128][8];
 // 8-element groups (sse2_dct_first in the generator).
 extern const float aac_dct4_sse2_first_128[4][32];
 extern const float aac_dct4_sse2_first_1024[32][32];
+
+// SSE2 layout of the 1024-value DCT-IV (dct4_sse2.cc): pre-rotations per
+// register of two elements (sse2_dct1024_pre in the generator).
+extern const float aac_dct4_sse2_pre_1024[256][8];
+
+// SSE2 layout: first-pass stage twiddles per group, one per lane
+// (sse2_dct1024_stages in the generator).
+extern const float aac_dct4_sse2_stages_1024[32][96];
+
+// SSE2 layout: last-pass post-rotations per register pair
+// (sse2_dct1024_post in the generator).
+extern const float aac_dct4_sse2_last_1024[128][8];

@@ -155,6 +155,43 @@ def sse2_dct_first(g, length):
     return out
 
 
+def sse2_dct1024_pre(r):
+    """Pre-rotation multipliers of the register holding elements (s, s+1),
+    s = 2r: (ti, tr) per element for the partner's imaginary parts, then
+    (tr, -ti) per element for the own real parts."""
+    (tr0, ti0), (tr1, ti1) = rotation(2 * r, 1024), rotation(2 * r + 1, 1024)
+    return [ti0, tr0, ti1, tr1, tr0, -ti0, tr1, -ti1]
+
+
+def sse2_dct1024_stages(j):
+    """Stage twiddles of the 1024-value DCT-IV's first pass for the group
+    of elements 2j + l + 64u (lane l, register u), which holds FFT positions
+    p = bitrev9(element): one twiddle per lane for each of the twelve
+    butterflies, in the order the pass runs them."""
+    rest = [bitrev(2 * j + l, 6) for l in (0, 1)]  # p >> 3 of each lane
+    t = forward_block_twiddle
+    out = []
+    for u in (0, 1, 2, 3):  # h = 1, registers (u, u+4): p1 = bit 1 of u, p2 = bit 0
+        out += lanes([t(((u >> 1) & 1) + 2 * (u & 1) + 4 * r) for r in rest])
+    for u in (0, 1, 4, 5):  # h = 2, registers (u, u+2)
+        out += lanes([t((u & 1) + 2 * r) for r in rest])
+    for u in (0, 2, 4, 6):  # h = 4, registers (u, u+1)
+        out += lanes([t(r) for r in rest])
+    return out
+
+
+def sse2_dct1024_post(i):
+    """Post-rotation multipliers of the last pass's register pair i: the
+    register of outputs (k, k+1), k = s0 + 64*v with s0 = 2*(i // 8) and
+    v = i % 8, and its mirror (m-1, m), m = 511 - k.  The imaginary parts of
+    k, k+1, m, m-1, then the real parts with those of m and m-1 negated."""
+    s0, v = 2 * (i // 8), i % 8
+    k = s0 + 64 * v
+    m = 511 - k
+    rk, rk1, rm, rm1 = [rotation(e, 1024) for e in (k, k + 1, m, m - 1)]
+    return [rk[1], rk1[1], rm[1], rm1[1], rk[0], rk1[0], -rm[0], -rm1[0]]
+
+
 # (comment or None, name, C type, dimensions, flat values)
 def _tables():
     t = []
@@ -199,6 +236,18 @@ def _tables():
         t.append((doc, "aac_dct4_sse2_first_%d" % length, "float", [length // 32, 32],
                   [sse2_dct_first(g, length) for g in range(length // 32)]))
         doc = None
+    t.append(("SSE2 layout of the 1024-value DCT-IV (dct4_sse2.cc): pre-rotations per\n"
+              "// register of two elements (sse2_dct1024_pre in the generator).",
+              "aac_dct4_sse2_pre_1024", "float", [256, 8],
+              [sse2_dct1024_pre(r) for r in range(256)]))
+    t.append(("SSE2 layout: first-pass stage twiddles per group, one per lane\n"
+              "// (sse2_dct1024_stages in the generator).",
+              "aac_dct4_sse2_stages_1024", "float", [32, 96],
+              [sse2_dct1024_stages(j) for j in range(32)]))
+    t.append(("SSE2 layout: last-pass post-rotations per register pair\n"
+              "// (sse2_dct1024_post in the generator).",
+              "aac_dct4_sse2_last_1024", "float", [128, 8],
+              [sse2_dct1024_post(i) for i in range(128)]))
     return t
 
 
