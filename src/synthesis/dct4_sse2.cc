@@ -212,20 +212,21 @@ void middle_pass(float *x)
 }
 
 // Post-rotation of the register of outputs (k, k+1) with the register of
-// their partners (m-1, m), m = 511-k; tw holds the imaginary parts of the
-// rotations of k, k+1, m, m-1, then their real parts, those of m and m-1
-// negated.
+// their partners (m-1, m), m = 511-k.  Each element e first gives
+// P(e) = a tr + b ti and Q(e) = a ti - b tr with its own rotation (tw holds
+// (tr, -tr) and (ti, ti) per element for r, then for p); output k is
+// (P(k), Q(m)) and output m is (P(m), Q(k)).
+inline v4 rotated(v4 r, const float *tw)
+{
+    return _mm_add_ps(_mm_mul_ps(r, load(tw)), _mm_mul_ps(swap_parts(r), load(tw + 4)));
+}
+
 inline void post_rotate(v4 &r, v4 &p, const float *tw)
 {
-    const v4 ti = load(tw), tr = load(tw + 4);
-    // (b_k, b_k+1, p_m, p_m-1) and (a_k, a_k+1, q_m, q_m-1).
-    const v4 bp = _mm_shuffle_ps(r, p, _MM_SHUFFLE(0, 2, 3, 1));
-    const v4 aq = _mm_shuffle_ps(r, p, _MM_SHUFFLE(1, 3, 2, 0));
-    // (c[2k], c[2k+2], c[2k+1], c[2k+3]) and (c[2m+1], c[2m-1], c[2m], c[2m-2]).
-    const v4 own = _mm_add_ps(_mm_mul_ps(bp, ti), _mm_mul_ps(aq, tr));
-    const v4 mirrored = _mm_sub_ps(_mm_mul_ps(aq, ti), _mm_mul_ps(bp, tr));
-    r = lanes_of<0, 2, 1, 3>(own);
-    p = lanes_of<3, 1, 2, 0>(mirrored);
+    const v4 vr = rotated(r, tw), vp = rotated(p, tw + 8);
+    // (P(k), P(k+1), Q(m), Q(m-1)) and (P(m-1), P(m), Q(k+1), Q(k)).
+    r = lanes_of<0, 2, 1, 3>(_mm_shuffle_ps(vr, vp, _MM_SHUFFLE(1, 3, 2, 0)));
+    p = lanes_of<0, 2, 1, 3>(_mm_shuffle_ps(vp, vr, _MM_SHUFFLE(1, 3, 2, 0)));
 }
 
 // Pass 3.  The group at s0 (register v = p6 + 2 p7 + 4 p8 read from slot
@@ -240,7 +241,7 @@ constexpr int32_t psi(int32_t v)
 void last_pass(float *x)
 {
     const float *tw = aac_dct4_sse2_last_1024[0];
-    for (int32_t s0 = 0; s0 < 32; s0 += 2, tw += 64) {
+    for (int32_t s0 = 0; s0 < 32; s0 += 2, tw += 128) {
         v4 r[8], m[8];
         for (int32_t v = 0; v < 8; v++)
             r[v] = load(slot(x, s0 + 64 * psi(v)));
@@ -249,7 +250,7 @@ void last_pass(float *x)
             m[v] = load(slot(x, 62 - s0 + 64 * psi(v)));
         stages_of_3<0>(m, 0);
         for (int32_t v = 0; v < 8; v++) {
-            post_rotate(r[v], m[7 - v], tw + 8 * v);
+            post_rotate(r[v], m[7 - v], tw + 16 * v);
             store(slot(x, s0 + 64 * v), r[v]);
             store(slot(x, 62 - s0 + 64 * (7 - v)), m[7 - v]);
         }

@@ -1,4 +1,4 @@
-// The SSE2 transform kernels: the forward FFT core and the DCT-IV rotations
+// The SSE2 transform kernels: the forward FFT core and the 128-value DCT-IV
 // on two complex values per register.  Every value goes through the same
 // single-precision operations as in the generic kernels (transform.h), so
 // the results agree to the bit; only the grouping of the work differs.
@@ -162,8 +162,9 @@ void fft_forward(float *x, int32_t M, int32_t stages, const int32_t *perm, int32
     }
 }
 
-// The DCT-IV runs the bit reversal first, on its input, and the
-// pre-rotation on the permuted data: the partner M-1-k of the element at
+// The 128-value DCT-IV (the 1024-value one is in dct4_sse2.cc) runs the
+// bit reversal first, on its input, and the pre-rotation on the permuted
+// data: the partner M-1-k of the element at
 // position p then sits at M-1-p, and the rotation of index bitrev(p) comes
 // from a table in that order.  This lets the first pass rotate and run
 // stages 1, 2 and 4 in registers, and the last pass run the last three
@@ -268,16 +269,13 @@ void dct_last_pass(float *x, int32_t M, const float (*rot)[8])
     }
 }
 
-template <bool Odd>
-void dct4(float *x, int32_t M, int32_t s, const int32_t *perm, const float (*first)[32],
-          const float (*post)[8])
+// The 128-value DCT-IV (64 points, six stages): two passes after the bit
+// reversal.
+void dct4_128(float *x)
 {
-    bit_reverse<Odd>(x, M, s, perm);
-    dct_first_pass(x, M, first);
-    // 64 and 512 points: 6 or 9 stages, three per pass.
-    for (int32_t h = 8; h < M / 8; h *= 8)
-        pass_of<3>(x, M, h);
-    dct_last_pass(x, M, post);
+    bit_reverse<false>(x, 64, 8, aac_fft_bitrev_64);
+    dct_first_pass(x, 64, aac_dct4_sse2_first_128);
+    dct_last_pass(x, 64, aac_dct4_sse2_post_128);
 }
 
 void fft64_forward(float *x)
@@ -310,16 +308,6 @@ void rfft2048(float *x)
 {
     fft1024_forward(x);
     aac_real_fft_split(x, 1024, aac_rfft_split_2048);
-}
-
-void dct4_128(float *x)
-{
-    dct4<false>(x, 64, 8, aac_fft_bitrev_64, aac_dct4_sse2_first_128, aac_dct4_sse2_post_128);
-}
-
-void dct4_1024(float *x)
-{
-    dct4<true>(x, 512, 16, aac_fft_bitrev_512, aac_dct4_sse2_first_1024, aac_dct4_sse2_post_1024);
 }
 
 }  // namespace

@@ -183,13 +183,15 @@ def sse2_dct1024_stages(j):
 def sse2_dct1024_post(i):
     """Post-rotation multipliers of the last pass's register pair i: the
     register of outputs (k, k+1), k = s0 + 64*v with s0 = 2*(i // 8) and
-    v = i % 8, and its mirror (m-1, m), m = 511 - k.  The imaginary parts of
-    k, k+1, m, m-1, then the real parts with those of m and m-1 negated."""
+    v = i % 8, and its mirror (m-1, m), m = 511 - k.  For each register,
+    (tr, -tr) per element, then (ti, ti) per element."""
     s0, v = 2 * (i // 8), i % 8
     k = s0 + 64 * v
-    m = 511 - k
-    rk, rk1, rm, rm1 = [rotation(e, 1024) for e in (k, k + 1, m, m - 1)]
-    return [rk[1], rk1[1], rm[1], rm1[1], rk[0], rk1[0], -rm[0], -rm1[0]]
+    out = []
+    for first in (k, 510 - k):
+        (tr0, ti0), (tr1, ti1) = rotation(first, 1024), rotation(first + 1, 1024)
+        out += [tr0, -tr0, tr1, -tr1, ti0, ti0, ti1, ti1]
+    return out
 
 
 # (comment or None, name, C type, dimensions, flat values)
@@ -224,18 +226,14 @@ def _tables():
               "// twiddle per lane (sse2_first_pass in the generator).",
               "aac_fft_sse2_first", "float", [MAX_POINTS // 8, 24],
               [sse2_first_pass(g) for g in range(MAX_POINTS // 8)]))
-    doc = ("SSE2 layout: DCT-IV post-rotations of elements (k, k+1, m-1, m), k = 2*step,\n"
-           "// m = L/2-1-k: the four real parts, then the four imaginary parts.")
-    for length in (128, 1024):
-        t.append((doc, "aac_dct4_sse2_post_%d" % length, "float", [length // 8, 8],
-                  [sse2_dct_post(step, length) for step in range(length // 8)]))
-        doc = None
-    doc = ("SSE2 layout: DCT-IV pre-rotations of the first pass, per pair of mirrored\n"
-           "// 8-element groups (sse2_dct_first in the generator).")
-    for length in (128, 1024):
-        t.append((doc, "aac_dct4_sse2_first_%d" % length, "float", [length // 32, 32],
-                  [sse2_dct_first(g, length) for g in range(length // 32)]))
-        doc = None
+    t.append(("SSE2 layout: 128-value DCT-IV post-rotations of elements (k, k+1, m-1, m),\n"
+              "// k = 2*step, m = 63-k: the four real parts, then the four imaginary parts.",
+              "aac_dct4_sse2_post_128", "float", [16, 8],
+              [sse2_dct_post(step, 128) for step in range(16)]))
+    t.append(("SSE2 layout: 128-value DCT-IV pre-rotations of the first pass, per pair of\n"
+              "// mirrored 8-element groups (sse2_dct_first in the generator).",
+              "aac_dct4_sse2_first_128", "float", [4, 32],
+              [sse2_dct_first(g, 128) for g in range(4)]))
     t.append(("SSE2 layout of the 1024-value DCT-IV (dct4_sse2.cc): pre-rotations per\n"
               "// register of two elements (sse2_dct1024_pre in the generator).",
               "aac_dct4_sse2_pre_1024", "float", [256, 8],
@@ -246,7 +244,7 @@ def _tables():
               [sse2_dct1024_stages(j) for j in range(32)]))
     t.append(("SSE2 layout: last-pass post-rotations per register pair\n"
               "// (sse2_dct1024_post in the generator).",
-              "aac_dct4_sse2_last_1024", "float", [128, 8],
+              "aac_dct4_sse2_last_1024", "float", [128, 16],
               [sse2_dct1024_post(i) for i in range(128)]))
     return t
 
