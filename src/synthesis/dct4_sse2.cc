@@ -61,13 +61,18 @@ inline void butterfly_lane0(v4 &a, v4 &d, const float *tw)
     d = with_low(twiddle_mul(u, tw), K == kind::one ? u : times_minus_j(u));
 }
 
+// Which of a first-pass group's butterflies meet the FFT's blocks 0 and 1
+// (T = 1 and -j) in lane 0: all those of the group of position 0, the
+// stage h = 4 ones of the group whose lane 0 starts at position 8.  Lane 1
+// never does.
+enum class lane0 { position0, position8, general };
+
 // Stages h = 1, 2, 4 of a first-pass group: register u holds positions with
-// (p0, p1, p2) = bits (2, 1, 0) of u.  First marks group 0, whose lane 0
-// starts at position 0.
-template <bool First>
+// (p0, p1, p2) = bits (2, 1, 0) of u.
+template <lane0 L>
 inline void first_stages(v4 (&r)[8], const float *tw)
 {
-    if constexpr (First) {
+    if constexpr (L == lane0::position0) {
         butterfly_lane0<kind::one>(r[0], r[4], tw);
         butterfly<kind::general>(r[1], r[5], tw + 8);
         butterfly_lane0<kind::quarter>(r[2], r[6], tw + 16);
@@ -80,15 +85,22 @@ inline void first_stages(v4 (&r)[8], const float *tw)
         butterfly_lane0<kind::one>(r[2], r[3], tw + 72);
         butterfly_lane0<kind::one>(r[4], r[5], tw + 80);
         butterfly_lane0<kind::one>(r[6], r[7], tw + 88);
+        return;
+    }
+    butterfly<kind::general>(r[0], r[4], tw);
+    butterfly<kind::general>(r[1], r[5], tw + 8);
+    butterfly<kind::general>(r[2], r[6], tw + 16);
+    butterfly<kind::general>(r[3], r[7], tw + 24);
+    butterfly<kind::general>(r[0], r[2], tw + 32);
+    butterfly<kind::general>(r[1], r[3], tw + 40);
+    butterfly<kind::general>(r[4], r[6], tw + 48);
+    butterfly<kind::general>(r[5], r[7], tw + 56);
+    if constexpr (L == lane0::position8) {
+        butterfly_lane0<kind::quarter>(r[0], r[1], tw + 64);
+        butterfly_lane0<kind::quarter>(r[2], r[3], tw + 72);
+        butterfly_lane0<kind::quarter>(r[4], r[5], tw + 80);
+        butterfly_lane0<kind::quarter>(r[6], r[7], tw + 88);
     } else {
-        butterfly<kind::general>(r[0], r[4], tw);
-        butterfly<kind::general>(r[1], r[5], tw + 8);
-        butterfly<kind::general>(r[2], r[6], tw + 16);
-        butterfly<kind::general>(r[3], r[7], tw + 24);
-        butterfly<kind::general>(r[0], r[2], tw + 32);
-        butterfly<kind::general>(r[1], r[3], tw + 40);
-        butterfly<kind::general>(r[4], r[6], tw + 48);
-        butterfly<kind::general>(r[5], r[7], tw + 56);
         butterfly<kind::general>(r[0], r[1], tw + 64);
         butterfly<kind::general>(r[2], r[3], tw + 72);
         butterfly<kind::general>(r[4], r[5], tw + 80);
@@ -112,7 +124,7 @@ inline void store_first(float *p, const v4 (&r)[8])
 // element a + 64u pairs with b + 64 (7 - u) in the rotation.  pre_a and
 // pre_b point at the rotations of elements a and b, stages_a and stages_b
 // at the groups' stage twiddles.
-template <bool First>
+template <lane0 LA, lane0 LB>
 inline void first_pair(float *pa, float *pb, const float *pre_a, const float *pre_b,
                        const float *stages_a, const float *stages_b)
 {
@@ -128,19 +140,27 @@ inline void first_pair(float *pa, float *pb, const float *pre_a, const float *pr
         ra[7 - u] = pre_rotate(a7, b0, pre_a + 256 * (7 - u));
         rb[u] = pre_rotate(b0, a7, pre_b + 256 * u);
     }
-    first_stages<First>(ra, stages_a);
+    first_stages<LA>(ra, stages_a);
     store_first(pa, ra);
-    first_stages<false>(rb, stages_b);
+    first_stages<LB>(rb, stages_b);
     store_first(pb, rb);
 }
 
-void first_pass(float *x)
+template <lane0 LA, lane0 LB>
+inline void first_pair_at(float *x, int32_t j)
 {
     const float *pre = aac_dct4_sse2_pre_1024[0], *stages = aac_dct4_sse2_stages_1024[0];
-    first_pair<true>(x, x + 124, pre, pre + 8 * 31, stages, stages + 96 * 31);
-    for (int32_t j = 1; j < 16; j++)
-        first_pair<false>(x + 4 * j, x + 124 - 4 * j, pre + 8 * j, pre + 8 * (31 - j),
-                          stages + 96 * j, stages + 96 * (31 - j));
+    first_pair<LA, LB>(x + 4 * j, x + 124 - 4 * j, pre + 8 * j, pre + 8 * (31 - j),
+                       stages + 96 * j, stages + 96 * (31 - j));
+}
+
+// Groups 2j and 62 - 2j; group 32 has lane 0 at position 8.
+void first_pass(float *x)
+{
+    first_pair_at<lane0::position0, lane0::general>(x, 0);
+    for (int32_t j = 1; j < 15; j++)
+        first_pair_at<lane0::general, lane0::general>(x, j);
+    first_pair_at<lane0::general, lane0::position8>(x, 15);
 }
 
 // Pass 2.  Group (p1, p2, p6, p7, p8) reads the registers of p3..p5 from
@@ -257,7 +277,101 @@ void last_pass(float *x)
     }
 }
 
+// The 128-value DCT-IV (64 points, six stages) in two passes.  Pass 1
+// works as above on the groups e0 + 8u and their mirrors; pass 2 runs
+// stages h = 8, 16, 32 (p3..p5) and the post-rotation on the groups at
+// stride 8 of the FFT outputs in natural order, so pass 1 writes value p
+// to slot p.  The slots of a pass-1 unit (groups e0 and 6 - e0) are those
+// of a pass-2 unit, but each pass-1 unit makes half of the other unit's
+// values: unit 0 parks those in the slots where unit 1's values for it
+// go, and unit 1 swaps them out to their places.
+
+// Flipping p1 and p3 turns a slot of the other unit's values (p1 != p2)
+// made by unit 0 (p3 == p4) into one of unit 0's values made by unit 1.
+constexpr int32_t kParked = 2 | 8;
+
+template <int32_t A, lane0 LA, lane0 LB>
+inline void first_unit_64(float *x)
+{
+    constexpr int32_t B = 6 - A;
+    const float *pre = aac_dct4_sse2_pre_128[0], *stages = aac_dct4_sse2_stages_128[0];
+    v4 ra[8], rb[8];
+    for (int32_t u = 0; u < 8; u++) {
+        ra[u] = load(slot(x, A + 8 * u));
+        rb[u] = load(slot(x, B + 8 * u));
+    }
+    for (int32_t u = 0; u < 4; u++) {
+        const v4 a0 = ra[u], b7 = rb[7 - u], a7 = ra[7 - u], b0 = rb[u];
+        ra[u] = pre_rotate(a0, b7, pre + 4 * (A + 8 * u));
+        rb[7 - u] = pre_rotate(b7, a0, pre + 4 * (B + 8 * (7 - u)));
+        ra[7 - u] = pre_rotate(a7, b0, pre + 4 * (A + 8 * (7 - u)));
+        rb[u] = pre_rotate(b0, a7, pre + 4 * (B + 8 * u));
+    }
+    first_stages<LA>(ra, stages + 48 * A);
+    first_stages<LB>(rb, stages + 48 * B);
+    // Register u of a group holds (p0, p1, p2) = bits (2, 1, 0) of u in
+    // lanes p5; the group's p3 and p4 are bits 2 and 1 of its base.  Slot
+    // e belongs to this unit's pass-2 unit when p1 == p2 is A's bit 1.
+    constexpr int32_t high_a = 8 * ((A >> 2) & 1) + 16 * ((A >> 1) & 1);
+    constexpr int32_t high_b = 8 * ((B >> 2) & 1) + 16 * ((B >> 1) & 1);
+    v4 out[16];
+    int32_t at[16];
+    for (int32_t u = 0; u < 4; u++) {
+        const int32_t e = 2 * ((u >> 1) & 1) + 4 * (u & 1);
+        out[4 * u] = low_halves(ra[u], ra[u + 4]);
+        out[4 * u + 1] = high_halves(ra[u], ra[u + 4]);
+        out[4 * u + 2] = low_halves(rb[u], rb[u + 4]);
+        out[4 * u + 3] = high_halves(rb[u], rb[u + 4]);
+        at[4 * u] = high_a + e;
+        at[4 * u + 1] = high_a + e + 32;
+        at[4 * u + 2] = high_b + e;
+        at[4 * u + 3] = high_b + e + 32;
+    }
+    auto own = [](int32_t e) { return (((e >> 1) ^ (e >> 2)) & 1) == (A >> 1); };
+    for (int32_t i = 0; i < 16; i++)
+        if (own(at[i]))
+            store(slot(x, at[i]), out[i]);
+    for (int32_t i = 0; i < 16; i++) {
+        if (own(at[i]))
+            continue;
+        if constexpr (A == 0) {
+            store(slot(x, at[i] ^ kParked), out[i]);
+        } else {
+            const v4 parked = load(slot(x, at[i]));
+            store(slot(x, at[i]), out[i]);
+            store(slot(x, at[i] ^ kParked), parked);
+        }
+    }
+}
+
+void last_pass_64(float *x)
+{
+    const float *tw = aac_dct4_sse2_last_128[0];
+    for (int32_t s0 = 0; s0 < 4; s0 += 2, tw += 128) {
+        v4 r[8], m[8];
+        for (int32_t v = 0; v < 8; v++)
+            r[v] = load(slot(x, s0 + 8 * v));
+        stages_of_3<0>(r, 0);
+        for (int32_t v = 0; v < 8; v++)
+            m[v] = load(slot(x, 6 - s0 + 8 * v));
+        stages_of_3<0>(m, 0);
+        for (int32_t v = 0; v < 8; v++) {
+            post_rotate(r[v], m[7 - v], tw + 16 * v);
+            store(slot(x, s0 + 8 * v), r[v]);
+            store(slot(x, 6 - s0 + 8 * (7 - v)), m[7 - v]);
+        }
+    }
+}
+
 }  // namespace
+
+void aac_dct4_128_sse2(float *x)
+{
+    // Groups 0 and 6, then 2 and 4; group 4 has lane 0 at position 8.
+    first_unit_64<0, lane0::position0, lane0::general>(x);
+    first_unit_64<2, lane0::general, lane0::position8>(x);
+    last_pass_64(x);
+}
 
 void aac_dct4_1024_sse2(float *x)
 {
