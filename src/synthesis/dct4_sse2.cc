@@ -1,11 +1,12 @@
-// The SSE2 DCT-IV of 1024 values: pre-rotation, 512-point forward FFT and
-// post-rotation in three passes over memory, with the operations of the
-// generic kernel on every value (transform.h).
+// The SSE2 DCT-IVs: pre-rotation, forward FFT and post-rotation in three
+// passes over memory for 1024 values and two for 128, with the operations
+// of the generic kernel on every value (transform.h).
 //
-// No pass moves data just to reorder it.  Each pass reads a set of register
-// slots, works on them and writes the same set back, placing the values
-// where the next pass wants them.  With e the element (slot) index, p the
-// FFT position of a value and p0..p8 its bits:
+// No pass exists just to reorder data.  Each pass reads a set of
+// register slots, works on them and writes the same set back, placing the
+// values where the next pass wants them.  For 1024 values (512 points),
+// with e the element (slot) index, p the FFT position of a value and p0..p8
+// its bits:
 //
 // - Pass 1 rotates the input pairs (e, 511-e) and runs stages h = 1, 2, 4
 //   (bits p0..p2).  The value of FFT position p starts at e = bitrev9(p),
@@ -34,8 +35,6 @@ namespace {
 
 using namespace aac_sse2;
 
-constexpr int32_t kPoints = 512;
-
 inline float *slot(float *x, int32_t e)
 {
     return x + 2 * e;
@@ -51,8 +50,8 @@ inline v4 pre_rotate(v4 r, v4 p, const float *tw)
     return _mm_add_ps(_mm_mul_ps(q, load(tw)), _mm_mul_ps(a, load(tw + 4)));
 }
 
-// Twiddle of a first-pass butterfly whose lanes differ: lane 0 of group 0
-// has the FFT's blocks 0 and 1 (T = 1 and -j), lane 1 a general one.
+// A first-pass butterfly whose lane 0 meets block 0 or 1 of its stage
+// (T = 1 or -j, taken without a product) and lane 1 a general block.
 template <kind K>
 inline void butterfly_lane0(v4 &a, v4 &d, const float *tw)
 {
@@ -375,7 +374,6 @@ void aac_dct4_128_sse2(float *x)
 
 void aac_dct4_1024_sse2(float *x)
 {
-    static_assert(kPoints == 512);
     first_pass(x);
     middle_pass(x);
     last_pass(x);
