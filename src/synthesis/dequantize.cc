@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cmath>
+#include <cstring>
 
 #include "kernels/kernel_tables.h"
 #include "synthesis/band_layout.h"
@@ -85,19 +86,55 @@ template <bool Esc>
     } while (x != end);
 }
 
+// Codebooks 1 and 2 code only -1, 0 and 1, whose powers are the values
+// themselves: their floats are the table's, converted four at a time in
+// vector lanes (the compiler's vector types).  A pulse may have moved a
+// value further out, which sets bit 30 of its float; then the section is
+// done again from the values recovered from the products (small integers,
+// which the division by the gain gives back exactly).
+struct unit_run {
+    using i32x4 = int32_t __attribute__((vector_size(16)));
+    using f32x4 = float __attribute__((vector_size(16)));
+    i32x4 seen{};
+
+    void operator()(float *x, const float *end, float gain)
+    {
+        do {
+            i32x4 q;
+            std::memcpy(&q, x, sizeof q);
+            const f32x4 v = __builtin_convertvector(q, f32x4);
+            seen |= reinterpret_cast<i32x4>(v);
+            const f32x4 p = v * gain;
+            std::memcpy(x, &p, sizeof p);
+            x += 4;
+        } while (x != end);
+    }
+
+    bool all_unit() const { return ((seen[0] | seen[1] | seen[2] | seen[3]) & 0x40000000) == 0; }
+};
+
+// Undoes unit_run on a band: the products divided by the gain give back the
+// values.
+void redo_unit_band(float *x, const float *end, float gain)
+{
+    for (; x != end; ++x)
+        *x = pow43_table[512 + static_cast<int8_t>(std::lrint(*x / gain))] * gain;
+}
+
 // The bands [sb, eb) of one section, from pos, in each of the windows from
-// group on; returns the end of the section.  A long window (the common
-// case) runs from band to band without a window loop.
-template <bool Esc>
-uint32_t coded_section(float *group, uint32_t windows, const uint16_t *swb_end, uint32_t sb,
-                       uint32_t eb, const int32_t *sf, uint32_t pos)
+// group on, by run(x, end, gain); returns the end of the section.  A long
+// window (the common case) runs from band to band without a window loop.
+template <typename Run>
+[[gnu::always_inline]] inline uint32_t section(float *group, uint32_t windows,
+                                               const uint16_t *swb_end, uint32_t sb, uint32_t eb,
+                                               const int32_t *sf, uint32_t pos, Run &&run)
 {
     if (windows == 1) {
         float *x = group + pos;
         for (uint32_t b = sb; b < eb; ++b) {
-            const float *end = group + swb_end[b];
-            scale_run<Esc>(x, end, band_gain(sf[b]));
-            x = group + swb_end[b];
+            float *end = group + swb_end[b];
+            run(x, end, band_gain(sf[b]));
+            x = end;
         }
         return swb_end[eb - 1];
     }
@@ -106,11 +143,25 @@ uint32_t coded_section(float *group, uint32_t windows, const uint16_t *swb_end, 
         const uint32_t band_end = swb_end[b];
         for (uint32_t w = 0; w < windows; ++w) {
             float *x = group + AAC_SHORT_WINDOW_LENGTH * w;
-            scale_run<Esc>(x + pos, x + band_end, gain);
+            run(x + pos, x + band_end, gain);
         }
         pos = band_end;
     }
     return pos;
+}
+
+uint32_t coded_section(uint32_t cb, float *group, uint32_t windows, const uint16_t *swb_end,
+                       uint32_t sb, uint32_t eb, const int32_t *sf, uint32_t pos)
+{
+    if (cb == AAC_ESC_HCB)
+        return section(group, windows, swb_end, sb, eb, sf, pos, scale_run<true>);
+    if (cb > 2)
+        return section(group, windows, swb_end, sb, eb, sf, pos, scale_run<false>);
+    unit_run unit;
+    const uint32_t end = section(group, windows, swb_end, sb, eb, sf, pos, unit);
+    if (!unit.all_unit()) [[unlikely]]
+        section(group, windows, swb_end, sb, eb, sf, pos, redo_unit_band);
+    return end;
 }
 
 // Zeroes [from, to) in each of the windows from x on.
@@ -181,10 +232,7 @@ void dequantize_and_scale(const aac_stream_tables *tables, const aac_ics_info *i
             const uint32_t section_end = bands.swb_end[eb - 1];
             if (cb >= 1 && cb <= AAC_ESC_HCB) {
                 zero_windows(vk, group, windows, zero_from, pos);
-                if (cb == AAC_ESC_HCB)
-                    pos = coded_section<true>(group, windows, bands.swb_end, sb, eb, sf, pos);
-                else
-                    pos = coded_section<false>(group, windows, bands.swb_end, sb, eb, sf, pos);
+                pos = coded_section(cb, group, windows, bands.swb_end, sb, eb, sf, pos);
                 zero_from = pos;
             } else if (cb == AAC_INTENSITY_HCB || cb == AAC_INTENSITY_HCB2) {
                 zero_windows(vk, group, windows, zero_from, pos);

@@ -108,11 +108,13 @@ TEST(Dequantize, RandomChannelsMatchTheReference)
             }
         for (int32_t &sf : ch->scalefactors)
             sf = static_cast<int32_t>(rng() % 120) - 50;
-        // Codebooks 1 to 10 code magnitudes up to 12, and pulses add up to
-        // 60; only escape values leave the table.
+        // Codebooks 1 to 10 code magnitudes up to 12 (1 and 2 only up to
+        // 1), and pulses add up to 60; only escape values leave the table.
         for (uint32_t k = 0; k < 1024; ++k) {
             const uint32_t cb = place_of(t, ics, *ch, k).cb;
-            const int32_t range = cb == AAC_ESC_HCB && rng() % 8 == 0 ? 700 : cb == 0 ? 1000 : 72;
+            int32_t range = cb == 0 ? 1000 : cb <= 2 && rng() % 64 ? 1 : 72;
+            if (cb == AAC_ESC_HCB && rng() % 8 == 0)
+                range = 700;
             ch->coef[k] = static_cast<int32_t>(rng() % (2 * range + 1)) - range;
         }
         const std::vector<uint32_t> expected = reference(ics, *ch);
