@@ -53,9 +53,15 @@ void generate_noise_band(float *x, int32_t n, float gain, uint32_t *seed)
     constexpr uint32_t a2 = a1 * a1, c2 = a1 * c1 + c1;
     constexpr uint32_t a3 = a1 * a2, c3 = a1 * c2 + c1;
     constexpr uint32_t a4 = a2 * a2, c4 = a2 * c2 + c2;
+    constexpr uint32_t a1_inverse = [] {
+        uint32_t x = a1;  // Newton's iteration doubles the correct low bits
+        for (int k = 0; k < 5; ++k)
+            x *= 2 - a1 * x;
+        return x;
+    }();
+    static_assert(a1 * a1_inverse == 1);
     uint32_t s = *seed;
     u32x4 lane = u32x4{a1, a2, a3, a4} * s + u32x4{c1, c2, c3, c4};
-    u32x4 last = u32x4{} + s;
     float energy = 0.0f;
     int32_t i = 0;
     for (; i + 4 <= n; i += 4) {
@@ -66,10 +72,11 @@ void generate_noise_band(float *x, int32_t n, float gain, uint32_t *seed)
         energy = square[1] + energy;
         energy = square[2] + energy;
         energy = square[3] + energy;
-        last = lane;
         lane = lane * a4 + c4;
     }
-    s = last[3];
+    // Lane 0 is one step past the last value made: step back.
+    if (i > 0)
+        s = (lane[0] - c1) * a1_inverse;
     for (; i < n; ++i) {
         s = s * a1 + c1;
         const float v = static_cast<float>(static_cast<int32_t>(s));
