@@ -306,39 +306,45 @@ inline void first_unit_64(float *x)
         ra[7 - u] = pre_rotate(a7, b0, pre + 4 * (A + 8 * (7 - u)));
         rb[u] = pre_rotate(b0, a7, pre + 4 * (B + 8 * u));
     }
-    first_stages<LA>(ra, stages + 48 * A);
-    first_stages<LB>(rb, stages + 48 * B);
     // Register u of a group holds (p0, p1, p2) = bits (2, 1, 0) of u in
-    // lanes p5; the group's p3 and p4 are bits 2 and 1 of its base.  Slot
-    // e belongs to this unit's pass-2 unit when p1 == p2 is A's bit 1.
+    // lanes p5, and goes with register u + 4 to the slots of (p1, p2) = bits
+    // (1, 0) of u; the group's p3 and p4 are bits 2 and 1 of its base.
+    // Those of p1 == p2 belong to unit 0, the others are parked or, in unit
+    // 1, swapped with what unit 0 parked.
     constexpr int32_t high_a = 8 * ((A >> 2) & 1) + 16 * ((A >> 1) & 1);
     constexpr int32_t high_b = 8 * ((B >> 2) & 1) + 16 * ((B >> 1) & 1);
-    v4 out[16];
-    int32_t at[16];
+    constexpr bool unit0 = A == 0;
+    auto e_of = [](int32_t u) { return 2 * ((u >> 1) & 1) + 4 * (u & 1); };
+    auto own = [](int32_t u) { return (((u >> 1) ^ u) & 1) == (A >> 1); };
+    first_stages<LA>(ra, stages + 48 * A);
     for (int32_t u = 0; u < 4; u++) {
-        const int32_t e = 2 * ((u >> 1) & 1) + 4 * (u & 1);
-        out[4 * u] = low_halves(ra[u], ra[u + 4]);
-        out[4 * u + 1] = high_halves(ra[u], ra[u + 4]);
-        out[4 * u + 2] = low_halves(rb[u], rb[u + 4]);
-        out[4 * u + 3] = high_halves(rb[u], rb[u + 4]);
-        at[4 * u] = high_a + e;
-        at[4 * u + 1] = high_a + e + 32;
-        at[4 * u + 2] = high_b + e;
-        at[4 * u + 3] = high_b + e + 32;
+        if (own(u) || unit0) {
+            const int32_t e = (high_a + e_of(u)) ^ (own(u) ? 0 : kParked);
+            store(slot(x, e), low_halves(ra[u], ra[u + 4]));
+            store(slot(x, e + 32), high_halves(ra[u], ra[u + 4]));
+        }
     }
-    auto own = [](int32_t e) { return (((e >> 1) ^ (e >> 2)) & 1) == (A >> 1); };
-    for (int32_t i = 0; i < 16; i++)
-        if (own(at[i]))
-            store(slot(x, at[i]), out[i]);
-    for (int32_t i = 0; i < 16; i++) {
-        if (own(at[i]))
-            continue;
-        if constexpr (A == 0) {
-            store(slot(x, at[i] ^ kParked), out[i]);
-        } else {
-            const v4 parked = load(slot(x, at[i]));
-            store(slot(x, at[i]), out[i]);
-            store(slot(x, at[i] ^ kParked), parked);
+    first_stages<LB>(rb, stages + 48 * B);
+    for (int32_t u = 0; u < 4; u++) {
+        if (own(u) || unit0) {
+            const int32_t e = (high_b + e_of(u)) ^ (own(u) ? 0 : kParked);
+            store(slot(x, e), low_halves(rb[u], rb[u + 4]));
+            store(slot(x, e + 32), high_halves(rb[u], rb[u + 4]));
+        }
+    }
+    if constexpr (!unit0) {
+        auto swap = [x](int32_t e, v4 v) {
+            const v4 parked = load(slot(x, e));
+            store(slot(x, e), v);
+            store(slot(x, e ^ kParked), parked);
+        };
+        for (int32_t u = 0; u < 4; u++) {
+            if (!own(u)) {
+                swap(high_a + e_of(u), low_halves(ra[u], ra[u + 4]));
+                swap(high_a + e_of(u) + 32, high_halves(ra[u], ra[u + 4]));
+                swap(high_b + e_of(u), low_halves(rb[u], rb[u + 4]));
+                swap(high_b + e_of(u) + 32, high_halves(rb[u], rb[u + 4]));
+            }
         }
     }
 }
