@@ -14,8 +14,6 @@ namespace {
 constexpr float kQuarterLn2 = 0.17328680f;
 static_assert(std::bit_cast<uint32_t>(kQuarterLn2) == 0x3E317218u);
 
-// Values beyond the power table are rare (escape codes above 512), so
-// they stay out of line.
 float pow43_one(int32_t q)
 {
     if (static_cast<uint32_t>(q) + 512u <= 1024u)
@@ -25,6 +23,8 @@ float pow43_one(int32_t q)
     return q > 0 ? m : -0.0f - m;
 }
 
+// Values beyond the power table are rare (escape codes above 512), so
+// they stay out of line.
 [[gnu::noinline]] void pow43_four(float *dst, int32_t q0, int32_t q1, int32_t q2, int32_t q3)
 {
     dst[0] = pow43_one(q0);
@@ -113,8 +113,8 @@ struct unit_run {
     bool all_unit() const { return ((seen[0] | seen[1] | seen[2] | seen[3]) & 0x40000000) == 0; }
 };
 
-// Undoes unit_run on a band: the products divided by the gain give back the
-// values.
+// A band that unit_run converted, done again through the table from the
+// values that its products divided by the gain give back.
 void redo_unit_band(float *x, const float *end, float gain)
 {
     for (; x != end; ++x)
@@ -189,7 +189,8 @@ void apply_pulse_data(const aac_pulse_data *pulse, int32_t *coef)
     }
 }
 
-// Extreme scale factors are as rare as large values.
+// Scale factor values beyond the table are as rare as large spectral
+// values; band_gain calls this out of line.
 float band_gain_beyond_table(int32_t value)
 {
     float p = static_cast<float>(value) * kQuarterLn2;
