@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cmath>
+#include <cstring>
 
 #include "kernels/kernel_tables.h"
 #include "synthesis/band_layout.h"
@@ -13,14 +14,6 @@ namespace {
 constexpr float kQuarterLn2 = 0.17328680f;
 static_assert(std::bit_cast<uint32_t>(kQuarterLn2) == 0x3E317218u);
 
-// Values beyond the tables are rare (escape codes above 512, extreme scale
-// factors), so they stay out of line.
-[[gnu::noinline]] float band_gain_computed(int32_t value)
-{
-    float p = static_cast<float>(value) * kQuarterLn2;
-    return static_cast<float>(std::exp(static_cast<double>(p)));
-}
-
 float pow43_one(int32_t q)
 {
     if (static_cast<uint32_t>(q) + 512u <= 1024u)
@@ -30,6 +23,8 @@ float pow43_one(int32_t q)
     return q > 0 ? m : -0.0f - m;
 }
 
+// Values beyond the power table are rare (escape codes above 512), so
+// they stay out of line.
 [[gnu::noinline]] void pow43_four(float *dst, int32_t q0, int32_t q1, int32_t q2, int32_t q3)
 {
     dst[0] = pow43_one(q0);
@@ -38,30 +33,145 @@ float pow43_one(int32_t q)
     dst[3] = pow43_one(q3);
 }
 
-// Inlined into the band loop: a call per band would cost as much as the
-// conversion of a small band.
-[[gnu::always_inline]] inline void pow43_run(int32_t count, float *dst, const int32_t *src)
+// The runs below go four values at a time (band widths are multiples of
+// four), each group read before it is written so that dst may be src.
+// Multiplying each power by the gain as it is stored forms the same single
+// product of the two rounded factors as a separate scaling pass would.
+
+// Any value: one test tells whether all four lie in -511..512, which covers
+// nearly every group; the rest go out of line.
+template <bool Scale>
+[[gnu::always_inline]] inline void pow43_checked(float *dst, const int32_t *src, float gain)
 {
-    // Four at a time (band widths are multiples of four), each group read
-    // before it is written so that dst may be src.  One test tells whether
-    // all four lie in -511..512, which covers nearly every group; the rest
-    // go out of line.
     const float *table = pow43_table + 512;
     auto biased = [](int32_t q) { return static_cast<uint32_t>(q) + 511u; };
-    int32_t i = 0;
-    for (; i + 4 <= count; i += 4) {
-        const int32_t q0 = src[i], q1 = src[i + 1], q2 = src[i + 2], q3 = src[i + 3];
-        if (((biased(q0) | biased(q1) | biased(q2) | biased(q3)) & ~1023u) == 0) {
-            dst[i] = table[q0];
-            dst[i + 1] = table[q1];
-            dst[i + 2] = table[q2];
-            dst[i + 3] = table[q3];
-        } else {
-            pow43_four(dst + i, q0, q1, q2, q3);
-        }
+    const int32_t q0 = src[0], q1 = src[1], q2 = src[2], q3 = src[3];
+    float p[4];
+    if (((biased(q0) | biased(q1) | biased(q2) | biased(q3)) & ~1023u) == 0) [[likely]] {
+        p[0] = table[q0];
+        p[1] = table[q1];
+        p[2] = table[q2];
+        p[3] = table[q3];
+    } else {
+        pow43_four(p, q0, q1, q2, q3);
     }
-    for (; i < count; ++i)
-        dst[i] = pow43_one(src[i]);
+    for (int k = 0; k < 4; ++k)
+        dst[k] = Scale ? p[k] * gain : p[k];
+}
+
+// Codebooks 1 to 10 code magnitudes up to 12, and four pulses add at most
+// 60, so the low byte of each value, read as signed, is the value itself
+// and needs no test; whatever else the words hold, the reads stay inside
+// the table.
+[[gnu::always_inline]] inline void pow43_small(float *x, float gain)
+{
+    const float *table = pow43_table + 512;
+    const int32_t *q = reinterpret_cast<const int32_t *>(x);
+    auto low = [](int32_t v) { return static_cast<int8_t>(v); };
+    const float p[4] = {table[low(q[0])], table[low(q[1])], table[low(q[2])], table[low(q[3])]};
+    for (int k = 0; k < 4; ++k)
+        x[k] = p[k] * gain;
+}
+
+// Converts and scales [x, end), a whole number of groups of four, in place.
+template <bool Esc>
+[[gnu::always_inline]] inline void scale_run(float *x, const float *end, float gain)
+{
+    do {
+        if constexpr (Esc)
+            pow43_checked<true>(x, reinterpret_cast<const int32_t *>(x), gain);
+        else
+            pow43_small(x, gain);
+        x += 4;
+    } while (x != end);
+}
+
+// Codebooks 1 and 2 code only -1, 0 and 1, whose powers are the values
+// themselves: their floats are the table's, converted four at a time in
+// vector lanes (the compiler's vector types).  A pulse may have moved a
+// value further out, which sets bit 30 of its float; then the section is
+// done again from the values recovered from the products (small integers,
+// which the division by the gain gives back exactly).
+struct unit_run {
+    using i32x4 = int32_t __attribute__((vector_size(16)));
+    using f32x4 = float __attribute__((vector_size(16)));
+    i32x4 seen{};
+
+    void operator()(float *x, const float *end, float gain)
+    {
+        do {
+            i32x4 q;
+            std::memcpy(&q, x, sizeof q);
+            const f32x4 v = __builtin_convertvector(q, f32x4);
+            seen |= reinterpret_cast<i32x4>(v);
+            const f32x4 p = v * gain;
+            std::memcpy(x, &p, sizeof p);
+            x += 4;
+        } while (x != end);
+    }
+
+    bool all_unit() const { return ((seen[0] | seen[1] | seen[2] | seen[3]) & 0x40000000) == 0; }
+};
+
+// A band that unit_run converted, done again through the table from the
+// values that its products divided by the gain give back.
+void redo_unit_band(float *x, const float *end, float gain)
+{
+    for (; x != end; ++x)
+        *x = pow43_table[512 + static_cast<int8_t>(std::lrint(*x / gain))] * gain;
+}
+
+// The bands [sb, eb) of one section, from pos, in each of the windows from
+// group on, by run(x, end, gain); returns the end of the section.  A long
+// window (the common case) runs from band to band without a window loop.
+template <typename Run>
+[[gnu::always_inline]] inline uint32_t section(float *group, uint32_t windows,
+                                               const uint16_t *swb_end, uint32_t sb, uint32_t eb,
+                                               const int32_t *sf, uint32_t pos, Run &&run)
+{
+    if (windows == 1) {
+        float *x = group + pos;
+        for (uint32_t b = sb; b < eb; ++b) {
+            float *end = group + swb_end[b];
+            run(x, end, band_gain(sf[b]));
+            x = end;
+        }
+        return swb_end[eb - 1];
+    }
+    for (uint32_t b = sb; b < eb; ++b) {
+        const float gain = band_gain(sf[b]);
+        const uint32_t band_end = swb_end[b];
+        for (uint32_t w = 0; w < windows; ++w) {
+            float *x = group + AAC_SHORT_WINDOW_LENGTH * w;
+            run(x + pos, x + band_end, gain);
+        }
+        pos = band_end;
+    }
+    return pos;
+}
+
+uint32_t coded_section(uint32_t cb, float *group, uint32_t windows, const uint16_t *swb_end,
+                       uint32_t sb, uint32_t eb, const int32_t *sf, uint32_t pos)
+{
+    if (cb == AAC_ESC_HCB)
+        return section(group, windows, swb_end, sb, eb, sf, pos, scale_run<true>);
+    if (cb > 2)
+        return section(group, windows, swb_end, sb, eb, sf, pos, scale_run<false>);
+    unit_run unit;
+    const uint32_t end = section(group, windows, swb_end, sb, eb, sf, pos, unit);
+    if (!unit.all_unit()) [[unlikely]]
+        section(group, windows, swb_end, sb, eb, sf, pos, redo_unit_band);
+    return end;
+}
+
+// Zeroes [from, to) in each of the windows from x on.
+inline void zero_windows(const aac_vector_kernels &vk, float *x, uint32_t windows, uint32_t from,
+                         uint32_t to)
+{
+    if (from >= to)
+        return;
+    for (uint32_t w = 0; w < windows; ++w)
+        vk.vec_zero(x + AAC_SHORT_WINDOW_LENGTH * w + from, static_cast<int32_t>(to - from));
 }
 
 }  // namespace
@@ -79,17 +189,21 @@ void apply_pulse_data(const aac_pulse_data *pulse, int32_t *coef)
     }
 }
 
-float band_gain(int32_t value)
+// Scale factor values beyond the table are as rare as large spectral
+// values; band_gain calls this out of line.
+float band_gain_beyond_table(int32_t value)
 {
-    uint32_t index = static_cast<uint32_t>(value) + 256u;
-    if (index <= 512u)
-        return sf_gain_table[index];
-    return band_gain_computed(value);
+    float p = static_cast<float>(value) * kQuarterLn2;
+    return static_cast<float>(std::exp(static_cast<double>(p)));
 }
 
 void pow43(int32_t count, float *dst, const int32_t *src)
 {
-    pow43_run(count, dst, src);
+    int32_t i = 0;
+    for (; i + 4 <= count; i += 4)
+        pow43_checked<false>(dst + i, src + i, 1.0f);
+    for (; i < count; ++i)
+        dst[i] = pow43_one(src[i]);
 }
 
 void dequantize_and_scale(const aac_stream_tables *tables, const aac_ics_info *ics,
@@ -109,38 +223,26 @@ void dequantize_and_scale(const aac_stream_tables *tables, const aac_ics_info *i
         const uint32_t *entry = sections + 16 * g;
         const int32_t *sf = scalefactors + 16 * g;
 
-        uint32_t pos = 0;
+        // Zero and noise sections (noise is filled in later, but the stereo
+        // tools before it read these values as zero) and the bands above
+        // max_sfb are cleared in runs as long as possible.
+        uint32_t pos = 0, zero_from = 0;
         for (uint32_t sb = 0; sb < max_sfb; ++entry) {
             const uint32_t eb = *entry & 0xFF;
             const uint32_t cb = (*entry >> 8) & 0xFF;
             const uint32_t section_end = bands.swb_end[eb - 1];
             if (cb >= 1 && cb <= AAC_ESC_HCB) {
-                for (uint32_t b = sb; b < eb; ++b) {
-                    const float gain = band_gain(sf[b]);
-                    const uint32_t band_end = bands.swb_end[b];
-                    const int32_t width = static_cast<int32_t>(band_end - pos);
-                    for (uint32_t w = 0; w < windows; ++w) {
-                        float *x = group + AAC_SHORT_WINDOW_LENGTH * w + pos;
-                        pow43_run(width, x, reinterpret_cast<const int32_t *>(x));
-                        vk.vec_scale(x, x, gain, width);
-                    }
-                    pos = band_end;
-                }
-            } else if (cb != AAC_INTENSITY_HCB && cb != AAC_INTENSITY_HCB2) {
-                // Zero and noise bands; noise is filled in later, but the
-                // stereo tools before it read these values as zero.
-                for (uint32_t w = 0; w < windows; ++w)
-                    vk.vec_zero(group + AAC_SHORT_WINDOW_LENGTH * w + pos,
-                                static_cast<int32_t>(section_end - pos));
+                zero_windows(vk, group, windows, zero_from, pos);
+                pos = coded_section(cb, group, windows, bands.swb_end, sb, eb, sf, pos);
+                zero_from = pos;
+            } else if (cb == AAC_INTENSITY_HCB || cb == AAC_INTENSITY_HCB2) {
+                zero_windows(vk, group, windows, zero_from, pos);
+                zero_from = section_end;
             }
             pos = section_end;
             sb = eb;
         }
-        if (pos < top) {
-            for (uint32_t w = 0; w < windows; ++w)
-                vk.vec_zero(group + AAC_SHORT_WINDOW_LENGTH * w + pos,
-                            static_cast<int32_t>(top - pos));
-        }
+        zero_windows(vk, group, windows, zero_from, top);
         first_window = group_end;
     }
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "lumdec.h"
+#include "synthesis/quant_tables.h"
 #include "syntax/records.h"
 
 // Adds the pulses to the integer values: away from zero for positive
@@ -10,8 +11,16 @@
 void apply_pulse_data(const aac_pulse_data *pulse, int32_t *coef);
 
 // 2^(value/4) for a scale factor value (scale factor - 100, noise energy or
-// negated intensity position).
-float band_gain(int32_t value);
+// negated intensity position); the table covers -256..256.
+float band_gain_beyond_table(int32_t value);
+
+inline float band_gain(int32_t value)
+{
+    const uint32_t index = static_cast<uint32_t>(value) + 256u;
+    if (index <= 512u) [[likely]]
+        return sf_gain_table[index];
+    return band_gain_beyond_table(value);
+}
 
 // dst[i] = sign(src[i]) * |src[i]|^(4/3); dst may be src.
 void pow43(int32_t count, float *dst, const int32_t *src);

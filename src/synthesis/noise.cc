@@ -1,6 +1,7 @@
 #include "synthesis/noise.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "kernels/kernel_tables.h"
 #include "synthesis/band_layout.h"
@@ -40,10 +41,44 @@ void for_each_noise_band(const aac_stream_tables *tables, const aac_ics_info *ic
 
 void generate_noise_band(float *x, int32_t n, float gain, uint32_t *seed)
 {
+    // Four generator steps at a time in vector lanes (the compiler's vector
+    // types, not a processor's): lane k holds the state of value i + k and
+    // advances by four steps at once, s -> a^4 s + c4, the same sequence
+    // modulo 2^32 as stepping one at a time.  Conversions and squares are
+    // lane by lane; the energy is still summed value by value in order.
+    using u32x4 = uint32_t __attribute__((vector_size(16)));
+    using i32x4 = int32_t __attribute__((vector_size(16)));
+    using f32x4 = float __attribute__((vector_size(16)));
+    constexpr uint32_t a1 = 1664525u, c1 = 1013904223u;
+    constexpr uint32_t a2 = a1 * a1, c2 = a1 * c1 + c1;
+    constexpr uint32_t a3 = a1 * a2, c3 = a1 * c2 + c1;
+    constexpr uint32_t a4 = a2 * a2, c4 = a2 * c2 + c2;
+    constexpr uint32_t a1_inverse = [] {
+        uint32_t x = a1;  // Newton's iteration doubles the correct low bits
+        for (int k = 0; k < 5; ++k)
+            x *= 2 - a1 * x;
+        return x;
+    }();
+    static_assert(a1 * a1_inverse == 1);
     uint32_t s = *seed;
+    u32x4 lane = u32x4{a1, a2, a3, a4} * s + u32x4{c1, c2, c3, c4};
     float energy = 0.0f;
-    for (int32_t i = 0; i < n; ++i) {
-        s = s * 1664525u + 1013904223u;
+    int32_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const f32x4 v = __builtin_convertvector(reinterpret_cast<i32x4>(lane), f32x4);
+        const f32x4 square = v * v;
+        std::memcpy(x + i, &v, sizeof v);
+        energy = square[0] + energy;
+        energy = square[1] + energy;
+        energy = square[2] + energy;
+        energy = square[3] + energy;
+        lane = lane * a4 + c4;
+    }
+    // Lane 0 is one step past the last value made: step back.
+    if (i > 0)
+        s = (lane[0] - c1) * a1_inverse;
+    for (; i < n; ++i) {
+        s = s * a1 + c1;
         const float v = static_cast<float>(static_cast<int32_t>(s));
         x[i] = v;
         energy = v * v + energy;

@@ -58,14 +58,15 @@ void decode_channel_pair(aac_decoder *decoder, aac_channel_pair_state *pair)
     // Both channels are complete before any stereo tool reads them; M/S
     // comes before noise and intensity, so noise bands are left out of M/S
     // and intensity copies the decoded left channel.
+    // The band codebook maps serve only M/S and the correlated noise, which
+    // both need M/S signalled.
     uint32_t map0[128];
     uint32_t map1[128];
     const bool ms_signalled = common_window && pair->ms_mask_present != 0;
-    if (common_window) {
+    if (ms_signalled) {
         expand_band_codebooks(ics0, ch0.sections, map0);
         expand_band_codebooks(ics0, ch1.sections, map1);
-        if (ms_signalled)
-            ms_stereo(tables, L, R, ics0, pair->ms_mask_present, pair->ms_used, map0, map1);
+        ms_stereo(tables, L, R, ics0, pair->ms_mask_present, pair->ms_used, map0, map1);
     }
 
     if (ch0.noise_used)

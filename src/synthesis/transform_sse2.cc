@@ -1,5 +1,5 @@
-// The SSE2 transform kernels: the forward FFT core and the DCT-IV rotations
-// on two complex values per register.  Every value goes through the same
+// The SSE2 transform kernels: the forward FFT core on two complex values per
+// register (the DCT-IVs are in dct4_sse2.cc).  Every value goes through the same
 // single-precision operations as in the generic kernels (transform.h), so
 // the results agree to the bit; only the grouping of the work differs.
 //
@@ -8,91 +8,14 @@
 // stages and stores them back.  The first pass, over stages h = 1, 2, 4,
 // turns each 8-element group into registers holding elements (p, p+4), so
 // that the butterflies of stages 1 and 2 are whole-register operations.
-#include <emmintrin.h>
-
-#include <climits>
-
 #include "kernels/kernel_tables.h"
 #include "synthesis/transform.h"
+#include "synthesis/transform_sse2.h"
 #include "synthesis/transform_tables.h"
 
 namespace {
 
-using v4 = __m128;
-
-inline v4 load(const float *p)
-{
-    return _mm_load_ps(p);
-}
-
-inline void store(float *p, v4 v)
-{
-    _mm_store_ps(p, v);
-}
-
-// (a0, b0): the low elements of a and b; (a1, b1): the high ones.
-inline v4 low_halves(v4 a, v4 b)
-{
-    return _mm_castpd_ps(_mm_unpacklo_pd(_mm_castps_pd(a), _mm_castps_pd(b)));
-}
-
-inline v4 high_halves(v4 a, v4 b)
-{
-    return _mm_castpd_ps(_mm_unpackhi_pd(_mm_castps_pd(a), _mm_castps_pd(b)));
-}
-
-// v with its low element replaced by the low element of low.
-inline v4 with_low(v4 v, v4 low)
-{
-    return _mm_castpd_ps(_mm_move_sd(_mm_castps_pd(v), _mm_castps_pd(low)));
-}
-
-// (re, im) -> (im, re) in both elements; pshufd needs no copy.
-inline v4 swap_parts(v4 u)
-{
-    return _mm_castsi128_ps(_mm_shuffle_epi32(_mm_castps_si128(u), _MM_SHUFFLE(2, 3, 0, 1)));
-}
-
-inline v4 times_minus_j(v4 u)
-{
-    const v4 sign = _mm_castsi128_ps(_mm_set_epi32(INT_MIN, 0, INT_MIN, 0));
-    return _mm_xor_ps(swap_parts(u), sign);
-}
-
-// u times the multiplier pair at tw: (tr, tr, tr', tr') and
-// (-ti, ti, -ti', ti'), giving (x*tr - y*ti, y*tr + x*ti) per element.
-inline v4 twiddle_mul(v4 u, const float *tw)
-{
-    return _mm_add_ps(_mm_mul_ps(u, load(tw)), _mm_mul_ps(swap_parts(u), load(tw + 4)));
-}
-
-enum class kind { one, quarter, general };
-
-// Kind of twiddle of the local-th of n blocks of a stage in group g, where
-// G is 0 or 1 for the first two groups and 2 for all later ones: only the
-// stage's blocks 0 and 1 take T = 1 and T = -j.
-template <int G>
-constexpr kind block_kind(int n, int local)
-{
-    if (G == 0)
-        return local == 0 ? kind::one : local == 1 ? kind::quarter : kind::general;
-    if (G == 1 && n == 1)
-        return kind::quarter;
-    return kind::general;
-}
-
-template <kind K>
-inline void butterfly(v4 &a, v4 &d, const float *tw)
-{
-    v4 u = _mm_sub_ps(a, d);
-    a = _mm_add_ps(a, d);
-    if constexpr (K == kind::one)
-        d = u;
-    else if constexpr (K == kind::quarter)
-        d = times_minus_j(u);
-    else
-        d = twiddle_mul(u, tw);
-}
+using namespace aac_sse2;
 
 // Exchanges element pair (a, a+1) with the elements at b0 and b1.  Both
 // sides are read before either is written, so b1 may be a+1 itself.
@@ -177,26 +100,6 @@ void first_pass(float *x, int32_t M)
         first_group<2>(x + 16 * g, g);
 }
 
-// Stages h, 2h, 4h of group g on registers r[k] = elements i + k*h.
-template <int G>
-inline void stages_of_3(v4 (&r)[8], int32_t g)
-{
-    const float *t1 = aac_fft_sse2_blocks[4 * g], *t2 = aac_fft_sse2_blocks[2 * g];
-    const float *t3 = aac_fft_sse2_blocks[g];
-    butterfly<block_kind<G>(4, 0)>(r[0], r[1], t1);
-    butterfly<block_kind<G>(4, 1)>(r[2], r[3], t1 + 8);
-    butterfly<block_kind<G>(4, 2)>(r[4], r[5], t1 + 16);
-    butterfly<block_kind<G>(4, 3)>(r[6], r[7], t1 + 24);
-    butterfly<block_kind<G>(2, 0)>(r[0], r[2], t2);
-    butterfly<block_kind<G>(2, 0)>(r[1], r[3], t2);
-    butterfly<block_kind<G>(2, 1)>(r[4], r[6], t2 + 8);
-    butterfly<block_kind<G>(2, 1)>(r[5], r[7], t2 + 8);
-    butterfly<block_kind<G>(1, 0)>(r[0], r[4], t3);
-    butterfly<block_kind<G>(1, 0)>(r[1], r[5], t3);
-    butterfly<block_kind<G>(1, 0)>(r[2], r[6], t3);
-    butterfly<block_kind<G>(1, 0)>(r[3], r[7], t3);
-}
-
 // Stages h, 2h of group g on registers r[k] = elements i + k*h, k < 4.
 template <int G>
 inline void stages_of_2(v4 (&r)[8], int32_t g)
@@ -259,124 +162,6 @@ void fft_forward(float *x, int32_t M, int32_t stages, const int32_t *perm, int32
     }
 }
 
-// The DCT-IV runs the bit reversal first, on its input, and the
-// pre-rotation on the permuted data: the partner M-1-k of the element at
-// position p then sits at M-1-p, and the rotation of index bitrev(p) comes
-// from a table in that order.  This lets the first pass rotate and run
-// stages 1, 2 and 4 in registers, and the last pass run the last three
-// stages and the post-rotation; the values and the operations on them are
-// those of the generic kernel.
-
-// Pre-rotation of four elements of one group with the four partners in
-// the mirror group: a holds their real parts, q the imaginary parts of the
-// partners, rot the rotations' real and imaginary parts.  Returns the
-// rotated elements in a's order, interleaved, as (lanes 0, 1), (lanes 2, 3).
-inline void pre_rotate(v4 a, v4 q, const float *rot, v4 &first, v4 &second)
-{
-    v4 tr = load(rot), ti = load(rot + 4);
-    v4 re = _mm_add_ps(_mm_mul_ps(ti, q), _mm_mul_ps(tr, a));
-    v4 im = _mm_sub_ps(_mm_mul_ps(q, tr), _mm_mul_ps(ti, a));
-    first = _mm_unpacklo_ps(re, im);
-    second = _mm_unpackhi_ps(re, im);
-}
-
-// Pre-rotation and stages 1, 2, 4 of group g (at p) and its mirror (at q).
-template <int G>
-inline void dct_first_pair(float *p, float *q, int32_t g, int32_t mirror, const float *rot)
-{
-    v4 g01 = load(p), g23 = load(p + 4), g45 = load(p + 8), g67 = load(p + 12);
-    v4 m01 = load(q), m23 = load(q + 4), m45 = load(q + 8), m67 = load(q + 12);
-    v4 x04, x15, x26, x37, y04, y15, y26, y37;
-    // Real parts are a, imaginary parts b; primes mark the mirror group.
-    v4 lo = _mm_unpacklo_ps(g01, g45);  // a0 a4 b0 b4
-    v4 hi = _mm_unpackhi_ps(g01, g45);  // a1 a5 b1 b5
-    v4 mlo = _mm_unpacklo_ps(m67, m23);  // a'6 a'2 b'6 b'2
-    v4 mhi = _mm_unpackhi_ps(m67, m23);  // a'7 a'3 b'7 b'3
-    pre_rotate(low_halves(lo, hi), high_halves(mhi, mlo), rot, x04, x15);
-    pre_rotate(_mm_shuffle_ps(mhi, mlo, _MM_SHUFFLE(0, 1, 0, 1)),
-               _mm_shuffle_ps(lo, hi, _MM_SHUFFLE(2, 3, 2, 3)), rot + 8, y37, y26);
-    lo = _mm_unpacklo_ps(g23, g67);  // a2 a6 b2 b6
-    hi = _mm_unpackhi_ps(g23, g67);  // a3 a7 b3 b7
-    mlo = _mm_unpacklo_ps(m45, m01);  // a'4 a'0 b'4 b'0
-    mhi = _mm_unpackhi_ps(m45, m01);  // a'5 a'1 b'5 b'1
-    pre_rotate(low_halves(lo, hi), high_halves(mhi, mlo), rot + 16, x26, x37);
-    pre_rotate(_mm_shuffle_ps(mhi, mlo, _MM_SHUFFLE(0, 1, 0, 1)),
-               _mm_shuffle_ps(lo, hi, _MM_SHUFFLE(2, 3, 2, 3)), rot + 24, y15, y04);
-    first_stages<G>(p, g, x04, x15, x26, x37);
-    first_stages<2>(q, mirror, y04, y15, y26, y37);
-}
-
-void dct_first_pass(float *x, int32_t M, const float (*rot)[32])
-{
-    int32_t groups = M / 8;
-    dct_first_pair<0>(x, x + 16 * (groups - 1), 0, groups - 1, rot[0]);
-    dct_first_pair<1>(x + 16, x + 16 * (groups - 2), 1, groups - 2, rot[1]);
-    for (int32_t g = 2; g < groups / 2; g++)
-        dct_first_pair<2>(x + 16 * g, x + 16 * (groups - 1 - g), g, groups - 1 - g, rot[g]);
-}
-
-// Post-rotation of elements (k, k+1) in u with their partners (m-1, m) in v,
-// rot holding the rotations of k, k+1, m-1, m.
-inline void post_rotate(v4 &u, v4 &v, const float *rot)
-{
-    v4 a = _mm_shuffle_ps(u, v, _MM_SHUFFLE(2, 0, 2, 0));
-    v4 b = _mm_shuffle_ps(u, v, _MM_SHUFFLE(3, 1, 3, 1));
-    v4 tr = load(rot), ti = load(rot + 4);
-    v4 re = _mm_add_ps(_mm_mul_ps(ti, b), _mm_mul_ps(tr, a));
-    // ti*a - b*tr of (k, k+1, m-1, m) is the output imaginary part of
-    // (m, m-1, k+1, k).
-    v4 im = _mm_sub_ps(_mm_mul_ps(ti, a), _mm_mul_ps(b, tr));
-    im = _mm_shuffle_ps(im, im, _MM_SHUFFLE(0, 1, 2, 3));
-    u = _mm_unpacklo_ps(re, im);
-    v = _mm_unpackhi_ps(re, im);
-}
-
-// The last three stages (h = M/8, one group) and the post-rotation.  The
-// registers of offset i hold elements i + k*M/8, and the partners of those
-// (M-1 minus them) are the registers of offset i' = M/8-2-i in reverse
-// order.  Registers 0..3 of either offset hold first-half elements, which
-// lead in the rotation.
-void dct_last_pass(float *x, int32_t M, const float (*rot)[8])
-{
-    const int32_t h = M / 8, n = 2 * h;
-    for (int32_t i = 0; i < h / 2; i += 2) {
-        int32_t i2 = h - 2 - i;
-        float *p = x + 2 * i, *q = x + 2 * i2;
-        v4 r[8], s[8];
-        for (int k = 0; k < 8; k++)
-            r[k] = load(p + k * n);
-        stages_of_3<0>(r, 0);
-        for (int k = 0; k < 8; k++)
-            store(p + k * n, r[k]);
-        for (int k = 0; k < 8; k++)
-            s[k] = load(q + k * n);
-        stages_of_3<0>(s, 0);
-        // Rotation rows of elements i + k*h and i' + k*h.
-        const float *ri = rot[i / 2], *ri2 = rot[i2 / 2];
-        for (int k = 0; k < 4; k++, ri += 4 * h, ri2 += 4 * h) {
-            v4 u = load(p + k * n), v = load(p + (7 - k) * n);
-            post_rotate(u, s[7 - k], ri);
-            post_rotate(s[k], v, ri2);
-            store(p + k * n, u);
-            store(p + (7 - k) * n, v);
-        }
-        for (int k = 0; k < 8; k++)
-            store(q + k * n, s[k]);
-    }
-}
-
-template <bool Odd>
-void dct4(float *x, int32_t M, int32_t s, const int32_t *perm, const float (*first)[32],
-          const float (*post)[8])
-{
-    bit_reverse<Odd>(x, M, s, perm);
-    dct_first_pass(x, M, first);
-    // 64 and 512 points: 6 or 9 stages, three per pass.
-    for (int32_t h = 8; h < M / 8; h *= 8)
-        pass_of<3>(x, M, h);
-    dct_last_pass(x, M, post);
-}
-
 void fft64_forward(float *x)
 {
     fft_forward(x, 64, 6, aac_fft_bitrev_64, 8, 0);
@@ -409,20 +194,10 @@ void rfft2048(float *x)
     aac_real_fft_split(x, 1024, aac_rfft_split_2048);
 }
 
-void dct4_128(float *x)
-{
-    dct4<false>(x, 64, 8, aac_fft_bitrev_64, aac_dct4_sse2_first_128, aac_dct4_sse2_post_128);
-}
-
-void dct4_1024(float *x)
-{
-    dct4<true>(x, 512, 16, aac_fft_bitrev_512, aac_dct4_sse2_first_1024, aac_dct4_sse2_post_1024);
-}
-
 }  // namespace
 
 const aac_transform_kernels aac_transform_kernels_sse2 = {
     fft64_forward, aac_fft64_inverse, fft128_forward, aac_fft128_inverse,
     fft512_forward, aac_fft512_inverse, fft1024_forward, aac_fft1024_inverse,
-    rfft256, rfft2048, dct4_128, dct4_1024,
+    rfft256, rfft2048, aac_dct4_128_sse2, aac_dct4_1024_sse2,
 };

@@ -32,12 +32,17 @@ extern const float aac_fft_sse2_blocks[256][8];
 // twiddle per lane (sse2_first_pass in the generator).
 extern const float aac_fft_sse2_first[128][24];
 
-// SSE2 layout: DCT-IV post-rotations of elements (k, k+1, m-1, m), k = 2*step,
-// m = L/2-1-k: the four real parts, then the four imaginary parts.
-extern const float aac_dct4_sse2_post_128[16][8];
-extern const float aac_dct4_sse2_post_1024[128][8];
+// SSE2 layout of the DCT-IV (dct4_sse2.cc): pre-rotations per register of two
+// elements (sse2_dct_pre in the generator).
+extern const float aac_dct4_sse2_pre_128[32][8];
+extern const float aac_dct4_sse2_pre_1024[256][8];
 
-// SSE2 layout: DCT-IV pre-rotations of the first pass, per pair of mirrored
-// 8-element groups (sse2_dct_first in the generator).
-extern const float aac_dct4_sse2_first_128[4][32];
-extern const float aac_dct4_sse2_first_1024[32][32];
+// SSE2 layout: first-pass stage twiddles per group, one per lane
+// (sse2_dct_stages in the generator).
+extern const float aac_dct4_sse2_stages_128[4][96];
+extern const float aac_dct4_sse2_stages_1024[32][96];
+
+// SSE2 layout: last-pass post-rotations per register pair
+// (sse2_dct_last in the generator).
+extern const float aac_dct4_sse2_last_128[16][16];
+extern const float aac_dct4_sse2_last_1024[128][16];

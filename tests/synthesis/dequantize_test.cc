@@ -50,31 +50,45 @@ TEST(Dequantize, PulsesMoveAwayFromZeroOrDown)
     EXPECT_EQ(coef[30], -7);
 }
 
-// For each coefficient: its group, band and codebook, then q^(4/3) times
-// 2^(sf/4), both rounded to float before the product.
+// The group, band and codebook of coefficient k (codebook 0 above max_sfb).
+struct Place {
+    uint32_t g = 0, b = 0, cb = 0;
+};
+
+Place place_of(const aac_stream_tables &t, const aac_ics_info &ics, const aac_channel_state &ch,
+               uint32_t k)
+{
+    const bool is_short = ics.window_sequence == AAC_EIGHT_SHORT_SEQUENCE;
+    const uint16_t *ends = is_short ? t.swb_end_short : t.swb_end_long;
+    Place p;
+    const uint32_t i = is_short ? k % 128 : k;
+    while (k / 128 >= ics.window_group_end[p.g] && is_short)
+        ++p.g;
+    while (i >= ends[p.b])
+        ++p.b;
+    for (const uint32_t *e = ch.sections + 16 * p.g; p.b < ics.max_sfb; ++e)
+        if ((*e & 0xFF) > p.b) {
+            p.cb = *e >> 8;
+            break;
+        }
+    return p;
+}
+
+// For each coefficient: q^(4/3) times 2^(sf/4), both rounded to float
+// before the product.
 std::vector<uint32_t> reference(const aac_ics_info &ics, const aac_channel_state &ch)
 {
     const aac_stream_tables t = tables_48k();
-    const bool is_short = ics.window_sequence == AAC_EIGHT_SHORT_SEQUENCE;
-    const uint16_t *ends = is_short ? t.swb_end_short : t.swb_end_long;
     std::vector<uint32_t> out(1024);
     for (uint32_t k = 0; k < 1024; ++k) {
-        uint32_t i = is_short ? k % 128 : k, g = 0, b = 0, cb = 0;
-        while (k / 128 >= ics.window_group_end[g] && is_short)
-            ++g;
-        while (i >= ends[b])
-            ++b;
-        for (const uint32_t *e = ch.sections + 16 * g; b < ics.max_sfb; ++e)
-            if ((*e & 0xFF) > b) {
-                cb = *e >> 8;
-                break;
-            }
+        const Place p = place_of(t, ics, ch, k);
         const double a = std::fabs(static_cast<double>(ch.coef[k]));
         const double m = a <= 512 ? std::cbrt(a * a * a * a) : std::pow(a, 4.0 / 3.0);
-        const float p = static_cast<float>(ch.coef[k] < 0 ? -m : m);
-        const float gain = static_cast<float>(std::exp2(ch.scalefactors[16 * g + b] / 4.0));
-        const float v = cb >= 1 && cb <= 11 ? static_cast<float>(static_cast<double>(p) * gain) : 0;
-        out[k] = cb >= 14 ? static_cast<uint32_t>(ch.coef[k]) : std::bit_cast<uint32_t>(v);
+        const float q = static_cast<float>(ch.coef[k] < 0 ? -m : m);
+        const float gain = static_cast<float>(std::exp2(ch.scalefactors[16 * p.g + p.b] / 4.0));
+        const float v = p.cb >= 1 && p.cb <= 11 ? static_cast<float>(static_cast<double>(q) * gain)
+                                                : 0;
+        out[k] = p.cb >= 14 ? static_cast<uint32_t>(ch.coef[k]) : std::bit_cast<uint32_t>(v);
     }
     return out;
 }
@@ -94,9 +108,15 @@ TEST(Dequantize, RandomChannelsMatchTheReference)
             }
         for (int32_t &sf : ch->scalefactors)
             sf = static_cast<int32_t>(rng() % 120) - 50;
-        for (int32_t &q : ch->coef)
-            q = rng() % 16 ? static_cast<int32_t>(rng() % 41) - 20
-                           : static_cast<int32_t>(rng() % 1401) - 700;
+        // Codebooks 1 to 10 code magnitudes up to 12 (1 and 2 only up to
+        // 1), and pulses add up to 60; only escape values leave the table.
+        for (uint32_t k = 0; k < 1024; ++k) {
+            const uint32_t cb = place_of(t, ics, *ch, k).cb;
+            int32_t range = cb == 0 ? 1000 : cb <= 2 && rng() % 64 ? 1 : 72;
+            if (cb == AAC_ESC_HCB && rng() % 8 == 0)
+                range = 700;
+            ch->coef[k] = static_cast<int32_t>(rng() % (2 * range + 1)) - range;
+        }
         const std::vector<uint32_t> expected = reference(ics, *ch);
         const aac_channel_state input = *ch;
         EXPECT_EQ(on_both_kernel_tables([&] {

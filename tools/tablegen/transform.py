@@ -127,31 +127,44 @@ def sse2_first_pass(g):
             + lanes([t(2 * g), t(2 * g + 1)]))
 
 
-def sse2_dct_post(step, length):
-    """Rotations of elements (k, k+1, m-1, m), k = 2*step, m = M-1-k, as
-    one vector of real parts and one of imaginary parts."""
-    m_points = length // 2
-    k = 2 * step
-    idx = [k, k + 1, m_points - 2 - k, m_points - 1 - k]
-    values = [rotation(i, length) for i in idx]
-    return [v[0] for v in values] + [v[1] for v in values]
+def sse2_dct_pre(r, length):
+    """Pre-rotation multipliers of the register holding elements (s, s+1),
+    s = 2r: (ti, tr) per element for the partner's imaginary parts, then
+    (tr, -ti) per element for the own real parts."""
+    (tr0, ti0), (tr1, ti1) = rotation(2 * r, length), rotation(2 * r + 1, length)
+    return [ti0, tr0, ti1, tr1, tr0, -ti0, tr1, -ti1]
 
 
-def sse2_dct_first(g, length):
-    """Pre-rotations for the SSE2 DCT-IV's first pass, which runs on
-    bit-reversed data: the 8-element group g and its mirror g' = M/8-1-g,
-    whose element 7-t is the partner of element t of g.  Four sets of
-    (real parts, imaginary parts), for elements (0,4,1,5) of g, (3,7,2,6)
-    of g', (2,6,3,7) of g and (1,5,0,4) of g'; an element at position p
-    takes the rotation of index bitrev(p)."""
-    m_points = length // 2
-    bits = m_points.bit_length() - 1
-    mirror = m_points // 8 - 1 - g
+def sse2_dct_stages(j, length):
+    """Stage twiddles of the DCT-IV's first pass (dct4_sse2.cc) for the group
+    of elements 2j + l + (M/8)u (lane l, register u), which holds FFT
+    positions p = bitrev(element): one twiddle per lane for each of the
+    twelve butterflies, in the order the pass runs them."""
+    bits = (length // 2).bit_length() - 1
+    rest = [bitrev(2 * j + l, bits - 3) for l in (0, 1)]  # p >> 3 of each lane
+    t = forward_block_twiddle
     out = []
-    for group, elements in ((g, (0, 4, 1, 5)), (mirror, (3, 7, 2, 6)), (g, (2, 6, 3, 7)),
-                            (mirror, (1, 5, 0, 4))):
-        values = [rotation(bitrev(8 * group + t, bits), length) for t in elements]
-        out += [v[0] for v in values] + [v[1] for v in values]
+    for u in (0, 1, 2, 3):  # h = 1, registers (u, u+4): p1 = bit 1 of u, p2 = bit 0
+        out += lanes([t(((u >> 1) & 1) + 2 * (u & 1) + 4 * r) for r in rest])
+    for u in (0, 1, 4, 5):  # h = 2, registers (u, u+2)
+        out += lanes([t((u & 1) + 2 * r) for r in rest])
+    for u in (0, 2, 4, 6):  # h = 4, registers (u, u+1)
+        out += lanes([t(r) for r in rest])
+    return out
+
+
+def sse2_dct_last(i, length):
+    """Post-rotation multipliers of the last pass's register pair i: the
+    register of outputs (k, k+1), k = s0 + (M/8)v with s0 = 2*(i // 8) and
+    v = i % 8, and its mirror (m-1, m), m = M-1-k.  For each register,
+    (tr, -tr) per element, then (ti, ti) per element."""
+    points = length // 2
+    s0, v = 2 * (i // 8), i % 8
+    k = s0 + points // 8 * v
+    out = []
+    for first in (k, points - 2 - k):
+        (tr0, ti0), (tr1, ti1) = rotation(first, length), rotation(first + 1, length)
+        out += [tr0, -tr0, tr1, -tr1, ti0, ti0, ti1, ti1]
     return out
 
 
@@ -187,17 +200,23 @@ def _tables():
               "// twiddle per lane (sse2_first_pass in the generator).",
               "aac_fft_sse2_first", "float", [MAX_POINTS // 8, 24],
               [sse2_first_pass(g) for g in range(MAX_POINTS // 8)]))
-    doc = ("SSE2 layout: DCT-IV post-rotations of elements (k, k+1, m-1, m), k = 2*step,\n"
-           "// m = L/2-1-k: the four real parts, then the four imaginary parts.")
+    doc = ("SSE2 layout of the DCT-IV (dct4_sse2.cc): pre-rotations per register of two\n"
+           "// elements (sse2_dct_pre in the generator).")
     for length in (128, 1024):
-        t.append((doc, "aac_dct4_sse2_post_%d" % length, "float", [length // 8, 8],
-                  [sse2_dct_post(step, length) for step in range(length // 8)]))
+        t.append((doc, "aac_dct4_sse2_pre_%d" % length, "float", [length // 4, 8],
+                  [sse2_dct_pre(r, length) for r in range(length // 4)]))
         doc = None
-    doc = ("SSE2 layout: DCT-IV pre-rotations of the first pass, per pair of mirrored\n"
-           "// 8-element groups (sse2_dct_first in the generator).")
+    doc = ("SSE2 layout: first-pass stage twiddles per group, one per lane\n"
+           "// (sse2_dct_stages in the generator).")
     for length in (128, 1024):
-        t.append((doc, "aac_dct4_sse2_first_%d" % length, "float", [length // 32, 32],
-                  [sse2_dct_first(g, length) for g in range(length // 32)]))
+        t.append((doc, "aac_dct4_sse2_stages_%d" % length, "float", [length // 32, 96],
+                  [sse2_dct_stages(j, length) for j in range(length // 32)]))
+        doc = None
+    doc = ("SSE2 layout: last-pass post-rotations per register pair\n"
+           "// (sse2_dct_last in the generator).")
+    for length in (128, 1024):
+        t.append((doc, "aac_dct4_sse2_last_%d" % length, "float", [length // 8, 16],
+                  [sse2_dct_last(i, length) for i in range(length // 8)]))
         doc = None
     return t
 
