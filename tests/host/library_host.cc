@@ -54,7 +54,8 @@ std::string describe(const TestStream &stream)
     h.all(r.samples);
     h.bytes(&r.error_count, sizeof r.error_count);
     char line[256];
-    std::snprintf(line, sizeof line, "%s create=0x%08" PRIX32 " blocks=%zu samples=%zu hash=%016" PRIx64,
+    std::snprintf(line, sizeof line,
+                  "%s create=0x%08" PRIX32 " blocks=%zu samples=%zu hash=%016" PRIx64,
                   stream.name.c_str(), static_cast<uint32_t>(r.create_status),
                   r.block_states.size(), r.samples.size(), h.value);
     return line;
