@@ -80,7 +80,7 @@ wine_cleanup() {
         pid=${environ#/proc/}
         pid=${pid%/environ}
         [ "$pid" != $$ ] || continue
-        if tr '\0' '\n' < "$environ" 2> /dev/null | grep -qxF "WINEPREFIX=$prefix"; then
+        if grep -qxzF "WINEPREFIX=$prefix" "$environ" 2> /dev/null; then
             kill -9 "$pid" 2> /dev/null || true
         fi
     done
