@@ -18,6 +18,13 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(i[3-6]86|x86)$" OR CMAKE_SIZEOF_VOID_P EQUA
   target_compile_options(lumdec_flags INTERFACE -msse2 -mfpmath=sse)
 endif()
 
+# On 32-bit Windows the C runtime's malloc aligns to 8 bytes only, while the
+# compiler takes plain new to give 16: records declared alignas(16) must go
+# through the aligned operator new there.
+if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+  target_compile_options(lumdec_flags INTERFACE $<$<COMPILE_LANGUAGE:CXX>:-faligned-new=8>)
+endif()
+
 if(LUMDEC_WERROR)
   target_compile_options(lumdec_flags INTERFACE -Werror)
 endif()

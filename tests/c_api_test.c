@@ -1,11 +1,13 @@
 /* The public header compiles as strict C and the shared library works from
  * C: the exports resolve, the library loaded itself (its error-frame slot
- * exists, so guarded exports run) and records have their C layout. */
+ * exists, so guarded exports run) and records have their C layout, on a
+ * 32-bit build word for word as a 32-bit host expects. */
 #include <stddef.h>
 #include <stdio.h>
 #include <string.h>
 
 #include "lumdec.h"
+#include "record_words.h"
 
 static int failures;
 
@@ -44,6 +46,13 @@ int main(void)
     CHECK(offsetof(aac_decoder, element_map) < offsetof(aac_decoder, stream_tables));
     CHECK(sizeof(aac_element_map) == 52 * 4);
     CHECK(sizeof(aac_frame_alloc_ops) == 3 * sizeof(void (*)(void)));
+
+    if (sizeof(void *) == 4) {
+#define CHECK_FIELD(record, field, word) CHECK(offsetof(record, field) == 4 * (word));
+#define CHECK_SIZE(record, words) CHECK(sizeof(record) == 4 * (words));
+        LUMDEC_RECORD_FIELDS(CHECK_FIELD)
+        LUMDEC_RECORD_SIZES(CHECK_SIZE)
+    }
 
     if (failures == 0)
         puts("C interface: all checks passed");

@@ -20,10 +20,10 @@ constexpr aac_malloc_func_table standard_allocator = {std_malloc, std_calloc, st
 aac_malloc_func_table aac_mem = standard_allocator;
 int32_t aac_debug_trace[3];
 
-// A static link takes library.cc, whose constructor sets the library up,
-// only when some object it takes refers to it; this object's state is part
-// of that set-up, so it does.
-[[gnu::used]] static const void *const keep_load_sequence = aac_module_initialisers;
+// A static link takes the object whose constructor sets the library up only
+// when some object it takes refers to it; this object's state is part of
+// that set-up, so it does.
+[[gnu::used]] static const void *const keep_load_sequence = &aac_load_anchor;
 
 int aac_init_allocator(int attach)
 {

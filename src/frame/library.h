@@ -11,6 +11,11 @@ inline constexpr int AAC_INITIALISER_COUNT = 5;
 // Slot, allocator defaults, a reserved one, decoder kernels, sample kernels.
 extern const aac_initialiser aac_module_initialisers[AAC_INITIALISER_COUNT];
 
+// Defined beside whatever runs the load sequence for a build (a constructor,
+// or the DLL entry point), so that objects referring to it pull that code
+// into a static link.
+extern const int aac_load_anchor;
+
 // The load sequence for a processor of `cpu_level`: refuses a processor
 // without SSE2, then runs the initialisers in order with 1.  When the load
 // fails, the unload sequence runs once before it returns false, undoing

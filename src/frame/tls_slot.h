@@ -1,7 +1,8 @@
 // The thread-local slot that holds each thread's innermost error frame.
 // The slot is allocated when the library is loaded and freed when it is
-// unloaded; until then its index is AAC_TLS_NONE.  This file is the only
-// place that knows how the platform provides the slot.
+// unloaded; until then its index is AAC_TLS_NONE.  How the platform provides
+// the slot is known only to tls_slot_posix.cc (a pthread key) and
+// tls_slot_windows.cc (a TLS index), one of which the build picks.
 #pragma once
 
 #include <cstdint>

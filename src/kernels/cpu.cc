@@ -26,7 +26,7 @@ namespace {
 // CPUID exists when bit 21 of EFLAGS (the ID flag) can be flipped.
 bool id_flag_flips()
 {
-    unsigned long before, after;
+    uintptr_t before, after;  // register-sized (unsigned long is 32 bits on 64-bit Windows)
 #if defined(__x86_64__)
     // Step over the red zone before pushing: this is a leaf function.
     __asm__ volatile(
@@ -63,7 +63,7 @@ bool id_flag_flips()
 #else
 #error "lumdec needs an x86 processor"
 #endif
-    return ((before ^ after) & 0x200000ul) != 0;
+    return ((before ^ after) & 0x200000u) != 0;
 }
 
 }  // namespace

@@ -6,10 +6,10 @@ const aac_vector_kernels *aac_active_vector_kernels = &aac_vector_kernels_generi
 const aac_transform_kernels *aac_active_transform_kernels = &aac_transform_kernels_generic;
 const aac_sample_kernels *aac_active_sample_kernels = &aac_sample_kernels_generic;
 
-// A static link takes library.cc, whose constructor sets the library up,
-// only when some object it takes refers to it; this object's state is part
-// of that set-up, so it does.
-[[gnu::used]] static const void *const keep_load_sequence = aac_module_initialisers;
+// A static link takes the object whose constructor sets the library up only
+// when some object it takes refers to it; this object's state is part of
+// that set-up, so it does.
+[[gnu::used]] static const void *const keep_load_sequence = &aac_load_anchor;
 
 int aac_select_decoder_kernels(int attach)
 {

@@ -109,7 +109,7 @@ TEST(ErrorFrame, FailingExportThenGoodExportBehavesLikeTheGoodOneAlone)
     pool->ops->destroy(pool);
 }
 
-TEST(ErrorFrame, ThreadsRaiseAtTheSameTimeWithoutSeeingEachOther)
+TEST(ErrorFrameThreads, RaiseAtTheSameTimeWithoutSeeingEachOther)
 {
     constexpr int kThreads = 8, kRounds = 2000;
     std::atomic<int> wrong{0};

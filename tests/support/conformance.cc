@@ -4,6 +4,7 @@
 #include <cmath>
 #include <complex>
 #include <cstdio>
+#include <numbers>
 
 namespace {
 
@@ -31,7 +32,7 @@ void fft(std::vector<cd> &a)
             std::swap(a[i], a[j]);
     }
     for (int len = 2; len <= n; len <<= 1) {
-        double angle = -2 * M_PI / len;
+        double angle = -2 * std::numbers::pi / len;
         for (int i = 0; i < n; i += len)
             for (int k = 0; k < len / 2; k++) {
                 cd w = std::polar(1.0, angle * k);
@@ -50,7 +51,7 @@ std::vector<std::vector<cd>> block_spectra(const std::vector<float> &x, int chan
     for (size_t f = 0; f < frames; f++) {
         std::vector<cd> a(kFrame);
         for (int i = 0; i < kFrame; i++) {
-            double hann = 0.5 - 0.5 * std::cos(2 * M_PI * i / (kFrame - 1));
+            double hann = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * i / (kFrame - 1));
             a[i] = hann * static_cast<double>(x[(f * kFrame + i) * channels + c]);
         }
         fft(a);

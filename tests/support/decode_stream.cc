@@ -7,7 +7,8 @@ struct Collector {
     int channels;
 };
 
-Collector *collector = nullptr;
+// Per thread, so that streams can be decoded on several threads at once.
+thread_local Collector *collector = nullptr;
 
 aac_status AAC_CALL collect(aac_decoder *, void **slot)
 {

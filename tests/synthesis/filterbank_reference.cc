@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <map>
+#include <numbers>
 
 namespace {
 
@@ -33,7 +34,7 @@ std::vector<double> reference_rising_half(int shape, int n_total)
     std::vector<double> w(half);
     if (shape == 0) {
         for (int n = 0; n < half; n++)
-            w[n] = std::sin(M_PI / n_total * (n + 0.5));
+            w[n] = std::sin(std::numbers::pi / n_total * (n + 0.5));
         return w;
     }
     const double alpha = n_total == 2048 ? 4 : 6;
@@ -42,7 +43,7 @@ std::vector<double> reference_rising_half(int shape, int n_total)
     double total = 0;
     for (int p = 0; p <= half; p++) {
         double r = (p - quarter) / quarter;
-        kernel[p] = bessel_i0(M_PI * alpha * std::sqrt(1 - r * r));
+        kernel[p] = bessel_i0(std::numbers::pi * alpha * std::sqrt(1 - r * r));
         total += kernel[p];
     }
     double running = 0;
@@ -60,7 +61,7 @@ std::vector<double> reference_imdct(const float *spectrum, int n_total)
     const int period = 4 * n_total;
     std::vector<double> cosines(period);
     for (int m = 0; m < period; m++)
-        cosines[m] = std::cos(2 * M_PI * m / period);
+        cosines[m] = std::cos(2 * std::numbers::pi * m / period);
     std::vector<double> x(n_total);
     for (int n = 0; n < n_total; n++) {
         const long a = 2 * n + n_total / 2 + 1;

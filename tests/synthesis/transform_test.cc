@@ -6,6 +6,7 @@
 #include <cmath>
 #include <complex>
 #include <cstdio>
+#include <numbers>
 #include <random>
 #include <vector>
 
@@ -46,7 +47,8 @@ std::vector<cd> dft(const std::vector<cd> &x, int sign)
     size_t M = x.size();
     std::vector<cd> w(M), out(M);
     for (size_t i = 0; i < M; i++)
-        w[i] = std::polar(1.0, sign * 2 * M_PI * static_cast<double>(i) / static_cast<double>(M));
+        w[i] = std::polar(1.0, sign * 2 * std::numbers::pi * static_cast<double>(i) /
+                                   static_cast<double>(M));
     for (size_t k = 0; k < M; k++) {
         cd sum = 0;
         for (size_t n = 0; n < M; n++)
@@ -64,7 +66,8 @@ std::vector<double> reference(op what, const std::vector<float> &x)
         size_t L = x.size();
         std::vector<double> c(8 * L);  // cos(pi/L (n+1/2)(k+1/2)) = c[(2n+1)(2k+1) mod 8L]
         for (size_t i = 0; i < c.size(); i++)
-            c[i] = std::cos(2 * M_PI * static_cast<double>(i) / static_cast<double>(8 * L));
+            c[i] = std::cos(2 * std::numbers::pi * static_cast<double>(i) /
+                            static_cast<double>(8 * L));
         for (size_t n = 0; n < L; n++) {
             double sum = 0;
             for (size_t k = 0; k < L; k++)

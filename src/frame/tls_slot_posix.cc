@@ -6,10 +6,10 @@
 
 uint32_t aac_tls_index = AAC_TLS_NONE;
 
-// A static link takes library.cc, whose constructor sets the library up,
-// only when some object it takes refers to it; this object's state is part
-// of that set-up, so it does.
-[[gnu::used]] static const void *const keep_load_sequence = aac_module_initialisers;
+// A static link takes the object whose constructor sets the library up only
+// when some object it takes refers to it; this object's state is part of
+// that set-up, so it does.
+[[gnu::used]] static const void *const keep_load_sequence = &aac_load_anchor;
 
 // A pthread key is the platform's slot here; it is a small integer that
 // never equals AAC_TLS_NONE.
