@@ -1,0 +1,85 @@
+#!/usr/bin/env python3
+"""Writes the seed corpora of the fuzz targets from the test streams in
+tests/data: for the decode target, each stream's configuration and its first
+frames in the target's input format (see decode_target.cc); for the create
+target, each stream's configuration values or program_config_element.
+
+    python3 fuzz/make_seeds.py
+"""
+
+import os
+import struct
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+DATA = os.path.join(ROOT, "tests", "data")
+OUT = os.path.join(ROOT, "fuzz", "corpus")
+FRAMES = 8
+
+# decode target option bits
+CONCEAL, OUTPUT_HOOK, SYN_ELEM_HOOK, POOL = 1, 2, 4, 8
+
+
+def adts_payloads(data):
+    frames, pos = [], 0
+    while pos + 7 <= len(data) and data[pos] == 0xFF and data[pos + 1] & 0xF0 == 0xF0:
+        length = ((data[pos + 3] & 3) << 11) | (data[pos + 4] << 3) | (data[pos + 5] >> 5)
+        header = 7 if data[pos + 1] & 1 else 9
+        frames.append(data[pos + header:pos + length])
+        pos += length
+    return frames
+
+
+def streams():
+    with open(os.path.join(DATA, "streams.tsv")) as f:
+        rows = [line.rstrip("\n").split("\t") for line in f if not line.startswith("#")]
+    for row in rows:
+        name, sfi, layout, _, pce_offset = row[:5]
+        with open(os.path.join(DATA, "streams", name + ".aac"), "rb") as f:
+            payloads = adts_payloads(f.read())
+        yield name, int(sfi), int(layout), (None if pce_offset == "-" else int(pce_offset)), payloads
+
+
+def decode_seed(sfi, layout, pce_offset, payloads, options, misbehave=0, gains=0):
+    if pce_offset is None:
+        head = bytes([layout - 1, sfi])
+        element = b""
+    else:
+        head = bytes([16, pce_offset << 5])
+        element = payloads[0][:64]
+        element = bytes([len(element)]) + element
+    head += bytes([options, 0]) + struct.pack("<I", 0x2545F491) + bytes([misbehave, gains, 0])
+    frames = payloads[:FRAMES] + [b""] + payloads[FRAMES:FRAMES + 2]
+    body = b"".join(struct.pack("<H", len(p)) + p for p in frames)
+    return head + element + body
+
+
+def create_seed(sfi, layout, pce_offset, payloads):
+    if pce_offset is None:
+        return bytes([0, 0, 0, 1, sfi, layout])
+    return bytes([1, pce_offset, 0, 1, sfi, 0]) + payloads[0][:64]
+
+
+def write(target, name, data):
+    directory = os.path.join(OUT, target)
+    os.makedirs(directory, exist_ok=True)
+    with open(os.path.join(directory, name), "wb") as f:
+        f.write(data)
+
+
+def main():
+    everything = CONCEAL | OUTPUT_HOOK | SYN_ELEM_HOOK | POOL
+    for i, (name, sfi, layout, pce_offset, payloads) in enumerate(streams()):
+        write("create", name, create_seed(sfi, layout, pce_offset, payloads))
+        if layout == 0:
+            continue
+        write("decode", name, decode_seed(sfi, layout, pce_offset, payloads, everything))
+        # Every third stream also with a host that fails and swaps, and
+        # with hooks, pool and concealment turned off.
+        if i % 3 == 0:
+            write("decode", name + "-unruly",
+                  decode_seed(sfi, layout, pce_offset, payloads, everything | 16 | 32,
+                              misbehave=0x1B, gains=0x81))
+            write("decode", name + "-bare", decode_seed(sfi, layout, pce_offset, payloads, 0))
+
+
+main()
