@@ -101,10 +101,12 @@ struct Fuzzer {
         if (!was_filled(const_cast<float *>(block)))
             return;
         const uint32_t *words = reinterpret_cast<const uint32_t *>(block);
+        // Both workspaces hold parsed frames only when the block is valid.
+        const bool finite_expected =
+            state == AAC_SLOT_VALID && tame_gains &&
+            !frames_may_overflow(*dec, aac_layouts[dec->channel_configuration]);
         for (int c = 0; c < channels; c++) {
             const bool off = dec->gain[c] == 0.0f;
-            const bool finite_expected =
-                tame_gains && !frames_may_overflow(*dec, aac_layouts[dec->channel_configuration]);
             for (int i = 0; i < 1024; i++) {
                 const uint32_t word = words[1024 * c + i];
                 const float x = block[1024 * c + i];
