@@ -1,0 +1,50 @@
+// The stream configuration a decoder is created from, as ADTS headers and
+// the AudioSpecificConfig of MP4 files carry it.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "bits.h"
+
+namespace aacdec {
+
+inline constexpr int kAacLc = 2;  // audio object type
+
+struct StreamConfig {
+    int object_type = 0;
+    // Index of the decoder's band tables, 0..11 (12..15 are refused).
+    int sampling_frequency_index = -1;
+    uint32_t sample_rate = 0;
+    int channel_configuration = 0;  // 0: the program_config_element below
+    // Bytes holding a program_config_element, which starts pce_bit_offset
+    // bits into the first byte (right after its element id in a frame).
+    std::vector<uint8_t> pce;
+    int pce_bit_offset = 0;
+    bool frame_length_960 = false;
+    bool sbr_signalled = false;  // backward-compatible SBR extension
+    bool ps_signalled = false;
+};
+
+// The standard's rate for an index, 0 for 13..15.
+uint32_t rate_of_index(int index);
+// The index whose tables serve a rate: the exact one for the twelve
+// standard rates, otherwise the standard's nearest-rate ranges.
+int index_for_rate(uint32_t rate);
+
+const char *object_type_name(int object_type);
+
+// Parses an AudioSpecificConfig; ToolError (input) when it is damaged.
+StreamConfig parse_audio_specific_config(std::span<const uint8_t> asc);
+
+// ToolError (unsupported) unless the decoder can take the configuration.
+void check_supported(const StreamConfig &config);
+
+// Moves the reader over a program_config_element that starts at its
+// element_instance_tag (byte alignment before the comment is relative to
+// the reader's first byte, as in a frame or an AudioSpecificConfig).
+void skip_program_config_element(BitReader &br);
+
+}  // namespace aacdec

@@ -1,0 +1,55 @@
+// Writes decoded blocks to the output file: WAV (16-bit, 24-bit or float),
+// FLAC (16 or 24-bit) through libsndfile, or raw float.  The file is built
+// under a temporary name beside its final one and renamed when complete,
+// so a failed decoding leaves nothing behind.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace aacdec {
+
+enum class Format { wav16, wav24, wavf, flac16, flac24, f32 };
+
+// "wav16", "wav24", "wavf", "flac", "flac24", "f32".
+std::optional<Format> format_named(const std::string &name);
+// By the extension of a path: .wav is 16-bit, .flac 16-bit, .f32 raw.
+std::optional<Format> format_for_path(const std::string &path);
+const char *extension_of(Format format);
+
+class AudioWriter {
+public:
+    // path "-" is standard output.  ToolError (output) when it cannot be
+    // created.
+    AudioWriter(const std::string &path, Format format, int layout, bool downmix, uint32_t rate);
+    ~AudioWriter();
+    AudioWriter(const AudioWriter &) = delete;
+    AudioWriter &operator=(const AudioWriter &) = delete;
+
+    // The decoder gain that puts samples on the scale of the format: the
+    // integer formats take the library's conversion at 16- or 24-bit scale.
+    float decoder_gain() const;
+    int channels() const { return channels_; }
+
+    // Frames [from, to) of a decoder block (planar, 1024 samples per
+    // channel, 16-byte aligned); a null block writes silence.
+    void write(const float *block, size_t from, size_t to);
+    // Completes the file and gives it its name.
+    void finish();
+
+private:
+    struct State;
+    std::unique_ptr<State> s_;
+    Format format_;
+    int layout_;
+    bool downmix_;
+    int channels_;
+};
+
+// Reads the process umask once, before threads start creating files.
+void remember_umask();
+
+}  // namespace aacdec

@@ -1,0 +1,76 @@
+#include "console.h"
+
+#include <cstdio>
+
+namespace aacdec {
+
+Console::Console(bool quiet, bool progress_line) : quiet_(quiet), progress_line_(progress_line && !quiet) {}
+
+void Console::print(const std::string &line)
+{
+    if (shown_)
+        std::fputs("\r\033[K", stderr);
+    shown_ = false;
+    std::fprintf(stderr, "aacdec: %s\n", line.c_str());
+}
+
+void Console::error(const std::string &file, const std::string &message)
+{
+    std::lock_guard lock(mutex_);
+    print(file.empty() ? message : file + ": " + message);
+}
+
+void Console::warning(const std::string &file, const std::string &message)
+{
+    std::lock_guard lock(mutex_);
+    if (!quiet_)
+        print(file + ": warning: " + message);
+}
+
+void Console::progress(const std::string &line)
+{
+    std::lock_guard lock(mutex_);
+    if (!progress_line_)
+        return;
+    std::fprintf(stderr, "\r\033[K%s", line.c_str());
+    std::fflush(stderr);
+    shown_ = true;
+}
+
+void Console::clear()
+{
+    std::lock_guard lock(mutex_);
+    if (shown_)
+        std::fputs("\r\033[K", stderr);
+    shown_ = false;
+}
+
+FileProgress::FileProgress(Console &console, std::string file, std::string position)
+    : console_(console), file_(std::move(file)), position_(std::move(position)),
+      start_(std::chrono::steady_clock::now()), last_(start_)
+{
+}
+
+void FileProgress::warning(const std::string &message)
+{
+    console_.warning(file_, message);
+}
+
+void FileProgress::advanced(double share, double seconds)
+{
+    auto now = std::chrono::steady_clock::now();
+    if (now - last_ < std::chrono::milliseconds(100))
+        return;
+    last_ = now;
+    double wall = std::chrono::duration<double>(now - start_).count();
+    char line[512];
+    if (share >= 0)
+        std::snprintf(line, sizeof line, "%s%s: %3.0f%%, %.1fx realtime", position_.c_str(),
+                      file_.c_str(), 100.0 * share, wall > 0 ? seconds / wall : 0.0);
+    else
+        std::snprintf(line, sizeof line, "%s%s: %.1f s, %.1fx realtime", position_.c_str(),
+                      file_.c_str(), seconds, wall > 0 ? seconds / wall : 0.0);
+    console_.progress(line);
+}
+
+}  // namespace aacdec

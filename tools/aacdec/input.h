@@ -1,0 +1,87 @@
+// Opening an input: the container is recognised by its first bytes, the
+// stream configuration and the span of output it asks for are worked out,
+// and its frames come out one by one.
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "audio_config.h"
+
+namespace aacdec {
+
+struct Mp4Track;
+
+// Which samples of a standard decoding (sample 0 = the first output sample
+// of frame 1, which the decoder itself never produces) the output holds.
+// ADTS has no timeline: the output is what the decoder gives, from sample
+// 1024 to the end of the last frame.  MP4 presents its media from sample 0
+// to the end of its last frame's duration, or the span of its edit list.
+struct OutputSpan {
+    static constexpr uint64_t kOpen = std::numeric_limits<uint64_t>::max();
+    uint64_t start = 1024;
+    uint64_t length = kOpen;
+    uint64_t lead_silence = 0;  // written before the span (empty edits)
+};
+
+struct InputInfo {
+    std::string container;  // e.g. "ADTS (MPEG-4, CRC)" or "MP4, fragmented"
+    StreamConfig config;
+    uint64_t frames = 0;         // known in advance for MP4, else 0
+    uint64_t payload_bytes = 0;  // bytes of the frames, for the bitrate
+    int audio_tracks = 1;
+    int track = 1;
+    bool edit_list = false;
+    OutputSpan span;
+    std::vector<std::string> warnings;
+};
+
+struct InputFrame {
+    std::span<const uint8_t> data;  // raw_data_blocks back to back
+    size_t file_bytes = 0;          // the frame in the file, headers included
+    int blocks = 1;
+    enum class Crc { none, with_header, after_each_block } crc = Crc::none;
+    std::span<const uint8_t> crc_header;  // with_header: header bytes the check covers
+    uint16_t crc_value = 0;               // with_header
+    // Set when data was lost just before this frame; one lost frame then
+    // stands in for it.
+    std::string damage_before;
+    // Set when this frame cannot be decoded: its blocks are lost.
+    std::string unusable;
+};
+
+class FrameSource {
+public:
+    virtual ~FrameSource() = default;
+    virtual bool next(InputFrame &frame) = 0;
+    // Share of the input consumed, or negative when the length is unknown.
+    virtual double progress() const = 0;
+    // Damage found at the end (a cut last frame, trailing bytes).
+    virtual std::vector<std::string> end_warnings() const = 0;
+};
+
+struct OpenedInput {
+    InputInfo info;
+    std::unique_ptr<FrameSource> frames;
+};
+
+// path "-" reads standard input.  track counts audio tracks from 1.
+// ToolError (input or unsupported) when the input cannot be decoded.
+OpenedInput open_input(const std::string &path, int track);
+// The same on bytes in memory, which the result keeps.
+OpenedInput open_input_memory(std::vector<uint8_t> bytes, int track);
+
+// The openers of each container, on streams or sources the result keeps.
+OpenedInput open_adts(std::unique_ptr<class ByteStream> stream);
+OpenedInput open_mp4(std::unique_ptr<class ByteSource> file, int track);
+
+// The span an MP4 track presents: its edit list within the media, or the
+// whole media; warnings for what it cannot apply.
+OutputSpan presented_span(const Mp4Track &track, uint32_t movie_timescale, uint32_t sample_rate,
+                          bool fragmented, std::vector<std::string> &warnings);
+
+}  // namespace aacdec

@@ -1,0 +1,196 @@
+// MP4 input: the chosen audio track's configuration, its samples and the
+// span its edit list selects.
+#include "input.h"
+#include "mp4_reader.h"
+
+namespace aacdec {
+
+namespace {
+
+// An AAC frame holds at most 6144 bits per channel; anything far larger
+// is damage, not audio.
+constexpr uint32_t kMaxSampleSize = 1u << 20;
+
+class Mp4FrameSource : public FrameSource {
+public:
+    Mp4FrameSource(std::unique_ptr<ByteSource> file, std::vector<Mp4Sample> samples)
+        : file_(std::move(file)), samples_(std::move(samples))
+    {
+    }
+
+    bool next(InputFrame &frame) override
+    {
+        if (next_ == samples_.size() || missing_ > 0)
+            return false;
+        const Mp4Sample &s = samples_[next_];
+        frame = InputFrame{};
+        frame.file_bytes = s.size;
+        if (s.size == 0 || s.size > kMaxSampleSize) {
+            frame.unusable = "sample of " + std::to_string(s.size) + " bytes";
+            next_++;
+            return true;
+        }
+        buffer_.resize(s.size);
+        if (!file_->read_at(s.offset, buffer_.data(), s.size)) {
+            missing_ = samples_.size() - next_;
+            return false;
+        }
+        next_++;
+        frame.data = buffer_;
+        return true;
+    }
+
+    double progress() const override
+    {
+        return samples_.empty() ? 1.0
+                                : static_cast<double>(next_) / static_cast<double>(samples_.size());
+    }
+
+    std::vector<std::string> end_warnings() const override
+    {
+        if (missing_ == 0)
+            return {};
+        return {"the file is cut short: the last " + std::to_string(missing_) + " of " +
+                std::to_string(samples_.size()) + " frames are missing"};
+    }
+
+private:
+    std::unique_ptr<ByteSource> file_;
+    std::vector<Mp4Sample> samples_;
+    std::vector<uint8_t> buffer_;
+    size_t next_ = 0, missing_ = 0;
+};
+
+uint64_t rescale(uint64_t value, uint64_t to, uint64_t from)
+{
+    unsigned __int128 v = static_cast<unsigned __int128>(value) * to + from / 2;
+    v /= from;
+    return v > UINT64_MAX ? UINT64_MAX : static_cast<uint64_t>(v);
+}
+
+StreamConfig track_config(const Mp4Track &track, int number)
+{
+    std::string which = "track " + std::to_string(number);
+    if (track.sample_entry == fourcc("enca"))
+        fail(Failure::unsupported, which + " is encrypted");
+    if (track.sample_entry != fourcc("mp4a"))
+        fail(Failure::unsupported,
+             which + " holds " + quoted(track.sample_entry) + " audio, not AAC");
+    if (track.several_descriptions_used)
+        fail(Failure::unsupported, which + " changes its sample description");
+    int oti = track.object_type_indication;
+    if (oti == 0x69 || oti == 0x6B)
+        fail(Failure::unsupported, which + " holds MPEG audio layer 1-3, not AAC");
+    StreamConfig config;
+    if (!track.audio_specific_config.empty() && (oti == 0x40 || (oti >= 0x66 && oti <= 0x68))) {
+        config = parse_audio_specific_config(track.audio_specific_config);
+    } else if (oti >= 0x66 && oti <= 0x68) {
+        // MPEG-2 AAC without a decoder configuration: the profile is the
+        // object type indication, the rest is in the sample entry.
+        config.object_type = oti - 0x65;
+        config.sample_rate = track.sample_rate;
+        config.sampling_frequency_index = index_for_rate(track.sample_rate);
+        config.channel_configuration = track.channel_count == 8 ? 7 : track.channel_count;
+        if (track.sample_rate == 0 || track.channel_count == 0 || track.channel_count > 8)
+            fail(Failure::input, which + ": sample entry gives no usable rate or channel count");
+    } else if (oti == 0x40) {
+        fail(Failure::input, which + ": the 'esds' box holds no AudioSpecificConfig");
+    } else {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "0x%02X", oti & 0xFF);
+        fail(Failure::unsupported, which + ": object type indication " + hex + " is not AAC");
+    }
+    check_supported(config);
+    return config;
+}
+
+}  // namespace
+
+namespace {
+
+OutputSpan edit_span(const Mp4Track &track, uint32_t movie_timescale, uint32_t sample_rate,
+                     std::vector<std::string> &warnings)
+{
+    OutputSpan whole;
+    whole.start = 0;
+    if (!track.has_edit_list || track.edits.empty())
+        return whole;
+    if (movie_timescale == 0) {
+        warnings.push_back("edit list ignored: the movie timescale is 0");
+        return whole;
+    }
+    uint64_t lead = 0;
+    for (size_t i = 0; i < track.edits.size(); i++) {
+        const Mp4Edit &e = track.edits[i];
+        uint64_t duration = rescale(e.segment_duration, sample_rate, movie_timescale);
+        if (e.media_time == -1) {
+            lead += duration;
+            continue;
+        }
+        if (e.media_time < 0 || e.media_rate != 0x10000) {
+            warnings.push_back("edit list ignored: it plays media at a rate other than 1");
+            return whole;
+        }
+        OutputSpan span;
+        span.start = rescale(static_cast<uint64_t>(e.media_time), sample_rate,
+                             track.media_timescale);
+        // A duration of 0 (fragmented files) runs to the end of the media.
+        span.length = e.segment_duration ? duration : OutputSpan::kOpen;
+        span.lead_silence = lead;
+        if (i + 1 < track.edits.size())
+            warnings.push_back("only the first edit of the edit list is applied");
+        return span;
+    }
+    warnings.push_back("edit list ignored: it holds only empty edits");
+    return whole;
+}
+
+}  // namespace
+
+OutputSpan presented_span(const Mp4Track &track, uint32_t movie_timescale, uint32_t sample_rate,
+                          bool fragmented, std::vector<std::string> &warnings)
+{
+    OutputSpan span = edit_span(track, movie_timescale, sample_rate, warnings);
+    // The media ends with its last frame's duration: the media header says
+    // where (fragmented files leave it 0), else 1024 samples per frame.
+    uint64_t end = track.samples.size() * 1024;
+    if (!fragmented && track.media_duration > 0)
+        end = std::min(end, rescale(track.media_duration, sample_rate, track.media_timescale));
+    uint64_t room = end > span.start ? end - span.start : 0;
+    span.length = std::min(span.length, room);
+    return span;
+}
+
+OpenedInput open_mp4(std::unique_ptr<ByteSource> file, int track_number)
+{
+    Mp4File mp4 = read_mp4(*file);
+    int count = static_cast<int>(mp4.audio_tracks.size());
+    if (count == 0)
+        fail(Failure::input, "the MP4 file has no audio track");
+    if (track_number < 1 || track_number > count)
+        fail(Failure::input, "the MP4 file has " + std::to_string(count) + " audio track" +
+                                 (count == 1 ? "" : "s") + "; there is no track " +
+                                 std::to_string(track_number));
+    Mp4Track &track = mp4.audio_tracks[static_cast<size_t>(track_number - 1)];
+
+    OpenedInput in;
+    InputInfo &info = in.info;
+    info.container = mp4.fragmented ? "MP4, fragmented" : "MP4";
+    info.audio_tracks = count;
+    info.track = track_number;
+    info.config = track_config(track, track_number);
+    info.frames = track.samples.size();
+    for (const Mp4Sample &s : track.samples)
+        info.payload_bytes += s.size;
+    info.edit_list = track.has_edit_list && !track.edits.empty();
+    info.span = presented_span(track, mp4.movie_timescale, info.config.sample_rate,
+                               mp4.fragmented, info.warnings);
+    if (info.config.sbr_signalled)
+        info.warnings.push_back(std::string("the stream carries ") +
+                                (info.config.ps_signalled ? "SBR and PS" : "SBR") +
+                                " data, which is skipped: the output is the AAC LC core");
+    in.frames = std::make_unique<Mp4FrameSource>(std::move(file), std::move(track.samples));
+    return in;
+}
+
+}  // namespace aacdec

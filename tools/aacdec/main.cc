@@ -1,0 +1,137 @@
+// aacdec: decodes AAC LC from ADTS and MP4/M4A files with lumdec.
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <new>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "audio_writer.h"
+#include "channel_layout.h"
+#include "console.h"
+#include "decoding.h"
+#include "info.h"
+#include "input.h"
+#include "options.h"
+#include "tool_error.h"
+
+using namespace aacdec;
+
+namespace {
+
+void on_signal(int)
+{
+    request_stop();
+}
+
+bool same_file(const std::string &a, const std::string &b)
+{
+    struct stat sa, sb;
+    return a != "-" && b != "-" && ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 &&
+           sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+int decode_file(const Job &job, const Options &options, Console &console, std::string position)
+{
+    try {
+        if (same_file(job.input, job.output))
+            fail(Failure::usage, "the output " + job.output + " is the input itself");
+        OpenedInput in = open_input(job.input, options.track);
+        for (const std::string &w : in.info.warnings)
+            console.warning(job.input, w);
+        Decoding decoding(in.info.config);
+        const LayoutInfo *layout = layout_info(decoding.layout());
+        bool downmix = options.downmix && downmixable(decoding.layout());
+        if (options.downmix && !downmix && layout->channels > 2)
+            console.warning(job.input, std::string("--downmix folds 5.0 and 5.1 only; writing "
+                                                   "all channels of ") + layout->name);
+        AudioWriter writer(job.output, job.format, decoding.layout(), downmix,
+                           decoding.sample_rate());
+        FileProgress progress(console, job.input, std::move(position));
+        decoding.run(in, writer, options.strict, progress);
+        writer.finish();
+        return 0;
+    } catch (const ToolError &e) {
+        console.error(job.input, e.what());
+        return exit_status(e.failure());
+    } catch (const std::bad_alloc &) {
+        console.error(job.input, "out of memory");
+        return exit_status(Failure::input);
+    }
+}
+
+int describe(const Options &options, Console &console)
+{
+    int status = 0;
+    for (size_t i = 0; i < options.inputs.size(); i++) {
+        try {
+            if (i > 0)
+                std::fputc('\n', stdout);
+            print_info(options.inputs[i], options.track, console, stdout);
+        } catch (const ToolError &e) {
+            console.error(options.inputs[i], e.what());
+            if (status == 0)
+                status = exit_status(e.failure());
+        }
+    }
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    remember_umask();
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGINT, on_signal);
+    std::signal(SIGTERM, on_signal);
+
+    Options options;
+    std::vector<Job> jobs;
+    try {
+        options = parse_options(argc, argv);
+        if (!options.help && !options.version && !options.info)
+            jobs = plan_jobs(options);
+    } catch (const ToolError &e) {
+        std::fprintf(stderr, "aacdec: %s\nTry 'aacdec --help'.\n", e.what());
+        return exit_status(e.failure());
+    }
+    if (options.help) {
+        std::fputs(usage_text(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("aacdec %s (lumdec)\n", LUMDEC_VERSION);
+        return 0;
+    }
+    Console console(options.quiet, ::isatty(STDERR_FILENO) == 1);
+    if (options.info)
+        return describe(options, console);
+
+    // Each thread takes the next file; statuses are kept per file so the
+    // exit status is that of the first failed file in command-line order.
+    std::vector<int> status(jobs.size(), 0);
+    std::atomic<size_t> next{0};
+    auto worker = [&] {
+        for (size_t i; (i = next++) < jobs.size();) {
+            char position[48] = "";
+            if (jobs.size() > 1)
+                std::snprintf(position, sizeof position, "[%zu/%zu] ", i + 1, jobs.size());
+            status[i] = decode_file(jobs[i], options, console, position);
+        }
+    };
+    size_t threads = std::min<size_t>(static_cast<size_t>(options.jobs), jobs.size());
+    std::vector<std::thread> pool;
+    for (size_t t = 1; t < threads; t++)
+        pool.emplace_back(worker);
+    worker();
+    for (std::thread &t : pool)
+        t.join();
+    console.clear();
+    for (int s : status)
+        if (s != 0)
+            return s;
+    return 0;
+}
