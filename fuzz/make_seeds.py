@@ -2,7 +2,9 @@
 """Writes the seed corpora of the fuzz targets from the test streams in
 tests/data: for the decode target, each stream's configuration and its first
 frames in the target's input format (see decode_target.cc); for the create
-target, each stream's configuration values or program_config_element.
+target, each stream's configuration values or program_config_element; for
+the readers target, the starts of a few ADTS streams and MP4 files (from
+the shared corpus beside the repository) and an AudioSpecificConfig.
 
     python3 fuzz/make_seeds.py
 """
@@ -13,6 +15,7 @@ import struct
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 DATA = os.path.join(ROOT, "tests", "data")
 OUT = os.path.join(ROOT, "fuzz", "corpus")
+MP4 = os.path.join(os.path.dirname(ROOT), "shared", "corpus", "mp4")
 FRAMES = 8
 
 # decode target option bits
@@ -66,6 +69,20 @@ def write(target, name, data):
         f.write(data)
 
 
+def reader_seeds():
+    for name in ["speech_mono_16k_24k", "pce_quad_44k1_256k", "multi_5_1_48k_320k",
+                 "mix_stereo_8k_16k"]:
+        with open(os.path.join(DATA, "streams", name + ".aac"), "rb") as f:
+            write("readers", name + ".aac", b"\x00" + f.read(4096))
+    # Whole small files, and the head of one whose moov comes first.
+    for name, cut in [("speech_mono_16k_24k.m4a", None),
+                      ("sweep_mono_44k1_64k_fragmented.mp4", None),
+                      ("castanets_stereo_44k1_96k_faststart.m4a", 12288)]:
+        with open(os.path.join(MP4, name), "rb") as f:
+            write("readers", name, b"\x00" + f.read(cut if cut else -1))
+    write("readers", "asc_lc_44k1_stereo", bytes([0x80, 0x12, 0x10]))
+
+
 def main():
     everything = CONCEAL | OUTPUT_HOOK | SYN_ELEM_HOOK | POOL
     for i, (name, sfi, layout, pce_offset, payloads) in enumerate(streams()):
@@ -80,6 +97,8 @@ def main():
                   decode_seed(sfi, layout, pce_offset, payloads, everything | 16 | 32,
                               misbehave=0x1B, gains=0x81))
             write("decode", name + "-bare", decode_seed(sfi, layout, pce_offset, payloads, 0))
+    if os.path.isdir(MP4):
+        reader_seeds()
 
 
 main()
