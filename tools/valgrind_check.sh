@@ -22,4 +22,5 @@ memcheck "$build/tests/lumdec_tests" \
     --gtest_filter='*StreamParse*:*Conformance*:*DamagedStreams*:HostHooks*:FaultInjection*'
 memcheck "$build/fuzz/fuzz_decode" fuzz/corpus/decode fuzz/regressions/decode
 memcheck "$build/fuzz/fuzz_create" fuzz/corpus/create
+memcheck "$build/fuzz/fuzz_readers" fuzz/corpus/readers
 echo "memcheck: no errors, no leaks"
