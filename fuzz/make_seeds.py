@@ -56,6 +56,32 @@ def decode_seed(sfi, layout, pce_offset, payloads, options, misbehave=0, gains=0
     return head + element + body
 
 
+class Bits:
+    def __init__(self):
+        self.bits = []
+
+    def put(self, value, n):
+        self.bits += [(value >> i) & 1 for i in range(n - 1, -1, -1)]
+
+    def bytes(self):
+        padded = self.bits + [0] * (-len(self.bits) % 8)
+        return bytes(int("".join(map(str, padded[i:i + 8])), 2) for i in range(0, len(padded), 8))
+
+
+def crowded_frame(fill_elements):
+    """A mono frame: a silent single_channel_element, then empty fill
+    elements, then END; 63 elements before END are the most a frame may hold."""
+    w = Bits()
+    w.put(0, 3 + 4)             # SCE, tag 0
+    w.put(100, 8)               # global_gain
+    w.put(0, 11 + 3)            # long window, max_sfb 0; no pulse, TNS, gain control
+    for _ in range(fill_elements):
+        w.put(6, 3)             # FIL
+        w.put(0, 4)             # count 0
+    w.put(7, 3)                 # END
+    return w.bytes()
+
+
 def create_seed(sfi, layout, pce_offset, payloads):
     if pce_offset is None:
         return bytes([0, 0, 0, 1, sfi, layout])
@@ -97,6 +123,9 @@ def main():
                   decode_seed(sfi, layout, pce_offset, payloads, everything | 16 | 32,
                               misbehave=0x1B, gains=0x81))
             write("decode", name + "-bare", decode_seed(sfi, layout, pce_offset, payloads, 0))
+    write("decode", "crowded_frames",
+          decode_seed(4, 1, None, [crowded_frame(62), crowded_frame(63), crowded_frame(62)],
+                      everything))
     if os.path.isdir(MP4):
         reader_seeds()
 
