@@ -152,16 +152,7 @@ TEST_P(DamagedStreams, RejectedFramesAreSkippedOrConcealedAndTheRestDecodesUncha
     RecordProperty("rejected_frames", rejected_frames);
 }
 
-std::vector<TestStream> decodable_streams()
-{
-    std::vector<TestStream> list;
-    for (const TestStream &s : test_streams())
-        if (s.layout != 0)
-            list.push_back(s);
-    return list;
-}
-
-INSTANTIATE_TEST_SUITE_P(TestData, DamagedStreams, ::testing::ValuesIn(decodable_streams()),
+INSTANTIATE_TEST_SUITE_P(TestData, DamagedStreams, ::testing::ValuesIn(decodable_test_streams()),
                          [](const auto &info) { return info.param.name; });
 
 }  // namespace
