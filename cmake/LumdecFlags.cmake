@@ -29,6 +29,18 @@ if(LUMDEC_WERROR)
   target_compile_options(lumdec_flags INTERFACE -Werror)
 endif()
 
+# Fuzzing instruments every object for coverage and always runs under the
+# address and undefined-behaviour sanitizers.
+if(LUMDEC_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "LUMDEC_FUZZ needs clang (libFuzzer)")
+  endif()
+  if(NOT LUMDEC_SANITIZE)
+    set(LUMDEC_SANITIZE address,undefined)
+  endif()
+  target_compile_options(lumdec_flags INTERFACE -fsanitize=fuzzer-no-link)
+endif()
+
 if(LUMDEC_SANITIZE)
   target_compile_options(lumdec_flags INTERFACE
     -fsanitize=${LUMDEC_SANITIZE} -fno-sanitize-recover=all -fno-omit-frame-pointer)

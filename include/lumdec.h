@@ -195,7 +195,11 @@ typedef struct aac_channel_gain aac_channel_gain; /* library-internal */
 typedef aac_status (AAC_CALL *aac_output_hook)(aac_decoder *dec, void **block_slot);
 
 /* Called after each successfully parsed frame with the frame's element list,
- * which lives only for the call.  A negative result rejects the frame. */
+ * which lives only for the call.  A negative result rejects the frame.
+ * A frame whose last element runs into the eight zero bytes the parser
+ * supplies past input_size still parses: its list then holds positions past
+ * the frame and bytes_used exceeds input_size.  Check bytes_used <=
+ * input_size before aac_calc_crc_syn_elems reads the frame's bytes. */
 typedef aac_status (AAC_CALL *aac_syn_elem_hook)(aac_decoder *dec, const aac_syn_elem *list);
 
 /* Instance record.  Fields marked host are written by the host after

@@ -29,9 +29,11 @@ char *pointer_of(void *slot)
                                     ~uintptr_t{AAC_SLOT_STATE_MASK});
 }
 
+// On the integer: the output block may be null (no pool), and no offset may
+// be added to a null pointer.
 void set_state(void *&slot, uint32_t state)
 {
-    slot = pointer_of(slot) + state;
+    slot = reinterpret_cast<void *>(reinterpret_cast<uintptr_t>(pointer_of(slot)) | state);
 }
 
 void exchange_workspaces(aac_decoder *dec)

@@ -13,15 +13,6 @@
 
 namespace {
 
-std::vector<TestStream> decodable_streams()
-{
-    std::vector<TestStream> list;
-    for (const TestStream &s : test_streams())
-        if (s.layout != 0)
-            list.push_back(s);
-    return list;
-}
-
 class Conformance : public ::testing::TestWithParam<TestStream> {};
 
 TEST_P(Conformance, OutputMeetsTheLimitsWithBothKernelTables)
@@ -56,7 +47,7 @@ TEST_P(Conformance, OutputMeetsTheLimitsWithBothKernelTables)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(TestData, Conformance, ::testing::ValuesIn(decodable_streams()),
+INSTANTIATE_TEST_SUITE_P(TestData, Conformance, ::testing::ValuesIn(decodable_test_streams()),
                          [](const auto &info) { return info.param.name; });
 
 }  // namespace

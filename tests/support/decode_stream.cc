@@ -67,6 +67,8 @@ DecodeResult decode_stream(const TestStream &stream, const DecodeOptions &option
     collector = &local;
 
     for (size_t i = 0; i < frames.size(); i++) {
+        if (options.leave_out.count(i))
+            continue;
         std::vector<uint8_t> payload(file.begin() + frames[i].payload_offset,
                                      file.begin() + frames[i].payload_offset + frames[i].payload_size);
         if (options.mutate)
@@ -85,6 +87,7 @@ DecodeResult decode_stream(const TestStream &stream, const DecodeOptions &option
         aac_dec_decode(dec);
     }
     result.error_count = dec->error_count;
+    result.noise_used = dec->pns_state != 0;
     collector = nullptr;
     aac_dec_destroy(dec);
     pool->ops->destroy(pool);

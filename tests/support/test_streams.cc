@@ -54,6 +54,15 @@ const std::vector<TestStream> &test_streams()
     return streams;
 }
 
+std::vector<TestStream> decodable_test_streams()
+{
+    std::vector<TestStream> list;
+    for (const TestStream &s : test_streams())
+        if (s.layout != 0)
+            list.push_back(s);
+    return list;
+}
+
 const TestStream &test_stream(const std::string &name)
 {
     for (const TestStream &s : test_streams())

@@ -26,6 +26,8 @@ inline void PrintTo(const TestStream &stream, std::ostream *os)
 
 // Every stream listed in tests/data/streams.tsv.
 const std::vector<TestStream> &test_streams();
+// Those that a decoder is created for (not refused at creation).
+std::vector<TestStream> decodable_test_streams();
 const TestStream &test_stream(const std::string &name);
 
 // The path of a file under tests/data.

@@ -51,12 +51,18 @@ aac_status AAC_CALL check_crc(aac_decoder *, const aac_syn_elem *list)
     uint16_t crc = 0xFFFF, expected = call.crc_value;
     if (call.crc == InputFrame::Crc::none)
         return AAC_OK;
+    // A block that ran on into the decoder's zero tail has positions past
+    // its bytes; the check word cannot be computed, let alone match.
+    size_t length = block_length(list);
+    if (length > call.block.size()) {
+        call.crc_failed = true;
+        return AAC_ERR_BAD_STREAM;
+    }
     if (call.crc == InputFrame::Crc::with_header) {
         crc = aac_calc_crc_bytes(crc, static_cast<int32_t>(call.crc_header.size()),
                                  call.crc_header.data());
     } else {
         // With several blocks in a frame, each block's check word follows it.
-        size_t length = block_length(list);
         if (length + 2 > call.block.size()) {
             call.crc_failed = true;
             return AAC_ERR_BAD_STREAM;

@@ -1,0 +1,158 @@
+// Every test stream with damaged frames: seeded bit flips, dropped and
+// duplicated bytes, truncated frames and garbage in place of frames.
+//
+// Without concealment each rejected frame returns its status and the stream
+// goes on as if the frame had never been given.  With it every call
+// returns 0, one block per call after the first, error_count counts the
+// rejected frames, and every valid block whose two frames were not damaged
+// is the same as in the undamaged decode (noise substitution aside, whose
+// generator runs on through frames that differ).
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "decode_stream.h"
+
+namespace {
+
+enum class Damage { bit_flips, dropped_bytes, duplicated_bytes, truncated, garbage };
+const Damage kinds[] = {Damage::bit_flips, Damage::dropped_bytes, Damage::duplicated_bytes,
+                        Damage::truncated, Damage::garbage};
+constexpr uint32_t kSeedsPerKind = 8;
+
+std::vector<uint8_t> damage(Damage kind, std::vector<uint8_t> p, std::mt19937 &rng)
+{
+    auto pick = [&rng](size_t n) { return static_cast<size_t>(rng() % n); };
+    switch (kind) {
+    case Damage::bit_flips:
+        for (size_t n = 1 + pick(8); n > 0; n--)
+            p[pick(p.size())] ^= static_cast<uint8_t>(1u << pick(8));
+        break;
+    case Damage::dropped_bytes:
+        for (size_t n = 1 + pick(4); n > 0 && p.size() > 1; n--)
+            p.erase(p.begin() + static_cast<std::ptrdiff_t>(pick(p.size())));
+        break;
+    case Damage::duplicated_bytes: {
+        size_t at = pick(p.size());
+        size_t n = std::min<size_t>(1 + pick(4), p.size() - at);
+        std::vector<uint8_t> run(p.begin() + at, p.begin() + at + n);
+        p.insert(p.begin() + at, run.begin(), run.end());
+        break;
+    }
+    case Damage::truncated:
+        p.resize(1 + pick(p.size()));  // never empty: that would end the stream
+        break;
+    case Damage::garbage:
+        p.resize(1 + pick(2 * p.size()));
+        for (uint8_t &b : p)
+            b = static_cast<uint8_t>(rng());
+        break;
+    }
+    return p;
+}
+
+// The samples of each block handed to the hook, empty unless valid.
+std::vector<std::vector<float>> blocks_of(const DecodeResult &r)
+{
+    std::vector<std::vector<float>> blocks;
+    const size_t n = 1024 * static_cast<size_t>(r.channels);
+    size_t at = 0;
+    for (unsigned state : r.block_states) {
+        blocks.emplace_back();
+        if (state == AAC_SLOT_VALID) {
+            blocks.back().assign(r.samples.begin() + at, r.samples.begin() + at + n);
+            at += n;
+        }
+    }
+    return blocks;
+}
+
+bool same_bytes(const std::vector<float> &a, const std::vector<float> &b)
+{
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * 4) == 0;
+}
+
+class DamagedStreams : public ::testing::TestWithParam<TestStream> {};
+
+TEST_P(DamagedStreams, RejectedFramesAreSkippedOrConcealedAndTheRestDecodesUnchanged)
+{
+    const TestStream &stream = GetParam();
+    const DecodeResult undamaged = decode_stream(stream);
+    const std::vector<std::vector<float>> undamaged_blocks = blocks_of(undamaged);
+    const size_t frames = static_cast<size_t>(stream.frames);
+    int cases = 0, rejected_frames = 0;
+
+    for (Damage kind : kinds) {
+        for (uint32_t seed = 1; seed <= kSeedsPerKind; seed++) {
+            SCOPED_TRACE(::testing::Message() << "damage " << static_cast<int>(kind) << ", seed " << seed);
+            std::mt19937 rng(seed * 7919 + static_cast<uint32_t>(kind));
+            std::set<size_t> damaged;
+            for (size_t n = 1 + rng() % 3; n > 0; n--)
+                damaged.insert(rng() % frames);
+            std::vector<std::vector<uint8_t>> damaged_payloads(frames);
+            DecodeOptions options;
+            options.mutate = [&](size_t i, const std::vector<uint8_t> &p) {
+                if (!damaged.count(i))
+                    return p;
+                if (damaged_payloads[i].empty())
+                    damaged_payloads[i] = damage(kind, p, rng);
+                return damaged_payloads[i];
+            };
+
+            DecodeResult plain = decode_stream(stream, options);
+            std::set<size_t> rejected;
+            for (size_t i = 0; i < frames; i++) {
+                if (plain.status[i] == AAC_OK)
+                    continue;
+                EXPECT_TRUE(plain.status[i] == AAC_ERR_CORRUPT_FRAME ||
+                            plain.status[i] == AAC_ERR_BAD_STREAM) << "frame " << i;
+                EXPECT_TRUE(damaged.count(i)) << "frame " << i;
+                rejected.insert(i);
+            }
+            EXPECT_EQ(plain.error_count, 0);
+
+            // The same stream without the rejected frames decodes to the
+            // same bytes.
+            DecodeOptions without = options;
+            without.leave_out = rejected;
+            DecodeResult skipped = decode_stream(stream, without);
+            EXPECT_EQ(plain.block_states, skipped.block_states);
+            EXPECT_TRUE(same_bytes(plain.samples, skipped.samples));
+
+            options.conceal = true;
+            DecodeResult concealed = decode_stream(stream, options);
+            for (size_t i = 0; i < frames; i++)
+                EXPECT_EQ(concealed.status[i], AAC_OK) << "frame " << i;
+            EXPECT_EQ(concealed.error_count, static_cast<int32_t>(rejected.size()));
+            // One block per call after the first: lost when either frame of
+            // its overlap was rejected.
+            std::vector<unsigned> states;
+            for (size_t i = 1; i < frames; i++)
+                states.push_back(rejected.count(i - 1) || rejected.count(i) ? AAC_SLOT_LOST
+                                                                              : AAC_SLOT_VALID);
+            states.push_back(AAC_SLOT_EMPTY);
+            ASSERT_EQ(concealed.block_states, states);
+            std::vector<std::vector<float>> blocks = blocks_of(concealed);
+            for (size_t b = 0; b + 1 < blocks.size(); b++) {
+                // Block b overlaps frames b and b + 1.
+                if (states[b] != AAC_SLOT_VALID || damaged.count(b) || damaged.count(b + 1))
+                    continue;
+                for (float x : blocks[b])
+                    ASSERT_TRUE(std::isfinite(x));
+                if (!undamaged.noise_used) {
+                    EXPECT_TRUE(same_bytes(blocks[b], undamaged_blocks[b])) << "block " << b;
+                }
+            }
+            cases++;
+            rejected_frames += static_cast<int>(rejected.size());
+        }
+    }
+    RecordProperty("cases", cases);
+    RecordProperty("rejected_frames", rejected_frames);
+}
+
+INSTANTIATE_TEST_SUITE_P(TestData, DamagedStreams, ::testing::ValuesIn(decodable_test_streams()),
+                         [](const auto &info) { return info.param.name; });
+
+}  // namespace
