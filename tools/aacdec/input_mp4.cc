@@ -13,8 +13,9 @@ constexpr uint32_t kMaxSampleSize = 1u << 20;
 
 class Mp4FrameSource : public FrameSource {
 public:
-    Mp4FrameSource(std::unique_ptr<ByteSource> file, std::vector<Mp4Sample> samples)
-        : file_(std::move(file)), samples_(std::move(samples))
+    Mp4FrameSource(std::unique_ptr<ByteSource> file, std::vector<Mp4Sample> samples,
+                   uint64_t cut)
+        : file_(std::move(file)), samples_(std::move(samples)), cut_(cut)
     {
     }
 
@@ -48,10 +49,11 @@ public:
 
     std::vector<std::string> end_warnings() const override
     {
-        if (missing_ == 0)
+        uint64_t missing = missing_ + cut_;
+        if (missing == 0)
             return {};
-        return {"the file is cut short: the last " + std::to_string(missing_) + " of " +
-                std::to_string(samples_.size()) + " frames are missing"};
+        return {"the file is cut short: the last " + std::to_string(missing) + " of " +
+                std::to_string(samples_.size() + cut_) + " frames are missing"};
     }
 
 private:
@@ -59,6 +61,7 @@ private:
     std::vector<Mp4Sample> samples_;
     std::vector<uint8_t> buffer_;
     size_t next_ = 0, missing_ = 0;
+    uint64_t cut_;  // samples the table claims beyond the file's end
 };
 
 uint64_t rescale(uint64_t value, uint64_t to, uint64_t from)
@@ -189,7 +192,8 @@ OpenedInput open_mp4(std::unique_ptr<ByteSource> file, int track_number)
         info.warnings.push_back(std::string("the stream carries ") +
                                 (info.config.ps_signalled ? "SBR and PS" : "SBR") +
                                 " data, which is skipped: the output is the AAC LC core");
-    in.frames = std::make_unique<Mp4FrameSource>(std::move(file), std::move(track.samples));
+    in.frames = std::make_unique<Mp4FrameSource>(std::move(file), std::move(track.samples),
+                                                 track.samples_cut);
     return in;
 }
 

@@ -67,7 +67,7 @@ void read_edit_list(std::span<const uint8_t> elst, Mp4Track &track)
     }
 }
 
-std::optional<Mp4Track> read_track(std::span<const uint8_t> trak)
+std::optional<Mp4Track> read_track(std::span<const uint8_t> trak, uint64_t file_size)
 {
     auto boxes = child_boxes(trak, fourcc("trak"));
     auto mdia = child_boxes(require_box(boxes, fourcc("mdia"), fourcc("trak")).payload,
@@ -79,6 +79,7 @@ std::optional<Mp4Track> read_track(std::span<const uint8_t> trak)
         return std::nullopt;
 
     Mp4Track track;
+    track.file_size = file_size;
     track.track_id = read_track_id(require_box(boxes, fourcc("tkhd"), fourcc("trak")).payload);
     read_media_header(require_box(mdia, fourcc("mdhd"), fourcc("mdia")).payload, track);
     if (const Box *edts = find_box(boxes, fourcc("edts"))) {
@@ -199,7 +200,7 @@ Mp4File read_mp4(ByteSource &file)
     result.movie_timescale = mvhd.u32();
     for (const Box &b : boxes)
         if (b.type == fourcc("trak"))
-            if (auto track = read_track(b.payload))
+            if (auto track = read_track(b.payload, file.size()))
                 result.audio_tracks.push_back(std::move(*track));
 
     std::vector<TrackDefaults> defaults = read_track_extends(boxes);

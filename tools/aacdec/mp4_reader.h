@@ -38,6 +38,12 @@ struct Mp4Track {
     bool has_edit_list = false;
     std::vector<Mp4Edit> edits;
     std::vector<Mp4Sample> samples;
+    // Samples are taken only while they fit in the file: each counts at
+    // least one byte, so a damaged table cannot claim more samples than the
+    // file has bytes.  The ones left out count as missing at the end.
+    uint64_t file_size = UINT64_MAX;
+    uint64_t claimed_bytes = 0;
+    uint64_t samples_cut = 0;
 };
 
 struct Mp4File {

@@ -54,6 +54,13 @@ void add_sample(Mp4Track &track, uint64_t offset, uint32_t size)
     if (track.samples.size() >= kMaxSamples)
         damaged("track " + std::to_string(track.track_id) + " has more than " +
                 std::to_string(kMaxSamples) + " samples");
+    uint64_t claim = size > 0 ? size : 1;
+    if (track.samples_cut > 0 || offset > track.file_size || size > track.file_size - offset ||
+        claim > track.file_size - track.claimed_bytes) {
+        track.samples_cut++;
+        return;
+    }
+    track.claimed_bytes += claim;
     track.samples.push_back({offset, size});
 }
 
@@ -289,6 +296,14 @@ void read_movie_fragment(std::span<const uint8_t> moof, uint64_t moof_offset,
                 n = 0;
             }
             for (uint32_t i = 0; i < n; i++) {
+                if (track && track->samples_cut > 0 && !(run_flags & 0x200)) {
+                    // Past the file's end with one size for all: count the
+                    // rest instead of walking a run that may claim billions.
+                    uint64_t rest = n - i;
+                    track->samples_cut += rest;
+                    offset = add_offset(offset, rest * d.sample_size);
+                    break;
+                }
                 if (run_flags & 0x100)
                     r.skip(4);
                 uint32_t size = run_flags & 0x200 ? r.u32() : d.sample_size;
