@@ -64,11 +64,16 @@ private:
     uint64_t cut_;  // samples the table claims beyond the file's end
 };
 
-uint64_t rescale(uint64_t value, uint64_t to, uint64_t from)
+// value * to / from, rounded to nearest and saturated. Both scales are 32-bit,
+// so the remainder term r * to + from / 2 stays below 2^64 and no wide type is
+// needed (32-bit targets have none).
+uint64_t rescale(uint64_t value, uint32_t to, uint32_t from)
 {
-    unsigned __int128 v = static_cast<unsigned __int128>(value) * to + from / 2;
-    v /= from;
-    return v > UINT64_MAX ? UINT64_MAX : static_cast<uint64_t>(v);
+    uint64_t whole = value / from, rest = value % from;
+    if (to != 0 && whole > UINT64_MAX / to)
+        return UINT64_MAX;
+    uint64_t scaled = whole * to, part = (rest * to + from / 2) / from;
+    return scaled > UINT64_MAX - part ? UINT64_MAX : scaled + part;
 }
 
 StreamConfig track_config(const Mp4Track &track, int number)
