@@ -7,7 +7,7 @@
 
 #include "layout_reference.h"
 #include "lumdec.h"
-#include "test_streams.h"
+#include "decode_stream.h"
 
 namespace {
 
@@ -37,27 +37,19 @@ TEST(PceStreams, GiveTheirLayoutAndTagBindingOrTheirRefusal)
         if (stream.pce_bit_offset < 0)
             continue;
         SCOPED_TRACE(stream.name);
+        const StreamPce &known = stream_pces.at(stream.name);
+        seen++;
         std::vector<uint8_t> file = read_file(test_data_path("streams/" + stream.name + ".aac"));
         std::vector<AdtsFrame> frames = split_adts(file);
-        ASSERT_FALSE(frames.empty());
-        ASSERT_EQ(frames[0].payload_offset, 7u);
-        auto known = stream_pces.find(stream.name);
-        ASSERT_NE(known, stream_pces.end());
-        seen++;
-
-        aac_dec_config config{};
-        config.bit_offset = stream.pce_bit_offset;
-        config.input_size = static_cast<int32_t>(frames[0].payload_size);
-        config.input_data = file.data() + frames[0].payload_offset;
+        aac_dec_config config = stream_config(stream, file, frames);
         aac_decoder *dec = nullptr;
         ASSERT_EQ(aac_dec_create(&dec, &config), stream.expected_status);
-        EXPECT_EQ(config.bytes_used, known->second.bytes_used);
+        EXPECT_EQ(config.bytes_used, known.bytes_used);
         if (stream.expected_status != AAC_OK)
             continue;
         EXPECT_EQ(dec->channel_configuration, stream.layout);
         EXPECT_EQ(dec->sampling_frequency_index, stream.sampling_frequency_index);
-        EXPECT_EQ(map_words(dec->element_map),
-                  map_words(expected_map(stream.layout, known->second.tags)));
+        EXPECT_EQ(map_words(dec->element_map), map_words(expected_map(stream.layout, known.tags)));
         aac_dec_destroy(dec);
     }
     EXPECT_EQ(seen, 10);

@@ -7,11 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "frame/allocator.h"
 #include "frame/error.h"
 #include "frame/tls_slot.h"
 #include "kernels/cpu.h"
-#include "kernels/kernel_tables.h"
 
 namespace {
 
@@ -38,30 +36,22 @@ std::vector<std::string> run_attach(int level, int failing, bool *loaded)
 
 using Calls = std::vector<std::string>;
 
-TEST(LibraryLoad, RunsTheInitialisersInOrderOnAProcessorWithSse2)
+TEST(LibraryLoad, InitialisersRunInOrderFromSse2OnAndAreUndoneOnFailure)
 {
     bool loaded;
+    const Calls undo = {"4-", "3-", "2-", "1-", "0-"};
     for (int level : {AAC_CPU_SSE2, AAC_CPU_SSE3, AAC_CPU_SSSE3}) {
         EXPECT_EQ(run_attach(level, -1, &loaded), (Calls{"0+", "1+", "2+", "3+", "4+"}));
         EXPECT_TRUE(loaded);
     }
     calls.clear();
     aac_process_detach(fakes, 5);
-    EXPECT_EQ(calls, (Calls{"4-", "3-", "2-", "1-", "0-"}));
-}
-
-TEST(LibraryLoad, RefusesBelowSse2AndRunsOnlyTheUnloadSteps)
-{
-    bool loaded;
+    EXPECT_EQ(calls, undo);
+    // Below SSE2 only the unload steps run.
     for (int level : {AAC_CPU_NONE, AAC_CPU_MMX, AAC_CPU_SSE}) {
-        EXPECT_EQ(run_attach(level, -1, &loaded), (Calls{"4-", "3-", "2-", "1-", "0-"}));
+        EXPECT_EQ(run_attach(level, -1, &loaded), undo);
         EXPECT_FALSE(loaded);
     }
-}
-
-TEST(LibraryLoad, AFailingInitialiserStopsTheLoadAndEverythingIsUndone)
-{
-    bool loaded;
     EXPECT_EQ(run_attach(AAC_CPU_SSE2, 0, &loaded), (Calls{"0+", "4-", "3-", "2-", "1-", "0-"}));
     EXPECT_FALSE(loaded);
     EXPECT_EQ(run_attach(AAC_CPU_SSE2, 3, &loaded),
@@ -90,19 +80,6 @@ TEST(LibraryLoad, TheSlotInitialiserUndoesOnlyWhatWasDone)
 
     aac_tls_index = loaded_slot;
     EXPECT_EQ(aac_innermost_frame(), nullptr);
-}
-
-TEST(LibraryLoad, TheLoadedLibraryHasItsSlotAllocatorAndInitialiserOrder)
-{
-    EXPECT_NE(aac_tls_index, AAC_TLS_NONE);
-    EXPECT_EQ(aac_module_initialisers[0], &aac_init_tls_slot);
-    EXPECT_EQ(aac_module_initialisers[1], &aac_init_allocator);
-    EXPECT_EQ(aac_module_initialisers[3], &aac_select_decoder_kernels);
-    EXPECT_EQ(aac_module_initialisers[4], &aac_select_sample_kernels);
-    EXPECT_EQ(aac_module_initialisers[2](1), 1);
-    EXPECT_EQ(aac_module_initialisers[2](0), 1);
-    EXPECT_NE(aac_mem.malloc_func, nullptr);
-    EXPECT_NE(aac_mem.free_func, nullptr);
 }
 
 }  // namespace

@@ -79,29 +79,15 @@ INSTANTIATE_TEST_SUITE_P(Tables, SampleServices, ::testing::Values(false, true),
 
 TEST_P(SampleServices, IntegerFormatsClampThenRoundHalfToEven)
 {
-    struct known {
+    const struct {
         float x;
         int32_t s16, s24_word;
-    };
-    const known cases[] = {
-        {40000.0f, 32767, 40000 * 256},
-        {-40000.0f, -32768, -40000 * 256},
-        {32767.4f, 32767, 32767 * 256},
-        {0.5f, 0, 0},
-        {1.5f, 2, 0x200},
-        {2.5f, 2, 0x200},
-        {-2.5f, -2, -0x200},
-        {-0.5f, 0, 0},
-        {32766.5f, 32766, 32766 * 256},
-        {-32767.5f, -32768, -32768 * 256},
-        {8388610.0f, 32767, 0x7FFFFF00},
-        {-9000000.0f, -32768, INT32_MIN},
-        {8388606.5f, 32767, 0x7FFFFE00},
-        {-8388607.5f, -32768, INT32_MIN},
-        {1.0f, 1, 0x100},
-        {INF, 32767, 0x7FFFFF00},
-        {-INF, -32768, INT32_MIN},
-        {QNAN, -32768, INT32_MIN},
+    } cases[] = {
+        {40000.0f, 32767, 40000 * 256}, {-40000.0f, -32768, -40000 * 256}, {32767.4f, 32767, 32767 * 256},
+        {0.5f, 0, 0}, {1.5f, 2, 0x200}, {2.5f, 2, 0x200}, {-2.5f, -2, -0x200}, {-0.5f, 0, 0}, {1.0f, 1, 0x100},
+        {32766.5f, 32766, 32766 * 256}, {-32767.5f, -32768, -32768 * 256}, {8388610.0f, 32767, 0x7FFFFF00},
+        {-9000000.0f, -32768, INT32_MIN}, {8388606.5f, 32767, 0x7FFFFE00}, {-8388607.5f, -32768, INT32_MIN},
+        {INF, 32767, 0x7FFFFF00}, {-INF, -32768, INT32_MIN}, {QNAN, -32768, INT32_MIN},
         {std::numeric_limits<float>::denorm_min(), 0, 0},
     };
     constexpr size_t count = std::size(cases);
@@ -124,50 +110,40 @@ TEST_P(SampleServices, IntegerFormatsClampThenRoundHalfToEven)
         for (size_t i = 0; i < FRAME; i++)
             ASSERT_EQ(raw_at(raw->v, f, i), expect(i)) << "single, format " << f << ", " << i;
         aac_convert_pair_to_raw(pcm->v, raw->v, f);
-        for (size_t i = 0; i < FRAME; i++) {
-            ASSERT_EQ(raw_at(raw->v, f, 2 * i), expect(i)) << "pair left " << f << ", " << i;
-            ASSERT_EQ(raw_at(raw->v, f, 2 * i + 1), expect(FRAME - 1 - i))
-                << "pair right " << f << ", " << i;
-        }
+        for (size_t i = 0; i < 2 * FRAME; i++)
+            ASSERT_EQ(raw_at(raw->v, f, i), expect(i % 2 ? FRAME - 1 - i / 2 : i / 2)) << "pair " << f << ", " << i;
     }
 }
 
+// Each word is read whole (24-bit samples keep their low byte) and rounded
+// to float once.
 TEST_P(SampleServices, IntegersReadBackWholeWordsAtAnyAlignment)
 {
-    const int16_t s16[] = {-32768, 32767, -1, 0, 1};
-    const float s16_float[] = {-32768.0f, 32767.0f, -1.0f, 0.0f, 1.0f};
-    const int32_t s24[] = {0x7FFFFF00, 0x00000100, INT32_MAX, INT32_MIN, 16777217, 16777219};
-    const float s24_float[] = {2147483392.0f, 256.0f, 2147483648.0f, -2147483648.0f,
-                               16777216.0f, 16777220.0f};
+    const int32_t known[] = {INT32_MIN, INT32_MAX, -32768, 32767, -1, 0x100, 16777217, 16777219};
     // Raw starts one byte past a 16-byte boundary; pcm is only 4-aligned.
     auto raw = make_block<unsigned char, 8 * FRAME + 16>();
     auto pcm = make_block<float, 2 * FRAME + 4>();
     unsigned char *r = raw->v + 1;
     float *p = pcm->v + 1;
     for (int f : {AAC_RAW_S16, AAC_RAW_S24_IN_32}) {
-        const size_t known = f == AAC_RAW_S16 ? std::size(s16) : std::size(s24);
         std::vector<float> expected(2 * FRAME);
         for (size_t n = 0; n < 2 * FRAME; n++) {
-            int32_t v = n < known ? (f == AAC_RAW_S16 ? s16[n] : s24[n])
-                                  : static_cast<int32_t>(gen());
+            const int32_t v = n < std::size(known) ? known[n] : static_cast<int32_t>(gen());
             if (f == AAC_RAW_S16) {
                 const auto v16 = static_cast<int16_t>(v);
                 std::memcpy(r + 2 * n, &v16, 2);
-                v = v16;
+                expected[n] = v16;
             } else {
                 std::memcpy(r + 4 * n, &v, 4);
+                expected[n] = static_cast<float>(static_cast<double>(v));
             }
-            expected[n] = n < known ? (f == AAC_RAW_S16 ? s16_float[n] : s24_float[n])
-                                    : static_cast<float>(static_cast<double>(v));
         }
         aac_convert_single_from_raw(p, r, f);
         for (size_t i = 0; i < FRAME; i++)
             ASSERT_EQ(p[i], expected[i]) << "single, format " << f << ", " << i;
         aac_convert_pair_from_raw(p, r, f);
-        for (size_t i = 0; i < FRAME; i++) {
-            ASSERT_EQ(p[i], expected[2 * i]) << "pair left, format " << f << ", " << i;
-            ASSERT_EQ(p[FRAME + i], expected[2 * i + 1]) << "pair right, format " << f << ", " << i;
-        }
+        for (size_t i = 0; i < 2 * FRAME; i++)
+            ASSERT_EQ(p[i % 2 * FRAME + i / 2], expected[i]) << "pair, format " << f << ", " << i;
     }
 }
 
@@ -187,10 +163,8 @@ TEST_P(SampleServices, FloatFormatKeepsEveryBitAndPairsInterleaveLeftFirst)
     EXPECT_EQ(std::memcmp(back->v, pcm->v, FRAME * 4), 0);
 
     aac_convert_pair_to_raw(pcm->v, raw->v, AAC_RAW_FLOAT);
-    for (size_t i = 0; i < FRAME; i++) {
-        ASSERT_EQ((*raw)[2 * i], bits_of((*pcm)[i])) << i;
-        ASSERT_EQ((*raw)[2 * i + 1], bits_of((*pcm)[FRAME + i])) << i;
-    }
+    for (size_t i = 0; i < 2 * FRAME; i++)
+        ASSERT_EQ((*raw)[i], bits_of((*pcm)[i % 2 * FRAME + i / 2])) << i;
     aac_convert_pair_from_raw(back->v, raw->v, AAC_RAW_FLOAT);
     EXPECT_EQ(std::memcmp(back->v, pcm->v, 2 * FRAME * 4), 0);
 

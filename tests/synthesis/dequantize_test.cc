@@ -118,13 +118,8 @@ TEST(Dequantize, RandomChannelsMatchTheReference)
             ch->coef[k] = static_cast<int32_t>(rng() % (2 * range + 1)) - range;
         }
         const std::vector<uint32_t> expected = reference(ics, *ch);
-        const aac_channel_state input = *ch;
-        EXPECT_EQ(on_both_kernel_tables([&] {
-                      *ch = input;
-                      dequantize_and_scale(&t, &ics, ch->sections, ch->scalefactors, ch->coef);
-                      return bits_of(floats(*ch), 1024);
-                  }),
-                  expected);
+        dequantize_and_scale(&t, &ics, ch->sections, ch->scalefactors, ch->coef);
+        EXPECT_EQ(bits_of(floats(*ch), 1024), expected);
     }
 }
 

@@ -47,20 +47,6 @@ TEST(WindowTables, EveryEntryIsTheDefinitionRoundedToFloat)
     }
 }
 
-// Princen-Bradley: w(n)^2 + w(N/2-1-n)^2 = 1, which makes the overlap-add of
-// the transform's aliasing terms cancel.  Each entry is within half an ulp.
-TEST(WindowTables, RisingAndFallingHalvesArePowerComplementary)
-{
-    for (const window_case &c : kWindows) {
-        int half = c.n_total / 2;
-        for (int n = 0; n < half; n++) {
-            double a = c.table[n], b = c.table[half - 1 - n];
-            ASSERT_NEAR(a * a + b * b, 1.0, 1.2e-7) << c.name << " n " << n;
-        }
-        EXPECT_LT(c.table[0], c.table[half - 1]) << c.name;
-    }
-}
-
 // The SSE2 kernels that fill a set need 16-byte alignment.
 struct alignas(16) aligned_gain {
     aac_channel_gain set;
