@@ -17,8 +17,8 @@ TEST(AlignedAllocation, AsksForSixteenMoreAndKeepsTheRawPointerBelow)
         void *block = aac_alloc_aligned(size);
         ASSERT_NE(block, nullptr);
         EXPECT_EQ(reinterpret_cast<uintptr_t>(block) % 16, 0u);
-        ASSERT_EQ(hooks.live().size(), 1u);
-        auto [raw, requested] = *hooks.live().begin();
+        ASSERT_EQ(hooks.live.size(), 1u);
+        auto [raw, requested] = *hooks.live.begin();
         EXPECT_EQ(requested, size + 16);
         void *stored;
         std::memcpy(&stored, static_cast<char *>(block) - sizeof stored, sizeof stored);

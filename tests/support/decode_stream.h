@@ -4,28 +4,23 @@
 // output hook that collects every block.
 #pragma once
 
-#include <cstdint>
 #include <functional>
-#include <vector>
 
 #include "lumdec.h"
 #include "test_streams.h"
 
 struct DecodeOptions {
     bool conceal = false;
-    float gains[8] = {1, 1, 1, 1, 1, 1, 1, 1};
-    bool end_of_stream = true;  // finish with an input_size 0 call
     // Frame contents handed to the decoder, by default the stream's own.
     std::function<std::vector<uint8_t>(size_t frame, const std::vector<uint8_t> &payload)> mutate;
 };
 
 struct DecodeResult {
     aac_status create_status = AAC_OK;
-    int channels = 0;
     int layout = 0;
-    std::vector<aac_status> status;      // per decode call with input
-    std::vector<int32_t> bytes_used;     // per decode call with input
-    std::vector<int32_t> payload_size;   // the ADTS payload of each frame
+    std::vector<aac_status> status;      // per frame
+    std::vector<int32_t> bytes_used;     // per frame
+    std::vector<int32_t> payload_size;   // of each frame
     std::vector<unsigned> block_states;  // of every block handed to the hook, in order
     std::vector<float> samples;          // valid blocks, interleaved
     int32_t error_count = 0;
@@ -35,4 +30,5 @@ struct DecodeResult {
 aac_dec_config stream_config(const TestStream &stream, const std::vector<uint8_t> &file,
                              const std::vector<AdtsFrame> &frames);
 
+// Every frame, then an input_size 0 call.
 DecodeResult decode_stream(const TestStream &stream, const DecodeOptions &options = {});

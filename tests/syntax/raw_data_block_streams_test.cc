@@ -41,7 +41,7 @@ TEST(StreamFrames, EveryFrameParsesWholeAndEveryCutFails)
                 aac_guard guard;
                 const aac_status status = guard.run([&] { aac_parse_raw_data_block(dec); });
                 const bool whole = size == f.payload_size;
-                ASSERT_EQ(status, whole ? AAC_OK : AAC_ERR_CORRUPT_FRAME) << f.header_offset << " cut " << size;
+                ASSERT_EQ(status, whole ? AAC_OK : AAC_ERR_CORRUPT_FRAME) << f.payload_offset << " cut " << size;
                 ASSERT_EQ(dec->bytes_used, whole ? static_cast<int32_t>(size) : -1);
             }
         }
