@@ -1,7 +1,6 @@
-// single_channel_element and channel_pair_element: the shared window and
-// M/S mask of a common-window pair, and the refusals (gain control, a
-// reserved M/S mode, intensity outside a common-window pair's second
-// channel).
+// single_channel_element and channel_pair_element: the refusals of gain
+// control, a reserved M/S mode, and intensity outside a common-window
+// pair's second channel.
 #include "syntax/channel_elements.h"
 
 #include <gtest/gtest.h>
@@ -13,15 +12,12 @@
 
 namespace {
 
-constexpr uint32_t untouched = 0xDEADBEEF;
-
 struct Elements : ::testing::Test {
     void SetUp() override
     {
         aac_fill_stream_tables(1, 3, &tables);
         pair = std::make_unique<aac_channel_pair_state>();
         single = std::make_unique<aac_channel_state>();
-        std::fill_n(reinterpret_cast<uint32_t *>(pair.get()), sizeof *pair / 4, untouched);
     }
     Parsed cpe(const BitWriter &w)
     {
@@ -35,43 +31,6 @@ struct Elements : ::testing::Test {
     std::unique_ptr<aac_channel_pair_state> pair;
     std::unique_ptr<aac_channel_state> single;
 };
-
-TEST_F(Elements, PairWithCommonWindowSharesChannelZerosIcsInfo)
-{
-    BitWriter w;
-    w.put("0011 1");                      // tag, common_window
-    put_ics_info_short(w, 3, 0b0111111);  // groups of 1 and 7 windows
-    w.put("01 101 011");                  // ms_mask_present 1 and the mask
-    for (uint32_t gain : {90u, 91u}) {
-        w.put(gain, 8);
-        put_section(w, AAC_ZERO_HCB, 3, true);
-        put_section(w, AAC_ZERO_HCB, 3, true);
-        w.put(gain == 90 ? "0 1 00000000 0" : "000");  // TNS without filters in channel 0
-    }
-    const int32_t end = w.bit_count();
-    w.put(0xFF, 8);
-    ASSERT_EQ(cpe(w).bits_read, end);
-    EXPECT_EQ(pair->ms_mask_present, 1u);
-    const uint32_t ms[] = {1, 0, 1, untouched, 0, 1, 1, untouched};
-    for (int i = 0; i < 8; i++)
-        EXPECT_EQ(pair->ms_used[16 * (i / 4) + i % 4], ms[i]) << i;
-    EXPECT_EQ(pair->channel[0].ics_info.window_group_end[0], 1u);
-    EXPECT_EQ(pair->channel[1].ics_info.max_sfb, untouched);
-    EXPECT_EQ(pair->channel[1].global_gain, 91u);
-    EXPECT_EQ(pair->channel[0].tns_data_present, 1u);
-    EXPECT_EQ(pair->channel[1].tns_data_present, 0u);
-    EXPECT_EQ(pair->channel[1].sections[16], 3u);
-
-    // Without common window nothing of the mask is read or written.
-    BitWriter own;
-    own.put("0000 0");
-    put_silent_ics(own, 100, 5);
-    put_silent_ics(own, 101, 0);
-    SetUp();
-    EXPECT_EQ(cpe(own).bits_read, own.bit_count());
-    EXPECT_EQ(pair->ms_mask_present, untouched);
-    EXPECT_EQ(pair->channel[1].ics_info.max_sfb, 0u);
-}
 
 TEST_F(Elements, ReservedMsModeAndGainControlAreRefused)
 {
