@@ -1,6 +1,6 @@
-// Creating decoders from program_config_elements: the accepted element
-// lists and their tag binding, the refusals, the bit offset, the bytes
-// used, and the order in which creation reads and checks.
+// Creating decoders from program_config_elements, which exercises their
+// parser: the accepted element lists and their tag binding, the refusals,
+// the bit offset, the bytes used, and the order of reading and checking.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -141,11 +141,15 @@ TEST(PceConfiguration, RefusesWhatTheDecoderDoesNotSupport)
 
 TEST(PceConfiguration, BitOffsetBytesUsedAndTheOrderOfTheChecks)
 {
+    // The comment is aligned to the block's bytes, not the element's.
     PceFields f;
     f.front = {16 + 1};
     f.back = {16};
-    f.comment = {1, 2, 3};
-    for (int offset : {0, 7, 31}) {
+    f.matrix_mixdown = 1;
+    f.assoc_data = {3};
+    for (int i = 0; i < 255; i++)
+        f.comment.push_back(static_cast<uint8_t>(i));
+    for (int offset = 0; offset < 32; offset++) {
         std::vector<uint8_t> block = write_pce(f, offset);
         block.push_back(0xFF);  // whatever follows the element
         auto r = create(block, {.bit_offset = offset});

@@ -1,5 +1,5 @@
-// ics_info with window grouping, section data, scale factor data and the
-// M/S mask, on hand-written bit patterns.
+// ics_info and section data on hand-written bit patterns: limits, window
+// grouping, escaped and zero section lengths, refusals.
 #include "syntax/ics.h"
 
 #include <gtest/gtest.h>
@@ -125,76 +125,6 @@ TEST(SectionData, ZeroLengthSectionsAreIgnoredAndCodebook12Refused)
     put_section(bad, 1, 2, false);
     EXPECT_EQ(parse_sections(bad, ics_with(AAC_ONLY_LONG_SEQUENCE, 5, {1})).parsed.status,
               AAC_ERR_CORRUPT_FRAME);
-}
-
-TEST(SectionData, ALongWindowRunsPastIndex16AndFlagsEachIntensityBook)
-{
-    for (uint32_t intensity_book : {14u, 15u}) {
-        BitWriter w;
-        for (uint32_t b = 0; b < 49; b++)
-            put_section(w, b == 20 ? intensity_book : b % 12, 1, false);
-        Sections s = parse_sections(w, ics_with(AAC_ONLY_LONG_SEQUENCE, 49, {1}));
-        ASSERT_EQ(s.parsed.status, AAC_OK);
-        for (uint32_t b = 0; b < 49; b++)
-            EXPECT_EQ(s.entries[b], ((b == 20 ? intensity_book : b % 12) << 8) + b + 1);
-        EXPECT_EQ(s.noise_used, 0u);
-        EXPECT_EQ(s.intensity_used, 1u);
-    }
-}
-
-TEST(ScaleFactorData, RunningValuesPerCodebookCarryAcrossGroups)
-{
-    // Group 0: books 0, 1, 1, 13, 15; group 1: books 13, 13, 14, 5, 0.
-    aac_ics_info ics = ics_with(AAC_EIGHT_SHORT_SEQUENCE, 5, {3, 8});
-    uint32_t sections[128];
-    const uint32_t entries[8] = {1, (1u << 8) + 3, (13u << 8) + 4, (15u << 8) + 5,
-                                 (13u << 8) + 2, (14u << 8) + 3, (5u << 8) + 4, 5};
-    std::copy(entries, entries + 4, sections);
-    std::copy(entries + 4, entries + 8, sections + 16);
-    BitWriter w;
-    w.put("1010 100");  // +1, -1
-    w.put(250, 9);      // the first noise band
-    w.put("1010");      // intensity +1
-    w.put("0");         // a noise difference of 0, no longer 9 bits
-    put_scalefactor_diff(w, -7);
-    put_scalefactor_diff(w, 3);
-    w.put("100");
-    const int32_t bits = w.bit_count();
-    w.put(0x1FF, 9);
-    int32_t sf[128];
-    std::fill_n(sf, 128, 12345);
-    Parsed p = parse_bits(
-        w, [&](aac_bit_reader *r) { aac_parse_scale_factor_data(r, &ics, 100, sf, sections); });
-    ASSERT_EQ(p.status, AAC_OK);
-    EXPECT_EQ(p.bits_read, bits);
-    const int32_t expected[2][6] = {{12345, 1, 0, 10 + (250 - 256), 1, 12345},
-                                    {4, 4 - 7, 1 + 3, 0 - 1, 12345, 12345}};
-    for (int g = 0; g < 2; g++)
-        for (int b = 0; b < 6; b++)
-            EXPECT_EQ(sf[16 * g + b], expected[g][b]) << g << " " << b;
-}
-
-TEST(MsMask, OneBitPerBandOfEachGroupAt16g)
-{
-    BitWriter w;
-    w.put("10110 01101 11000");
-    aac_ics_info ics = ics_with(AAC_EIGHT_SHORT_SEQUENCE, 5, {1, 4, 8});
-    uint32_t ms_used[128];
-    std::fill_n(ms_used, 128, untouched);
-    Parsed p = parse_bits(w, [&](aac_bit_reader *r) { aac_parse_ms_mask(r, &ics, ms_used); });
-    EXPECT_EQ(p.bits_read, 15);
-    const char *expected = "10110xxxxxxxxxxx01101xxxxxxxxxxx11000xxxxxxxxxxx";
-    for (int i = 0; i < 48; i++)
-        EXPECT_EQ(ms_used[i], expected[i] == 'x' ? untouched : uint32_t(expected[i] - '0')) << i;
-
-    // 49 bands of a long window, more than one fill's worth.
-    BitWriter wl;
-    for (uint32_t b = 0; b < 49; b++)
-        wl.put((b * 7 + b / 5) & 1, 1);
-    ics = ics_with(AAC_ONLY_LONG_SEQUENCE, 49, {1});
-    EXPECT_EQ(parse_bits(wl, [&](aac_bit_reader *r) { aac_parse_ms_mask(r, &ics, ms_used); }).bits_read, 49);
-    for (uint32_t b = 0; b < 49; b++)
-        EXPECT_EQ(ms_used[b], (b * 7 + b / 5) & 1) << b;
 }
 
 }  // namespace

@@ -14,7 +14,6 @@ constexpr uint32_t long_start[50] = {
     0,   4,   8,   12,  16,  20,  24,  28,  32,  36,  40,  48,  56,  64,  72,  80,  88,
     96,  108, 120, 132, 144, 160, 176, 196, 216, 240, 264, 292, 320, 352, 384, 416, 448,
     480, 512, 544, 576, 608, 640, 672, 704, 736, 768, 800, 832, 864, 896, 928, 1024};
-constexpr uint32_t short_start[15] = {0, 4, 8, 12, 16, 20, 28, 36, 44, 56, 68, 80, 96, 112, 128};
 
 constexpr uint32_t untouched = 0xDEADBEEF;
 
@@ -106,32 +105,6 @@ TEST_F(At48k, TnsOrdersAboveTheMaximumKeepOnlyTheFirstCoefficients)
     EXPECT_EQ(f.order, 12u);
     const int32_t kept[13] = {0, 1, 2, 3, -4, -3, -2, -1, 0, 1, 2, 3, int32_t(untouched)};
     EXPECT_TRUE(std::equal(kept, kept + 13, f.coef));
-}
-
-TEST_F(At48k, ShortWindowsUseNarrowFieldsAndTheirOwnSlots)
-{
-    // Window 0 without filter; window 1 with 2-bit coefficients (10 = -2,
-    // 01 = 1); window 2 with order 7 and 4-bit ones; windows 3 to 7 without.
-    BitWriter w;
-    w.put("0  1 0 0011 010 1 1 10 01");
-    w.put("1 1 1111 111 0 0 1000 0111 0000 0001 1111 0010 1001  00000");
-    filters(w, AAC_EIGHT_SHORT_SEQUENCE, 14);
-    EXPECT_EQ(aac_tns_n_filt(tns, 0), 0u);
-    EXPECT_EQ(aac_tns_coef_bits(tns, 1), 3u);
-    const aac_tns_filter &f1 = aac_tns_filter_at(tns, 1, 0);
-    EXPECT_EQ(f1.start_coef, short_start[11]);
-    EXPECT_EQ(f1.end_coef, short_start[14]);
-    EXPECT_EQ(f1.direction, 1u);
-    EXPECT_EQ(f1.coef[0], -2);
-    EXPECT_EQ(f1.coef[1], 1);
-    const aac_tns_filter &f2 = aac_tns_filter_at(tns, 2, 0);
-    EXPECT_EQ(aac_tns_coef_bits(tns, 2), 4u);
-    EXPECT_EQ(f2.start_coef, 0u);
-    EXPECT_EQ(f2.order, 7u);
-    const int32_t coef[7] = {-8, 7, 0, 1, -1, 2, -7};
-    EXPECT_TRUE(std::equal(coef, coef + 7, f2.coef));
-    for (int win = 3; win < 8; win++)
-        EXPECT_EQ(aac_tns_n_filt(tns, win), 0u);
 }
 
 }  // namespace

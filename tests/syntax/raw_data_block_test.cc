@@ -9,15 +9,13 @@
 
 namespace {
 
-void put_sce(BitWriter &w, uint32_t tag, uint32_t global_gain, uint32_t max_sfb = 0)
+// A single or LFE element of one silent long window.
+void put_sce(BitWriter &w, uint32_t tag, uint32_t global_gain, uint32_t max_sfb = 0, uint32_t id = AAC_ID_SCE)
 {
-    put_silent_ics(w.put(AAC_ID_SCE, 3).put(tag, 4), global_gain, max_sfb);
+    put_silent_ics(w.put(id, 3).put(tag, 4), global_gain, max_sfb);
 }
 
-void put_lfe(BitWriter &w, uint32_t tag, uint32_t global_gain)
-{
-    put_silent_ics(w.put(AAC_ID_LFE, 3).put(tag, 4), global_gain, 2);
-}
+void put_lfe(BitWriter &w, uint32_t tag, uint32_t global_gain) { put_sce(w, tag, global_gain, 2, AAC_ID_LFE); }
 
 // A pair without common window; returns where its second channel starts.
 int32_t put_cpe(BitWriter &w, uint32_t tag, uint32_t global_gain)
