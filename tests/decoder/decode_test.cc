@@ -29,6 +29,7 @@ struct Host {
     ~Host()
     {
         aac_dec_destroy(dec);
+        EXPECT_NE(pool->free_head, nullptr) << "destroy did not return the decoder's block";
         pool->ops->destroy(pool);
     }
 
@@ -204,7 +205,7 @@ TEST(DecodeCall, AHookMaySwapInAnotherBlock)
     h.dec->out_block = h.taken;
 }
 
-TEST(DecodeCall, GainsScaleExactlyAndEqualGainsShareOneWindowSet)
+TEST(DecodeCall, GainsScaleEachChannelExactly)
 {
     Host unit("corr_is_stereo_32k_48k"), half("corr_is_stereo_32k_48k", 0.5f);
     Host left_only("corr_is_stereo_32k_48k");
@@ -214,9 +215,6 @@ TEST(DecodeCall, GainsScaleExactlyAndEqualGainsShareOneWindowSet)
         half.feed(i);
         left_only.feed(i);
     }
-    EXPECT_EQ(half.dec->channel_gain[0], half.dec->channel_gain[1]);
-    EXPECT_EQ(half.dec->gain_alloc[1], nullptr);
-    EXPECT_EQ(left_only.dec->channel_gain[1], nullptr);
     for (size_t b = 0; b < unit.blocks.size(); b++)
         for (int i = 0; i < 2048; i++) {
             const float u = unit.blocks[b][i];

@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "counting_allocator.h"
-#include "frame/allocator.h"
 #include "frame/error.h"
 #include "layout_reference.h"
 #include "syntax/stream_tables.h"
@@ -116,31 +115,6 @@ TEST(DecoderInstance, EveryAllocationFailureLeavesNothingBehind)
         EXPECT_EQ(hooks.outstanding(), 0u);
         EXPECT_EQ(hooks.bad_frees, 0);
     }
-}
-
-TEST(DecoderInstance, DestroyReturnsTheBlockAndReleasesEveryBufferOnce)
-{
-    CountingAllocator hooks;
-    aac_frame_alloc *pool = nullptr;
-    ASSERT_EQ(aac_frame_alloc_create(&pool, 2), AAC_OK);
-    aac_decoder *dec = nullptr;
-    ASSERT_EQ(create(layout_config(6), &dec), AAC_OK);
-
-    // The state after a first decode call: a block from the pool tagged
-    // lost, two workspaces, window sets for channels 0 and 5 only.
-    void *block = nullptr;
-    ASSERT_EQ(pool->ops->get(pool, &block), AAC_OK);
-    dec->pool = pool;
-    dec->out_block = reinterpret_cast<void *>(reinterpret_cast<uintptr_t>(block) | AAC_SLOT_LOST);
-    for (void **buffer : {&dec->work_alloc[0], &dec->work_alloc[1], &dec->gain_alloc[0], &dec->gain_alloc[5]})
-        *buffer = aac_alloc_aligned(512);
-    dec->initialised = 1;
-    EXPECT_EQ(aac_dec_destroy(dec), AAC_OK);
-    EXPECT_EQ(pool->free_head, block);
-    EXPECT_EQ(hooks.outstanding(), 2u);  // the pool and its block
-    pool->ops->destroy(pool);
-    EXPECT_EQ(hooks.outstanding(), 0u);
-    EXPECT_EQ(hooks.bad_frees, 0);
 }
 
 }  // namespace
