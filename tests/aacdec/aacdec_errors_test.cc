@@ -53,15 +53,20 @@ Bytes protect(const Bytes &stream, size_t corrupt_frame = 0)
     return out;
 }
 
-// Replaces the first element id of ADTS frame `frame` (from 1) with a
-// coupling channel element, which the decoder refuses.
-Bytes damage_frame(Bytes stream, size_t frame)
+// The stream's frames written again with header byte 2 masked, and frame
+// `frame` (from 1) starting with a coupling channel element, which the
+// decoder refuses.
+Bytes rewrite(const Bytes &stream, uint8_t byte2_mask, size_t frame = 0)
 {
-    size_t pos = 0;
-    for (size_t n = 1; n < frame; n++)
-        pos += (size_t(stream[pos + 3] & 3) << 11) | (size_t(stream[pos + 4]) << 3) | (stream[pos + 5] >> 5);
-    stream[pos + 7] = static_cast<uint8_t>((stream[pos + 7] & 0x1F) | 0x40);
-    return stream;
+    Bytes out;
+    size_t number = 0;
+    for (Bytes payload : adts_payloads(stream)) {
+        if (++number == frame)
+            payload[0] = static_cast<uint8_t>((payload[0] & 0x1F) | 0x40);
+        const Bytes f = adts_frame(payload, stream[2] & byte2_mask, stream[3] & 0xC0);
+        out.insert(out.end(), f.begin(), f.end());
+    }
+    return out;
 }
 
 }  // namespace
@@ -69,7 +74,7 @@ Bytes damage_frame(Bytes stream, size_t frame)
 TEST(AacdecDamage, DamagedFrameIsSilencedOrStopsAStrictRun)
 {
     Scratch s;
-    s.write("in.aac", damage_frame(read_bytes(data_path("streams/speech_mono_16k_24k.aac")), 5));
+    s.write("in.aac", rewrite(read_bytes(data_path("streams/speech_mono_16k_24k.aac")), 0xFF, 5));
     RunResult r = s.run({"-f", "f32", "in.aac"});
     ASSERT_EQ(r.status, 0);
     EXPECT_TRUE(has(r.err, "in.aac: warning: frame 5: damaged frame; decoded as silence")) << r.err;
@@ -145,14 +150,7 @@ TEST(AacdecDamage, InputsItCannotDecode)
         {"text", [] { return Bytes(3000, 'x'); }, {"in"}, 2, "in: not an ADTS or MP4 file"},
         {"mp3", [] { Bytes b(2000, 0); b[0] = 0xFF, b[1] = 0xFB, b[2] = 0x90; return b; },
          {"in"}, 3, "in: MPEG audio layer 3, not AAC"},
-        {"main_profile",
-         [&] {
-             Bytes b = speech;
-             for (size_t p = 0; p + 7 <= b.size();
-                  p += (size_t(b[p + 3] & 3) << 11) | (size_t(b[p + 4]) << 3) | (b[p + 5] >> 5))
-                 b[p + 2] &= 0x3F;
-             return b;
-         },
+        {"main_profile", [&] { return rewrite(speech, 0x3F); },
          {"in"}, 3, "in: unsupported object type 1 (AAC Main); only AAC LC is decoded"},
         {"refused_layout", [&] { return read_bytes(refused); }, {"in"}, 3,
          "in: the program_config_element describes a channel layout that is not supported"},

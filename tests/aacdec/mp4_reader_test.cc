@@ -3,6 +3,7 @@
 // files end in an error, never a crash.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <random>
 
@@ -42,71 +43,52 @@ std::string read_error(const Bytes &file)
     }
 }
 
-size_t find_type(const Bytes &file, const std::string &type)
+// Writes value into the 32-bit field at offset at of the first box of the type.
+void patch32(Bytes &file, const std::string &type, ptrdiff_t at, uint32_t value)
 {
-    for (size_t i = 4; i + 4 <= file.size(); i++)
-        if (std::equal(type.begin(), type.end(), file.begin() + static_cast<ptrdiff_t>(i)))
-            return i;
-    ADD_FAILURE() << "no " << type << " box";
-    return 0;
-}
-
-void patch32(Bytes &file, size_t at, uint32_t value)
-{
+    auto box = std::search(file.begin(), file.end(), type.begin(), type.end());
+    ASSERT_NE(box, file.end()) << type;
     for (int i = 0; i < 4; i++)
-        file[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (24 - 8 * i));
+        box[at + i] = static_cast<uint8_t>(value >> (24 - 8 * i));
 }
 
 }  // namespace
 
-struct LayoutCase {
-    const char *name;
-    std::function<void(Mp4Layout &)> set;
-};
-
-class Mp4Layouts : public testing::TestWithParam<LayoutCase> {};
-
-TEST_P(Mp4Layouts, SamplesAreTheFramesBuiltIn)
+TEST(Mp4Reader, EveryLayoutGivesBackTheFramesBuiltIn)
 {
-    Mp4Layout layout;
-    GetParam().set(layout);
-    layout.audio_specific_config = lc_config(3, 2);
-    auto frames = synthetic_frames(23, layout.fragments == Fragments::trex_defaults);
-    Bytes file = build_mp4(frames, layout);
-    Mp4File mp4 = read(file);
-    ASSERT_EQ(mp4.audio_tracks.size(), layout.second_audio_track ? 2u : 1u);
-    const Mp4Track &track = mp4.audio_tracks[0];
-    EXPECT_EQ(mp4.fragmented, layout.fragments != Fragments::none);
-    EXPECT_EQ(track.sample_entry, fourcc("mp4a"));
-    EXPECT_EQ(track.object_type_indication, 0x40);
-    EXPECT_EQ(track.audio_specific_config, layout.audio_specific_config);
-    ASSERT_EQ(track.samples.size(), frames.size());
-    for (size_t i = 0; i < frames.size(); i++) {
-        const Mp4Sample &s = track.samples[i];
-        ASSERT_LE(s.offset + s.size, file.size());
-        EXPECT_EQ(Bytes(file.begin() + static_cast<ptrdiff_t>(s.offset),
-                        file.begin() + static_cast<ptrdiff_t>(s.offset + s.size)),
-                  frames[i])
-            << "sample " << i;
+    const std::pair<const char *, std::function<void(Mp4Layout &)>> layouts[] = {
+        {"moov_last", [](Mp4Layout &) {}},
+        {"moov_first_chunks_of_4", [](Mp4Layout &l) { l.moov_first = true, l.samples_per_chunk = 4; }},
+        {"co64_chunks_of_5", [](Mp4Layout &l) { l.co64 = true, l.samples_per_chunk = 5; }},
+        {"video_track_first", [](Mp4Layout &l) { l.video_track_first = true; }},
+        {"two_audio_tracks", [](Mp4Layout &l) { l.second_audio_track = true; }},
+        {"fragments_moof_relative", [](Mp4Layout &l) { l.fragments = Fragments::moof_relative; }},
+        {"fragments_explicit_base", [](Mp4Layout &l) { l.fragments = Fragments::explicit_base; }},
+        {"fragments_trex_defaults", [](Mp4Layout &l) { l.fragments = Fragments::trex_defaults; }},
+    };
+    for (const auto &[name, set] : layouts) {
+        SCOPED_TRACE(name);
+        Mp4Layout layout;
+        set(layout);
+        layout.audio_specific_config = lc_config(3, 2);
+        const std::vector<Bytes> frames = synthetic_frames(23, layout.fragments == Fragments::trex_defaults);
+        const Bytes file = build_mp4(frames, layout);
+        const Mp4File mp4 = read(file);
+        ASSERT_EQ(mp4.audio_tracks.size(), layout.second_audio_track ? 2u : 1u);
+        const Mp4Track &track = mp4.audio_tracks[0];
+        EXPECT_EQ(mp4.fragmented, layout.fragments != Fragments::none);
+        EXPECT_EQ(track.sample_entry, fourcc("mp4a"));
+        EXPECT_EQ(track.object_type_indication, 0x40);
+        EXPECT_EQ(track.audio_specific_config, layout.audio_specific_config);
+        ASSERT_EQ(track.samples.size(), frames.size());
+        for (size_t i = 0; i < frames.size(); i++) {
+            const Mp4Sample &sample = track.samples[i];
+            ASSERT_LE(sample.offset + sample.size, file.size());
+            const auto at = file.begin() + static_cast<ptrdiff_t>(sample.offset);
+            EXPECT_EQ(Bytes(at, at + static_cast<ptrdiff_t>(sample.size)), frames[i]) << "sample " << i;
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Reader, Mp4Layouts,
-    testing::Values(
-        LayoutCase{"moov_last", [](Mp4Layout &) {}},
-        LayoutCase{"moov_first_chunks_of_4",
-                   [](Mp4Layout &l) { l.moov_first = true, l.samples_per_chunk = 4; }},
-        LayoutCase{"co64_chunks_of_5", [](Mp4Layout &l) { l.co64 = true, l.samples_per_chunk = 5; }},
-        LayoutCase{"video_track_first", [](Mp4Layout &l) { l.video_track_first = true; }},
-        LayoutCase{"two_audio_tracks", [](Mp4Layout &l) { l.second_audio_track = true; }},
-        LayoutCase{"fragments_moof_relative",
-                   [](Mp4Layout &l) { l.fragments = Fragments::moof_relative; }},
-        LayoutCase{"fragments_explicit_base",
-                   [](Mp4Layout &l) { l.fragments = Fragments::explicit_base; }},
-        LayoutCase{"fragments_trex_defaults",
-                   [](Mp4Layout &l) { l.fragments = Fragments::trex_defaults; }}),
-    [](const auto &info) { return std::string(info.param.name); });
 
 TEST(AudioSpecificConfig, FieldsEscapesAndExtensions)
 {
@@ -153,14 +135,14 @@ TEST(Mp4Damage, ErrorsNameTheFault)
         const char *expected;
         std::function<void(Bytes &)> damage;
     } cases[] = {
-        {"runs past the end", [](Bytes &f) { patch32(f, find_type(f, "moov") - 4, 1u << 30); }},
-        {"has size", [](Bytes &f) { patch32(f, find_type(f, "stsz") - 4, 0x7FFFFFF0); }},
-        {"has size 4", [](Bytes &f) { patch32(f, find_type(f, "stco") - 4, 4); }},
-        {"claims", [](Bytes &f) { patch32(f, find_type(f, "stsz") + 12, 0x40000000); }},
-        {"claims", [](Bytes &f) { patch32(f, find_type(f, "stco") + 8, 0xFFFFFFFF); }},
-        {"names chunk", [](Bytes &f) { patch32(f, find_type(f, "stsc") + 12, 7); }},
-        {"no sample description", [](Bytes &f) { patch32(f, find_type(f, "stsd") + 8, 0); }},
-        {"no 'moov'", [](Bytes &f) { f.resize(find_type(f, "moov") - 4); }},
+        {"runs past the end", [](Bytes &f) { patch32(f, "moov", -4, 1u << 30); }},
+        {"has size", [](Bytes &f) { patch32(f, "stsz", -4, 0x7FFFFFF0); }},
+        {"has size 4", [](Bytes &f) { patch32(f, "stco", -4, 4); }},
+        {"claims", [](Bytes &f) { patch32(f, "stsz", 12, 0x40000000); }},
+        {"claims", [](Bytes &f) { patch32(f, "stco", 8, 0xFFFFFFFF); }},
+        {"names chunk", [](Bytes &f) { patch32(f, "stsc", 12, 7); }},
+        {"no sample description", [](Bytes &f) { patch32(f, "stsd", 8, 0); }},
+        {"no 'moov'", [](Bytes &f) { f.resize(static_cast<size_t>(std::search(f.begin(), f.end(), "moov", "moov" + 4) - f.begin() - 4)); }},
     };
     for (const Case &c : cases) {
         Bytes file = good;
@@ -176,7 +158,7 @@ TEST(Mp4Damage, ErrorsNameTheFault)
     fragmented.fragments = Fragments::moof_relative;
     fragmented.audio_specific_config = lc_config(3, 2);
     Bytes file = build_mp4(synthetic_frames(12), fragmented);
-    patch32(file, find_type(file, "trun") + 8, 0x10000000);
+    patch32(file, "trun", 8, 0x10000000);
     EXPECT_NE(read_error(file).find("'trun' box claims"), std::string::npos);
 }
 

@@ -21,12 +21,6 @@ std::string quote(const std::string &s)
     return q + "'";
 }
 
-std::string slurp(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 }  // namespace
 
 Scratch::Scratch()
@@ -37,36 +31,31 @@ Scratch::Scratch()
     dir_ = pattern;
 }
 
-Scratch::~Scratch()
-{
-    std::system(("rm -rf " + quote(dir_)).c_str());
-}
+Scratch::~Scratch() { std::system(("rm -rf " + quote(dir_)).c_str()); }
 
-std::string Scratch::write(const std::string &name, const Bytes &bytes) const
+void Scratch::write(const std::string &name, const Bytes &bytes) const
 {
-    std::ofstream out(path(name), std::ios::binary);
-    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return path(name);
+    std::ofstream(path(name), std::ios::binary)
+        .write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 RunResult Scratch::run(const std::vector<std::string> &args, const std::string &extra) const
 {
+    // Appended piece by piece: GCC 12 warns about "literal" + std::string.
     std::string command = "cd ";
     command += quote(dir_);
     command += " && ";
     command += quote(AACDEC_PATH);
-    for (const std::string &a : args) {
-        command += ' ';
-        command += quote(a);
-    }
-    command += ' ';
-    command += extra;
+    for (const std::string &a : args)
+        (command += ' ') += quote(a);
+    (command += ' ') += extra;
     command += " 2> ";
     command += quote(path(".stderr"));
-    int raw = std::system(command.c_str());
+    const int raw = std::system(command.c_str());
     RunResult r;
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.err = slurp(path(".stderr"));
+    const Bytes err = read_bytes(path(".stderr"));
+    r.err.assign(err.begin(), err.end());
     ::unlink(path(".stderr").c_str());
     return r;
 }
@@ -83,37 +72,37 @@ std::vector<std::string> Scratch::files() const
     return names;
 }
 
-Audio read_audio(const std::string &path)
+template <class T>
+static std::vector<T> read_sound(const std::string &path, int *channels,
+                                 sf_count_t (*read)(SNDFILE *, T *, sf_count_t))
 {
     SF_INFO info{};
     SNDFILE *f = sf_open(path.c_str(), SFM_READ, &info);
     if (!f)
         throw std::runtime_error("cannot read " + path + ": " + sf_strerror(nullptr));
-    Audio a;
-    a.channels = info.channels;
-    a.rate = info.samplerate;
-    a.format = info.format;
-    a.samples.resize(static_cast<size_t>(info.frames * info.channels));
-    sf_readf_float(f, a.samples.data(), info.frames);
+    std::vector<T> v(static_cast<size_t>(info.frames * info.channels));
+    read(f, v.data(), info.frames);
     sf_close(f);
+    if (channels)
+        *channels = info.channels;
+    return v;
+}
+
+Audio read_audio(const std::string &path)
+{
+    Audio a;
+    a.samples = read_sound<float>(path, &a.channels, sf_readf_float);
     return a;
 }
 
 std::vector<int32_t> read_integers(const std::string &path)
 {
-    SF_INFO info{};
-    SNDFILE *f = sf_open(path.c_str(), SFM_READ, &info);
-    if (!f)
-        throw std::runtime_error("cannot read " + path);
-    std::vector<int32_t> v(static_cast<size_t>(info.frames * info.channels));
-    sf_readf_int(f, v.data(), info.frames);
-    sf_close(f);
-    return v;
+    return read_sound<int32_t>(path, nullptr, sf_readf_int);
 }
 
 std::vector<float> read_floats(const std::string &path)
 {
-    Bytes b = read_bytes(path);
+    const Bytes b = read_bytes(path);
     std::vector<float> v(b.size() / 4);
     std::memcpy(v.data(), b.data(), v.size() * 4);
     return v;
@@ -121,8 +110,8 @@ std::vector<float> read_floats(const std::string &path)
 
 Bytes read_bytes(const std::string &path)
 {
-    std::string s = slurp(path);
-    return Bytes(s.begin(), s.end());
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
 std::string data_path(const std::string &relative)
@@ -133,12 +122,22 @@ std::string data_path(const std::string &relative)
 std::vector<Bytes> adts_payloads(const Bytes &file)
 {
     std::vector<Bytes> frames;
-    for (size_t pos = 0; pos + 7 <= file.size();) {
-        size_t length = (size_t(file[pos + 3] & 3) << 11) | (size_t(file[pos + 4]) << 3) |
-                        (file[pos + 5] >> 5);
+    for (size_t pos = 0, length; pos + 7 <= file.size(); pos += length) {
+        length = (size_t(file[pos + 3] & 3) << 11) | (size_t(file[pos + 4]) << 3) | (file[pos + 5] >> 5);
         frames.emplace_back(file.begin() + static_cast<ptrdiff_t>(pos + 7),
                             file.begin() + static_cast<ptrdiff_t>(pos + length));
-        pos += length;
     }
     return frames;
+}
+
+Bytes adts_frame(const Bytes &payload, uint8_t byte2, uint8_t byte3)
+{
+    const size_t length = payload.size() + 7;
+    Bytes f(length);
+    const uint8_t header[7] = {0xFF, 0xF1, byte2, static_cast<uint8_t>(byte3 | (length >> 11)),
+                               static_cast<uint8_t>(length >> 3),
+                               static_cast<uint8_t>(((length & 7) << 5) | 0x1F), 0xFC};
+    std::copy(header, header + 7, f.begin());
+    std::copy(payload.begin(), payload.end(), f.begin() + 7);
+    return f;
 }

@@ -1,7 +1,7 @@
-// Runs the aacdec program in a scratch directory and reads what it wrote.
+// Runs the aacdec program in a scratch directory, reads what it wrote, and
+// builds ADTS files.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,9 +16,8 @@ class Scratch {
 public:
     Scratch();
     ~Scratch();
-    const std::string &dir() const { return dir_; }
     std::string path(const std::string &name) const { return dir_ + "/" + name; }
-    std::string write(const std::string &name, const Bytes &bytes) const;
+    void write(const std::string &name, const Bytes &bytes) const;
     // Runs aacdec with shell-quoted args in the directory; extra is added
     // to the command line as it stands (redirections, pipes).
     RunResult run(const std::vector<std::string> &args, const std::string &extra = "") const;
@@ -30,18 +29,20 @@ private:
 };
 
 struct Audio {
-    int channels = 0, rate = 0, format = 0;
+    int channels = 0;
     std::vector<float> samples;  // interleaved, full scale 1.0
 };
 
-// Reads a WAV or FLAC file with libsndfile.
+// WAV or FLAC through libsndfile, as floats or as its integers (16-bit
+// samples in the top half, 24-bit ones scaled by 256).
 Audio read_audio(const std::string &path);
-// Reads 16-bit or 24-bit samples as libsndfile's integers (24-bit scaled by 256).
 std::vector<int32_t> read_integers(const std::string &path);
 std::vector<float> read_floats(const std::string &path);
-
 Bytes read_bytes(const std::string &path);
 std::string data_path(const std::string &relative);
 
 // The ADTS frames of a file, headers stripped.
 std::vector<Bytes> adts_payloads(const Bytes &file);
+// An ADTS frame without error check: byte 2 (profile, rate) and the
+// channel configuration's top bits in byte 3 as given.
+Bytes adts_frame(const Bytes &payload, uint8_t byte2, uint8_t byte3);

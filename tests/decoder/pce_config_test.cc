@@ -1,11 +1,9 @@
-// Creating decoders from program_config_elements: the accepted element
-// lists and their tag binding, the refusals, the bit offset and the bytes
-// used, and the order in which creation reads and checks.
+// Creating decoders from program_config_elements, which exercises their
+// parser: the accepted element lists and their tag binding, the refusals,
+// the bit offset, the bytes used, and the order of reading and checking.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdint>
-#include <cstring>
+#include <bit>
 #include <map>
 #include <memory>
 #include <string>
@@ -13,14 +11,13 @@
 #include "counting_allocator.h"
 #include "frame/error.h"
 #include "layout_reference.h"
-#include "lumdec.h"
 #include "pce_writer.h"
 
 namespace {
 
 struct Created {
-    aac_status status = AAC_ERR_UNSUPPORTED;
-    int32_t bytes_used = 0;
+    aac_status status;
+    int32_t bytes_used;
     aac_decoder *dec = nullptr;
     ~Created()
     {
@@ -30,8 +27,7 @@ struct Created {
 };
 
 struct Options {
-    int32_t bit_offset = 0;
-    int32_t stream_flag = 0;
+    int32_t bit_offset = 0, stream_flag = 0;
     size_t size = SIZE_MAX;  // bytes of the block handed over
     int32_t profile = 1;
 };
@@ -40,9 +36,8 @@ struct Options {
 // own index and layout are invalid: the element must replace them.
 std::unique_ptr<Created> create(const std::vector<uint8_t> &block, Options o = {})
 {
-    size_t size = std::min(o.size, block.size());
-    std::unique_ptr<uint8_t[]> copy(new uint8_t[size ? size : 1]);
-    std::memcpy(copy.get(), block.data(), size);
+    const size_t size = std::min(o.size, block.size());
+    auto copy = exact_copy(block, size);
     aac_dec_config config{};
     config.bytes_used = -7;
     config.bit_offset = o.bit_offset;
@@ -51,7 +46,6 @@ std::unique_ptr<Created> create(const std::vector<uint8_t> &block, Options o = {
     config.stream_flag = o.stream_flag;
     config.profile = o.profile;
     config.sampling_frequency_index = 12;
-    config.channel_configuration = 0;
     auto out = std::make_unique<Created>();
     out->status = aac_dec_create(&out->dec, &config);
     out->bytes_used = config.bytes_used;
@@ -59,41 +53,37 @@ std::unique_ptr<Created> create(const std::vector<uint8_t> &block, Options o = {
     return out;
 }
 
-// tags[j] for element j of the front, back, lfe lists in that order.
-const int tag_of[5] = {3, 8, 13, 2, 7};
-
-// Every make-up of up to three front, three back and two lfe elements:
+// Every make-up of up to three front, three back and two LFE elements:
 // accepted exactly when it is a row of the table, bound by its tags.
 TEST(PceConfiguration, AcceptsExactlyTheTabledElementLists)
 {
     const std::map<std::string, int> accepted = {
-        {"S||", 1},   {"P||", 2},    {"P|S|", 8},    {"P|P|", 9},      {"SP||", 3},
-        {"SS||", 10}, {"SP|S|", 4},  {"SP|P|", 5},   {"SP|P|L", 6},    {"SP|PP|L", 7},
+        {"S||", 1},  {"P||", 2},   {"P|S|", 8},  {"P|P|", 9},     {"SP||", 3},
+        {"SS||", 10}, {"SP|S|", 4}, {"SP|P|", 5}, {"SP|P|L", 6}, {"SP|PP|L", 7},
     };
+    const int tag_of[5] = {3, 8, 13, 2, 7};  // of the elements in order
     CountingAllocator hooks;
     int created = 0;
-    for (int front_bits = 1; front_bits < 16; front_bits++) {  // leading 1 marks the length
-        for (int back_bits = 1; back_bits < 16; back_bits++) {
+    for (int front_bits = 1; front_bits < 16; front_bits++)  // a leading 1 marks the length
+        for (int back_bits = 1; back_bits < 16; back_bits++)
             for (int lfe = 0; lfe < 3; lfe++) {
                 PceFields f;
                 f.sampling_frequency_index = 5;
                 std::string key;
-                int j = 0;
-                auto add = [&](std::vector<uint32_t> &list, int bits, char sep) {
-                    for (int b = 31 - __builtin_clz(bits) - 1; b >= 0; b--) {
-                        bool pair = (bits >> b) & 1;
-                        key += pair ? 'P' : 'S';
-                        list.push_back((pair ? 16u : 0u) + (j < 5 ? tag_of[j] : 15));
-                        j++;
-                    }
-                    key += sep;
+                std::vector<int> tags;
+                auto add = [&](std::vector<uint32_t> &list, char kind) {
+                    key += kind;
+                    tags.push_back(tags.size() < 5 ? tag_of[tags.size()] : 15);
+                    list.push_back((kind == 'P' ? 16u : 0u) + tags.back());
                 };
-                add(f.front, front_bits, '|');
-                add(f.back, back_bits, '|');
-                for (int i = 0; i < lfe; i++, j++) {
-                    key += 'L';
-                    f.lfe.push_back(j < 5 ? tag_of[j] : 15);
-                }
+                for (int b = std::bit_width(unsigned(front_bits)) - 2; b >= 0; b--)
+                    add(f.front, (front_bits >> b) & 1 ? 'P' : 'S');
+                key += '|';
+                for (int b = std::bit_width(unsigned(back_bits)) - 2; b >= 0; b--)
+                    add(f.back, (back_bits >> b) & 1 ? 'P' : 'S');
+                key += '|';
+                for (int i = 0; i < lfe; i++)
+                    add(f.lfe, 'L');
                 SCOPED_TRACE(key);
                 auto r = create(write_pce(f), {.profile = 2});
                 auto row = accepted.find(key);
@@ -107,100 +97,69 @@ TEST(PceConfiguration, AcceptsExactlyTheTabledElementLists)
                 EXPECT_EQ(r->dec->profile, 1);
                 EXPECT_EQ(r->dec->sampling_frequency_index, 5);
                 EXPECT_EQ(r->dec->stream_tables.num_swb_long, 51u);
-                std::vector<int> tags(tag_of, tag_of + strlen(layout_kinds[row->second]));
                 EXPECT_EQ(map_words(r->dec->element_map),
                           map_words(expected_map(row->second, tags)));
             }
-        }
-    }
     EXPECT_EQ(created, 10);
     EXPECT_EQ(hooks.outstanding(), 0u);
 }
 
-TEST(PceConfiguration, BindsElementsByTheirTags)
-{
-    PceFields f;
-    f.front = {5, 16 + 2};
-    auto r = create(write_pce(f));
-    ASSERT_EQ(r->status, AAC_OK);
-    const aac_element_map &map = r->dec->element_map;
-    EXPECT_EQ(map.use_instance_tags, 1);
-    EXPECT_EQ(map.sce_offset[5], 0);
-    EXPECT_EQ(map.cpe_offset[2], static_cast<int32_t>(sizeof(aac_channel_state)));
-    EXPECT_EQ(map.sce_offset[0], -1);
-    EXPECT_EQ(map.cpe_offset[0], -1);
-
-    // Two singles under one tag could never both be found in a frame.
-    f.front = {4, 4};
-    EXPECT_EQ(create(write_pce(f))->status, AAC_ERR_BAD_STREAM);
-    f.front = {4, 16 + 4};  // kinds have tags of their own
-    EXPECT_EQ(create(write_pce(f))->status, AAC_OK);
-}
-
 TEST(PceConfiguration, RefusesWhatTheDecoderDoesNotSupport)
 {
+    CountingAllocator hooks;
     PceFields base;
     base.front = {0, 16};
-    ASSERT_EQ(create(write_pce(base))->status, AAC_OK);
-
-    CountingAllocator hooks;
-    auto refused = [&](PceFields f) {
-        auto r = create(write_pce(f));
-        EXPECT_EQ(r->status, AAC_ERR_BAD_STREAM);
-        EXPECT_EQ(hooks.outstanding(), 0u);
+    auto status = [&](void (*change)(PceFields &)) {
+        PceFields f = base;
+        change(f);
+        return create(write_pce(f))->status;
     };
-    // The element's object type counts, not the configuration's profile 1.
-    for (uint32_t object_type : {0u, 2u, 3u}) {
-        PceFields f = base;
-        f.object_type = object_type;
-        refused(f);
-    }
-    for (uint32_t index : {12u, 13u, 15u}) {
-        PceFields f = base;
-        f.sampling_frequency_index = index;
-        refused(f);
-    }
-    PceFields f = base;
-    f.side = {16 + 1};
-    refused(f);
-    f = base;
-    f.valid_cc = {0};
-    refused(f);
-    f = base;
-    f.mono_mixdown = 0;
-    refused(f);
-    f = base;
-    f.stereo_mixdown = 1;
-    refused(f);
-
+    EXPECT_EQ(status([](PceFields &) {}), AAC_OK);
     // Matrix mixdown, associated data and the comment are ignored.
-    f = base;
-    f.matrix_mixdown = 3;
-    f.assoc_data = {1, 2};
-    f.comment = {'x', 'y'};
-    auto r = create(write_pce(f));
-    ASSERT_EQ(r->status, AAC_OK);
-    EXPECT_EQ(r->dec->channel_configuration, 3);
+    EXPECT_EQ(status([](PceFields &f) { f.matrix_mixdown = 3, f.assoc_data = {1, 2}, f.comment = {'x'}; }),
+              AAC_OK);
+    // Kinds have tags of their own, but two singles under one tag could
+    // never both be found in a frame.
+    EXPECT_EQ(status([](PceFields &f) { f.front = {4, 16 + 4}; }), AAC_OK);
+    void (*refused[])(PceFields &) = {
+        [](PceFields &f) { f.front = {4, 4}; },
+        // The element's object type counts, not the configuration's profile.
+        [](PceFields &f) { f.object_type = 0; },
+        [](PceFields &f) { f.object_type = 2; },
+        [](PceFields &f) { f.object_type = 3; },
+        [](PceFields &f) { f.sampling_frequency_index = 12; },
+        [](PceFields &f) { f.sampling_frequency_index = 15; },
+        [](PceFields &f) { f.side = {16 + 1}; },
+        [](PceFields &f) { f.valid_cc = {0}; },
+        [](PceFields &f) { f.mono_mixdown = 0; },
+        [](PceFields &f) { f.stereo_mixdown = 1; },
+    };
+    for (size_t i = 0; i < std::size(refused); i++)
+        EXPECT_EQ(status(refused[i]), AAC_ERR_BAD_STREAM) << "case " << i;
+    EXPECT_EQ(hooks.outstanding(), 0u);
 }
 
-TEST(PceConfiguration, SkipsTheBitOffsetAndCountsBytesFromTheBlockStart)
+TEST(PceConfiguration, BitOffsetBytesUsedAndTheOrderOfTheChecks)
 {
+    // The comment is aligned to the block's bytes, not the element's.
     PceFields f;
     f.front = {16 + 1};
     f.back = {16};
-    f.comment = {1, 2, 3};
+    f.matrix_mixdown = 1;
+    f.assoc_data = {3};
+    for (int i = 0; i < 255; i++)
+        f.comment.push_back(static_cast<uint8_t>(i));
     for (int offset = 0; offset < 32; offset++) {
-        SCOPED_TRACE(offset);
         std::vector<uint8_t> block = write_pce(f, offset);
         block.push_back(0xFF);  // whatever follows the element
         auto r = create(block, {.bit_offset = offset});
-        ASSERT_EQ(r->status, AAC_OK);
-        EXPECT_EQ(r->bytes_used, static_cast<int32_t>(block.size() - 1));
+        ASSERT_EQ(r->status, AAC_OK) << offset;
+        EXPECT_EQ(r->bytes_used, static_cast<int32_t>(block.size() - 1)) << offset;
         EXPECT_EQ(map_words(r->dec->element_map), map_words(expected_map(9, {1, 0})));
     }
     // Offsets a fresh reader cannot skip, and missing data, are refused
     // before anything is read.
-    std::vector<uint8_t> block = write_pce(f);
+    const std::vector<uint8_t> block = write_pce(f);
     for (int offset : {-1, 32, INT32_MAX}) {
         auto r = create(block, {.bit_offset = offset});
         EXPECT_EQ(r->status, AAC_ERR_BAD_STREAM);
@@ -213,34 +172,24 @@ TEST(PceConfiguration, SkipsTheBitOffsetAndCountsBytesFromTheBlockStart)
     aac_decoder *dec = nullptr;
     EXPECT_EQ(aac_dec_create(&dec, &config), AAC_ERR_BAD_STREAM);
     EXPECT_EQ(dec, nullptr);
-}
 
-TEST(PceConfiguration, MissingBitsReadAsZerosAndTheLayoutCheckJudgesThem)
-{
-    // Cut inside the element list, the front pair reads as a single with
-    // tag 0; the element still counts its full length as used.
-    PceFields f;
-    f.front = {16 + 1};
-    std::vector<uint8_t> block = write_pce(f);
-    auto r = create(block, {.size = 3});
-    ASSERT_EQ(r->status, AAC_OK);
-    EXPECT_EQ(r->dec->channel_configuration, 1);
-    EXPECT_EQ(map_words(r->dec->element_map), map_words(expected_map(1, {0})));
-    EXPECT_EQ(r->bytes_used, static_cast<int32_t>(block.size()));
-}
+    // Cut inside the element list, the front pair reads from the zero tail
+    // as a single with tag 0, and the element counts its full length.
+    PceFields pair;
+    pair.front = {16 + 1};
+    const std::vector<uint8_t> whole = write_pce(pair);
+    auto cut = create(whole, {.size = 3});
+    ASSERT_EQ(cut->status, AAC_OK);
+    EXPECT_EQ(map_words(cut->dec->element_map), map_words(expected_map(1, {0})));
+    EXPECT_EQ(cut->bytes_used, static_cast<int32_t>(whole.size()));
 
-TEST(PceConfiguration, ParsesBeforeItChecksAndReportsBytesUsedOnRefusal)
-{
-    PceFields f;
-    f.front = {0};
-    std::vector<uint8_t> block = write_pce(f);
     // stream_flag is checked after the element is parsed and mapped.
-    auto r = create(block, {.stream_flag = 2});
-    EXPECT_EQ(r->status, AAC_ERR_BAD_STREAM);
-    EXPECT_EQ(r->bytes_used, static_cast<int32_t>(block.size()));
-    f.comment.assign(20, 'c');
-    block = write_pce(f);
-    EXPECT_EQ(create(block, {.stream_flag = 2, .size = block.size() - 10})->status,
+    auto late = create(whole, {.stream_flag = 2});
+    EXPECT_EQ(late->status, AAC_ERR_BAD_STREAM);
+    EXPECT_EQ(late->bytes_used, static_cast<int32_t>(whole.size()));
+    pair.comment.assign(20, 'c');
+    const std::vector<uint8_t> long_comment = write_pce(pair);
+    EXPECT_EQ(create(long_comment, {.stream_flag = 2, .size = long_comment.size() - 10})->status,
               AAC_ERR_CORRUPT_FRAME);
 }
 

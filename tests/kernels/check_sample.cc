@@ -88,30 +88,6 @@ TEST(SampleKernels, ConversionsToRawAgree)
     }
 }
 
-TEST(SampleKernels, ConversionsFromRawAreSharedAndWriteWholeFrames)
-{
-    for (int f = 0; f < 3; f++) {
-        EXPECT_EQ(generic.single_from_raw[f], sse2.single_from_raw[f]) << format_name[f];
-        EXPECT_EQ(generic.pair_from_raw[f], sse2.pair_from_raw[f]) << format_name[f];
-        // Neither buffer needs alignment.  Bytes below 0x40 make no NaN word,
-        // so no output can equal the poison.
-        checker::Buffer<unsigned char> raw(2 * FRAME * sample_bytes[f], 3);
-        for (size_t i = 0; i < raw.size(); i++)
-            raw[i] = static_cast<unsigned char>(checker::rng()() & 0x3F);
-        for (size_t channels : {1, 2}) {
-            checker::Buffer<float> pcm(channels * FRAME, 4), poison(channels * FRAME);
-            pcm.poison();
-            poison.poison();
-            (channels == 1 ? generic.single_from_raw : generic.pair_from_raw)[f](pcm.data(),
-                                                                                raw.data());
-            EXPECT_TRUE(pcm.guards_intact()) << format_name[f] << " channels " << channels;
-            for (size_t i = 0; i < pcm.size(); i++)
-                ASSERT_NE(std::memcmp(&pcm[i], &poison[i], 4), 0)
-                    << format_name[f] << " channels " << channels << ": sample " << i;
-        }
-    }
-}
-
 TEST(SampleKernels, DownmixesAgree)
 {
     checker::Buffer<float> pcm5(5 * FRAME);

@@ -34,18 +34,6 @@ void check(const aac_transform_slot &s, const std::string &what,
     EXPECT_TRUE(checker::same_floats(s.name, what, generic.data(), sse2.data(), s.floats));
 }
 
-TEST(TransformKernels, InverseFftsAreSharedByBothTables)
-{
-    EXPECT_EQ(aac_transform_kernels_generic.fft64_inverse,
-              aac_transform_kernels_sse2.fft64_inverse);
-    EXPECT_EQ(aac_transform_kernels_generic.fft128_inverse,
-              aac_transform_kernels_sse2.fft128_inverse);
-    EXPECT_EQ(aac_transform_kernels_generic.fft512_inverse,
-              aac_transform_kernels_sse2.fft512_inverse);
-    EXPECT_EQ(aac_transform_kernels_generic.fft1024_inverse,
-              aac_transform_kernels_sse2.fft1024_inverse);
-}
-
 TEST(TransformKernels, RandomInputsAtEveryScale)
 {
     for (const aac_transform_slot &s : aac_transform_slots) {

@@ -7,7 +7,21 @@ CountingAllocator *CountingAllocator::current_ = nullptr;
 CountingAllocator::CountingAllocator()
 {
     current_ = this;
-    aac_malloc_func_table table = {hook_malloc, hook_calloc, hook_realloc, hook_free};
+    aac_malloc_func_table table = {
+        [](uint32_t size) { return current_->allocate(size, false); },
+        [](uint32_t count, uint32_t size) { return current_->allocate(size_t{count} * size, true); },
+        [](void *, uint32_t) -> void * {
+            current_->reallocs++;
+            return nullptr;
+        },
+        [](void *block) {
+            CountingAllocator &self = *current_;
+            self.frees++;
+            if (block && self.live.erase(block) == 0)
+                self.bad_frees++;  // not ours, or released twice: leave it alone
+            else
+                std::free(block);
+        }};
     aac_set_malloc_func_table(&table);
 }
 
@@ -17,52 +31,13 @@ CountingAllocator::~CountingAllocator()
     current_ = nullptr;
 }
 
-bool CountingAllocator::next_fails()
+void *CountingAllocator::allocate(size_t size, bool zero)
 {
-    return fail_at_ != 0 && allocations() == fail_at_;
-}
-
-void *AAC_CALL CountingAllocator::hook_malloc(uint32_t size)
-{
-    CountingAllocator &self = *current_;
-    self.mallocs++;
-    self.bytes_requested += size;
-    if (self.next_fails())
+    (zero ? callocs : mallocs)++;
+    bytes_requested += size;
+    if (fail_at_ != 0 && allocations() == fail_at_)
         return nullptr;
-    void *block = std::malloc(size);
-    self.live_[block] = size;
+    void *block = zero ? std::calloc(1, size) : std::malloc(size);
+    live[block] = size;
     return block;
-}
-
-void *AAC_CALL CountingAllocator::hook_calloc(uint32_t count, uint32_t size)
-{
-    CountingAllocator &self = *current_;
-    self.callocs++;
-    self.bytes_requested += size_t{count} * size;
-    if (self.next_fails())
-        return nullptr;
-    void *block = std::calloc(count, size);
-    self.live_[block] = size_t{count} * size;
-    return block;
-}
-
-void *AAC_CALL CountingAllocator::hook_realloc(void *, uint32_t)
-{
-    current_->reallocs++;
-    return nullptr;
-}
-
-void AAC_CALL CountingAllocator::hook_free(void *block)
-{
-    CountingAllocator &self = *current_;
-    self.frees++;
-    if (block == nullptr) {
-        self.null_frees++;
-        return;
-    }
-    if (self.live_.erase(block) == 0) {
-        self.bad_frees++;  // not ours, or released twice: leave it alone
-        return;
-    }
-    std::free(block);
 }

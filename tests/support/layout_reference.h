@@ -1,5 +1,5 @@
-// The ten layouts as the tests know them, and the element map each should
-// give, worked out from the record sizes alone.
+// The element maps the layouts should give, worked out from the record
+// sizes alone.
 #pragma once
 
 #include <cstdint>
@@ -14,26 +14,33 @@
 inline const char *const layout_kinds[11] = {"",    "S",     "P",  "SP", "SPS", "SPP",
                                              "SPPL", "SPPPL", "PS", "PP", "SS"};
 
-// The map of a layout; with tags, element j binds at tags[j] (a
-// program_config_element), without, at its position among its kind.
-inline aac_element_map expected_map(int layout, const std::vector<int> &tags = {})
+// The map of elements of the given kinds; with tags, element j binds at
+// tags[j] (a program_config_element), without, at its place among its kind.
+// offsets, if given, receives each element's workspace offset.
+inline aac_element_map element_map(const std::string &kinds, const std::vector<int> &tags = {},
+                                   std::vector<uint32_t> *offsets = nullptr)
 {
-    aac_element_map map;
+    aac_element_map map{};
     map.use_instance_tags = tags.empty() ? 0 : 1;
-    map.num_sce = map.num_cpe = map.num_lfe = 0;
     for (int i = 0; i < 16; i++)
         map.sce_offset[i] = map.cpe_offset[i] = map.lfe_offset[i] = -1;
-    int32_t offset = 0;
-    std::string kinds = layout_kinds[layout];
+    uint32_t offset = 0;
     for (size_t j = 0; j < kinds.size(); j++) {
-        bool pair = kinds[j] == 'P';
-        int32_t &count = pair ? map.num_cpe : kinds[j] == 'L' ? map.num_lfe : map.num_sce;
-        int32_t *offsets = pair ? map.cpe_offset : kinds[j] == 'L' ? map.lfe_offset : map.sce_offset;
-        offsets[tags.empty() ? count : tags[j]] = offset;
+        const bool pair = kinds[j] == 'P', lfe = kinds[j] == 'L';
+        int32_t &count = pair ? map.num_cpe : lfe ? map.num_lfe : map.num_sce;
+        int32_t *slots = pair ? map.cpe_offset : lfe ? map.lfe_offset : map.sce_offset;
+        slots[tags.empty() ? count : tags[j]] = static_cast<int32_t>(offset);
         count++;
+        if (offsets)
+            offsets->push_back(offset);
         offset += pair ? sizeof(aac_channel_pair_state) : sizeof(aac_channel_state);
     }
     return map;
+}
+
+inline aac_element_map expected_map(int layout, const std::vector<int> &tags = {})
+{
+    return element_map(layout_kinds[layout], tags);
 }
 
 // The map as words, for comparisons that print the difference.

@@ -32,5 +32,5 @@ inline std::vector<uint8_t> silent_frame(int layout)
             put_empty_ics(w);
     }
     w.put(AAC_ID_END, 3);
-    return w.bytes;
+    return w.bytes();
 }

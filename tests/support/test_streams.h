@@ -19,35 +19,23 @@ struct TestStream {
 };
 
 // Names the stream in test output (instead of its bytes).
-inline void PrintTo(const TestStream &stream, std::ostream *os)
-{
-    *os << stream.name;
-}
+inline void PrintTo(const TestStream &stream, std::ostream *os) { *os << stream.name; }
 
 // Every stream listed in tests/data/streams.tsv.
 const std::vector<TestStream> &test_streams();
 // Those that a decoder is created for (not refused at creation).
 std::vector<TestStream> decodable_test_streams();
 const TestStream &test_stream(const std::string &name);
-
-// The path of a file under tests/data.
 std::string test_data_path(const std::string &relative);
-
 std::vector<uint8_t> read_file(const std::string &path);
 
-// One ADTS frame: where its raw_data_block lies in the file.
+// Where one ADTS frame's raw_data_block lies in the file.
 struct AdtsFrame {
-    size_t header_offset;
-    size_t payload_offset;    // first byte of the raw_data_block
-    size_t payload_size;
-    bool protection_absent;
-    int sampling_frequency_index;
-    int channel_configuration;
+    size_t payload_offset, payload_size;
+    int sampling_frequency_index, channel_configuration;
 };
-
-// Splits an ADTS file into its frames (7- or 9-byte headers).
 std::vector<AdtsFrame> split_adts(const std::vector<uint8_t> &file);
 
-// The stream's reference output: interleaved floats, (frames - 1) x 1024 per
-// channel.
+// The stream's reference output: interleaved floats, (frames - 1) x 1024
+// per channel.
 std::vector<float> read_reference(const TestStream &stream);

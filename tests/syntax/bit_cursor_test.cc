@@ -16,33 +16,22 @@
 
 namespace {
 
-// size bytes ending at the end of a readable page, followed by a page that
-// cannot be read.
-class PageEndBuffer {
-public:
-    explicit PageEndBuffer(size_t size) : page_(static_cast<size_t>(sysconf(_SC_PAGESIZE)))
+// size bytes that end where an unreadable page begins.
+struct PageEndBuffer {
+    explicit PageEndBuffer(size_t size) : page(static_cast<size_t>(sysconf(_SC_PAGESIZE)))
     {
-        void *map = mmap(nullptr, 2 * page_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
-                         -1, 0);
-        EXPECT_NE(map, MAP_FAILED);
-        base_ = static_cast<uint8_t *>(map);
-        EXPECT_EQ(mprotect(base_ + page_, page_, PROT_NONE), 0);
-        data_ = base_ + page_ - size;
+        base = static_cast<uint8_t *>(
+            mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        EXPECT_EQ(mprotect(base + page, page, PROT_NONE), 0);
+        data = base + page - size;
     }
-    ~PageEndBuffer() { munmap(base_, 2 * page_); }
-    PageEndBuffer(const PageEndBuffer &) = delete;
-    PageEndBuffer &operator=(const PageEndBuffer &) = delete;
-    uint8_t *data() { return data_; }
-
-private:
-    size_t page_;
-    uint8_t *base_;
-    uint8_t *data_;
+    ~PageEndBuffer() { munmap(base, 2 * page); }
+    size_t page;
+    uint8_t *base, *data;
 };
 
 struct Step {
-    int fill;
-    int consume;  // 0..fill
+    int fill, consume;  // consume <= fill
 };
 
 struct Trace {
@@ -95,29 +84,24 @@ void compare_with_reader(uint32_t seed)
     for (int run = 0; run < 400; run++) {
         const int32_t size = static_cast<int32_t>(rng() % 40);
         PageEndBuffer buffer(static_cast<size_t>(size));
-        uint8_t *data = buffer.data();
         for (int32_t i = 0; i < size; i++)
-            data[i] = static_cast<uint8_t>(rng());
+            buffer.data[i] = static_cast<uint8_t>(rng());
         std::vector<Step> steps(60);
         for (Step &s : steps) {
             s.fill = 1 + static_cast<int>(rng() % aac_bit_cursor<Word>::max_fill);
             s.consume = static_cast<int>(rng() % (s.fill + 1));
         }
-        const Trace want = run_steps<Word>(data, size, steps, 0);
-        const Trace got = run_steps<Word>(data, size, steps, 1 + static_cast<int>(rng() % 8));
+        const Trace want = run_steps<Word>(buffer.data, size, steps, 0);
+        const Trace got = run_steps<Word>(buffer.data, size, steps, 1 + static_cast<int>(rng() % 8));
         ASSERT_EQ(got.status, want.status) << "run " << run;
         ASSERT_EQ(got.peeks, want.peeks) << "run " << run;
         ASSERT_EQ(got.positions, want.positions) << "run " << run;
     }
 }
 
-TEST(BitCursor, MatchesTheReaderWith32BitWords)
+TEST(BitCursor, MatchesTheReaderWith32And64BitWords)
 {
     compare_with_reader<uint32_t>(31);
-}
-
-TEST(BitCursor, MatchesTheReaderWith64BitWords)
-{
     compare_with_reader<uint64_t>(64);
 }
 

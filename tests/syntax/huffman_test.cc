@@ -1,36 +1,30 @@
-// Scale factor differences and escape sequences, decoded from streams
-// written with the codeword lists, with exact reader positions.
+// Huffman decoding against the tests' encoder: scale factor differences,
+// escape sequences and spectral_data of every codebook, window grouping and
+// uncoded bands, with exact reader positions and running out of data.
 #include "syntax/huffman.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <memory>
+#include <cmath>
 #include <random>
 
-#include "frame/error.h"
-#include "huffman_encoder.h"
-#include "syntax/huffman_tables.h"
+#include "syntax_writer.h"
 
 namespace {
+
+constexpr int32_t kUntouched = 0x5EED5EED;
+// Band ends of the tests' own: narrow bands first, as in the real tables.
+constexpr uint16_t kLongEnds[21] = {4,   8,   12,  16,  24,  32,  48,  64,  96,  128, 160,
+                                    192, 256, 320, 384, 448, 512, 640, 768, 896, 1024};
+constexpr uint16_t kShortEnds[10] = {4, 8, 12, 16, 24, 32, 48, 64, 96, 128};
+constexpr aac_stream_tables kTables = {21, kLongEnds, 10, kShortEnds, 12, 7, 21, 10};
 
 aac_bit_reader reader_on(const std::vector<uint8_t> &bytes)
 {
     aac_bit_reader r;
     aac_bits_init(&r, bytes.data(), static_cast<int32_t>(bytes.size()));
     return r;
-}
-
-TEST(ScalefactorHuffman, ShortestCodewords)
-{
-    for (auto [text, diff, length] : {std::tuple{"0", 0, 1}, {"100", -1, 3}, {"1010", 1, 4}}) {
-        BitWriter out;
-        out.put(text);
-        out.put("1111 1111 1111 1111 1111");  // an ending that could be misread
-        aac_bit_reader r = reader_on(out.bytes());
-        EXPECT_EQ(aac_decode_scalefactor_diff(&r), diff) << text;
-        EXPECT_EQ(aac_bits_position(&r), length) << text;
-    }
 }
 
 TEST(ScalefactorHuffman, EveryDifferenceRoundTripsAmongRandomNeighbours)
@@ -54,63 +48,154 @@ TEST(ScalefactorHuffman, EveryDifferenceRoundTripsAmongRandomNeighbours)
     }
 }
 
-// A few entries of the packed layout, worked out by hand from the codewords
-// 0 (difference 0), 100 (-1) and 1010 (+1) and the 19-bit all-ones codeword.
-TEST(ScalefactorHuffman, PackedTableLayout)
-{
-    for (int i = 0; i < 256; i++)
-        ASSERT_EQ(aac_scalefactor_first[i], 0x0001);
-    for (int i = 256; i < 320; i++)
-        ASSERT_EQ(aac_scalefactor_first[i], 0xff03);
-    for (int i = 320; i < 352; i++)
-        ASSERT_EQ(aac_scalefactor_first[i], 0x0104);
-    // 111111111: the last block, k = 10, behind 2 + 2 + 2 + 4 + 8 entries.
-    EXPECT_EQ(aac_scalefactor_first[511], (18 << 8) | (128 + 10));
-    EXPECT_EQ(aac_spectral_first_1[0], 0x0001);
-    EXPECT_EQ(aac_spectral_first_3[0x7f], 0x0001);
-}
-
 TEST(EscapeSequence, KnownSequences)
 {
-    struct Case {
-        const char *bits;
-        int32_t value;
-        int32_t length;
+    const std::tuple<const char *, int32_t, int32_t> cases[] = {
+        {"0 0000", 16, 5},        {"0 1111", 31, 5},     {"10 00000", 32, 7},
+        {"1110 0000000", 128, 11}, {"111111110 111111111111", 8191, 21},
+        {"111111111 000000000000", 4096, 21},  // the ninth prefix bit ends it either way
     };
-    for (const Case &c : {Case{"0 0000", 16, 5}, {"0 1111", 31, 5}, {"10 00000", 32, 7},
-                          {"110 111111", 127, 9}, {"1110 0000000", 128, 11},
-                          {"111111110 111111111111", 8191, 21},
-                          {"111111111 111111111111", 8191, 21},
-                          {"111111111 000000000000", 4096, 21}}) {
+    for (auto [bits, value, length] : cases) {
         BitWriter out;
-        out.put(c.bits);
-        out.put("1010 1010 1010 1010 1010 1");
+        out.put(bits).put("1010 1010 1010 1010 1010 1");
         aac_bit_reader r = reader_on(out.bytes());
-        EXPECT_EQ(aac_decode_escape(&r), c.value) << c.bits;
-        EXPECT_EQ(aac_bits_position(&r), c.length) << c.bits;
-        EXPECT_EQ(aac_bits_get(&r, 8), 0xAAu) << c.bits;  // the reader goes on where it stopped
+        EXPECT_EQ(aac_decode_escape(&r), value) << bits;
+        EXPECT_EQ(aac_bits_position(&r), length) << bits;
+        EXPECT_EQ(aac_bits_get(&r, 8), 0xAAu) << bits;
     }
 }
 
-// Zero bits read as 16 (00000) each.  Every escape first fills 21 bits, so
-// the k-th (from 0, at bit 5k) needs 5k + 21 bits of the buffer and its zero
-// tail; the first one that needs more raises.  Exact-size heap buffers, so
-// AddressSanitizer sees any read past them.
-TEST(EscapeSequence, ZeroBytesLastUntilAFillNeedsANinthTailByte)
+// Decodes spectral_data from an exact-size copy of size bytes (all by
+// default), then expects `following` as the next 16 bits when they exist.
+struct Decoded {
+    aac_status status;
+    std::vector<int32_t> coef = std::vector<int32_t>(1024, kUntouched);
+    int32_t position = 0;
+};
+
+Decoded decode(BitWriter out, const aac_ics_info &ics, const uint32_t *sections,
+               size_t size = SIZE_MAX, uint32_t following = 0xC35A)
 {
-    for (int32_t size = 0; size <= 12; size++) {
-        std::unique_ptr<uint8_t[]> zeros(new uint8_t[size ? size : 1]());
-        aac_bit_reader r;
-        aac_bits_init(&r, zeros.get(), size);
-        int32_t decoded = 0;
-        aac_guard frame;
-        aac_status status = frame.run([&] {
-            for (;; decoded++)
-                ASSERT_EQ(aac_decode_escape(&r), 16);
-        });
-        EXPECT_EQ(status, AAC_ERR_CORRUPT_FRAME) << size;
-        EXPECT_EQ(decoded, (8 * size + 64 - 21) / 5 + 1) << size;
+    out.put(following, 16);
+    size = std::min(size, out.bytes().size());
+    auto data = exact_copy(out.bytes(), size);
+    Decoded d;
+    aac_bit_reader r;
+    aac_bits_init(&r, data.get(), static_cast<int32_t>(size));
+    aac_guard frame;
+    d.status = frame.run([&] {
+        aac_parse_spectral_data(&r, d.coef.data(), &ics, sections, &kTables);
+        d.position = aac_bits_position(&r);
+        if (size == out.bytes().size()) {
+            EXPECT_EQ(aac_bits_get(&r, 16), following) << "bits after the spectral data";
+        }
+    });
+    return d;
+}
+
+// The prefix lengths N = 4..12 in turn, each with its smallest, largest and
+// a random escape word: 16 .. 8191 in all.
+int32_t escaped_magnitude(std::mt19937 &rng)
+{
+    static int count = 0;
+    const int n = 4 + count % 9, kind = count++ / 9 % 3;
+    const uint32_t word = kind == 0 ? 0 : kind == 1 ? (1u << n) - 1 : rng() % (1u << n);
+    return static_cast<int32_t>((1u << n) + word);
+}
+
+// The whole long window in one codebook: every codeword at least once in a
+// random order, with random signs and escapes.
+TEST(SpectralData, EveryCodewordOfEveryCodebookRoundTrips)
+{
+    std::mt19937 rng(1234);
+    for (int cb = 1; cb <= 11; cb++) {
+        const BookShape &shape = kBookShapes[cb];
+        const int codewords = static_cast<int>(std::pow(shape.modulus(), shape.dimension));
+        std::vector<int> indices;
+        for (int i = 0; indices.size() < 3u * 1024 / shape.dimension; i++)
+            indices.push_back(i % codewords);
+        std::shuffle(indices.begin(), indices.end(), rng);
+        std::vector<int32_t> coef;
+        for (int index : indices)
+            for (int32_t v : values_of_index(cb, index)) {
+                if (cb == 11 && v == 16)
+                    v = escaped_magnitude(rng);
+                coef.push_back(!shape.coded_signed && rng() % 2 ? -v : v);
+            }
+        const uint32_t sections[1] = {(static_cast<uint32_t>(cb) << 8) + 21};
+        const aac_ics_info ics = {AAC_ONLY_LONG_SEQUENCE, 0, 21, 1, {1}};
+        for (size_t frame = 0; frame < 3; frame++) {
+            BitWriter out;
+            put_spectrum(out, coef.data() + 1024 * frame, ics, sections, kLongEnds);
+            Decoded d = decode(out, ics, sections, SIZE_MAX, rng() & 0xFFFF);
+            ASSERT_EQ(d.status, AAC_OK);
+            ASSERT_EQ(d.coef, std::vector<int32_t>(coef.begin() + 1024 * frame,
+                                                   coef.begin() + 1024 * (frame + 1)))
+                << "codebook " << cb;
+            EXPECT_EQ(d.position, out.bit_count()) << "codebook " << cb;
+        }
     }
+}
+
+// Random window sequences, groupings, sections (uncoded books 0, 13, 14 and
+// 15 among them, which read nothing and keep their values) and values.
+TEST(SpectralData, RandomLayoutsRoundTrip)
+{
+    std::mt19937 rng(99);
+    const uint32_t books[15] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 13, 14, 15};
+    for (int iteration = 0; iteration < 300; iteration++) {
+        const bool eight_short = rng() % 2;
+        const uint16_t *ends = eight_short ? kShortEnds : kLongEnds;
+        aac_ics_info ics{eight_short ? AAC_EIGHT_SHORT_SEQUENCE : AAC_ONLY_LONG_SEQUENCE, 0,
+                         static_cast<uint32_t>(rng() % (eight_short ? 11 : 22)), 0, {}};
+        for (uint32_t w = 1; w <= 8; w++)
+            if (!eight_short ? w == 1 : w == 8 || rng() % 2)
+                ics.window_group_end[ics.num_window_groups++] = w;
+        uint32_t sections[128] = {};
+        std::vector<int32_t> coef(1024, kUntouched);
+        for (uint32_t g = 0, first = 0; g < ics.num_window_groups; first = ics.window_group_end[g++])
+            for (uint32_t band = 0, *s = sections + 16 * g; band < ics.max_sfb; s++) {
+                const uint32_t cb = books[rng() % 15];
+                const uint32_t end = std::min<uint32_t>(ics.max_sfb, band + 1 + rng() % 4);
+                *s = (cb << 8) + end;
+                const int lav = cb < 12 ? kBookShapes[cb].lav : 0;
+                for (uint32_t w = first; w < ics.window_group_end[g] && lav; w++)
+                    for (uint32_t k = band ? ends[band - 1] : 0; k < ends[end - 1]; k++) {
+                        int32_t v = static_cast<int32_t>(rng() % (2 * lav + 1)) - lav;
+                        coef[128 * w + k] = std::abs(v) == 16 && cb == 11 ? v * escaped_magnitude(rng) / 16 : v;
+                    }
+                band = end;
+            }
+        BitWriter out;
+        put_spectrum(out, coef.data(), ics, sections, ends);
+        Decoded d = decode(out, ics, sections, SIZE_MAX, rng() & 0xFFFF);
+        ASSERT_EQ(d.coef, coef) << "iteration " << iteration;
+        ASSERT_EQ(d.position, out.bit_count()) << "iteration " << iteration;
+    }
+}
+
+// 256 one-bit codewords of codebook 1 (each filled to 11 bits) from zero
+// bytes: the last fill reaches bit 266, so 26 bytes and the 8-byte zero
+// tail suffice and 25 do not.  Escapes cut short fail too.
+TEST(SpectralData, RunningOutOfDataRaisesOnlyPastTheZeroTail)
+{
+    const aac_ics_info ics = {AAC_ONLY_LONG_SEQUENCE, 0, 21, 1, {1}};
+    const uint32_t ones[1] = {(1u << 8) + 21}, escapes[1] = {(11u << 8) + 21};
+    BitWriter zeros;
+    zeros.put(0, 32 * 8 - 16);
+    Decoded d = decode(zeros, ics, ones, 26);
+    EXPECT_EQ(d.status, AAC_OK);
+    EXPECT_EQ(d.position, 256);
+    EXPECT_EQ(decode(zeros, ics, ones, 25).status, AAC_ERR_CORRUPT_FRAME);
+
+    std::mt19937 rng(5);
+    std::vector<int32_t> coef(1024);
+    for (int32_t &v : coef)
+        v = static_cast<int32_t>(rng() % 33) - 16;
+    BitWriter out;
+    put_spectrum(out, coef.data(), ics, escapes, kLongEnds);
+    for (size_t size : {size_t{0}, out.bytes().size() / 2})
+        EXPECT_EQ(decode(out, ics, escapes, size).status, AAC_ERR_CORRUPT_FRAME) << size;
 }
 
 }  // namespace

@@ -5,12 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <vector>
 
-#include "kernels/kernel_tables.h"
 #include "syntax/records.h"
 #include "syntax/stream_tables.h"
 
@@ -49,16 +47,4 @@ inline std::vector<uint32_t> bits_of(const float *x, size_t n)
     std::vector<uint32_t> out(n);
     std::memcpy(out.data(), x, 4 * n);
     return out;
-}
-
-// The result of run with the generic and with the SSE2 vector kernels,
-// which must agree bit for bit; SSE2 stays selected.
-inline std::vector<uint32_t> on_both_kernel_tables(const std::function<std::vector<uint32_t>()> &run)
-{
-    aac_force_kernel_tables(false);
-    std::vector<uint32_t> generic = run();
-    aac_force_kernel_tables(true);
-    std::vector<uint32_t> sse2 = run();
-    EXPECT_EQ(generic, sse2) << "generic and SSE2 kernels disagree";
-    return sse2;
 }

@@ -1,12 +1,8 @@
-// The stored window halves against their definitions evaluated in double,
-// and the gain-scaled window sets built from them.
+// The stored window halves against their definitions evaluated in double.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
-#include <memory>
 
-#include "synthesis/filterbank.h"
 #include "synthesis/window_tables.h"
 #include "filterbank_reference.h"
 
@@ -45,62 +41,6 @@ TEST(WindowTables, EveryEntryIsTheDefinitionRoundedToFloat)
         for (int n = 0; n < c.n_total / 2; n++)
             ASSERT_TRUE(nearest_float(c.table[n], ref[n])) << c.name << " entry " << n;
     }
-}
-
-// Princen-Bradley: w(n)^2 + w(N/2-1-n)^2 = 1, which makes the overlap-add of
-// the transform's aliasing terms cancel.  Each entry is within half an ulp.
-TEST(WindowTables, RisingAndFallingHalvesArePowerComplementary)
-{
-    for (const window_case &c : kWindows) {
-        int half = c.n_total / 2;
-        for (int n = 0; n < half; n++) {
-            double a = c.table[n], b = c.table[half - 1 - n];
-            ASSERT_NEAR(a * a + b * b, 1.0, 1.2e-7) << c.name << " n " << n;
-        }
-        EXPECT_LT(c.table[0], c.table[half - 1]) << c.name;
-    }
-}
-
-// The SSE2 kernels that fill a set need 16-byte alignment.
-struct alignas(16) aligned_gain {
-    aac_channel_gain set;
-};
-
-// One table entry per product: window value times the channel's scale,
-// the falling half read backwards and negated.
-void expect_scaled(const float *set_half, const float *rise, int len, float scale)
-{
-    for (int i = 0; i < len; i++) {
-        ASSERT_EQ(set_half[i], rise[i] * scale) << "rising entry " << i;
-        ASSERT_EQ(set_half[len + i], rise[len - 1 - i] * -scale) << "falling entry " << i;
-    }
-}
-
-TEST(ChannelGain, EveryEntryIsOneProductOfWindowAndScale)
-{
-    auto box = std::make_unique<aligned_gain>();
-    aac_channel_gain *set = &box->set;
-    for (float g : {1.0f, 0.7f, -1.3f, 1e6f}) {
-        SCOPED_TRACE(g);
-        aac_fill_channel_gain(set, g);
-        const float t = g / 32768.0f;
-        const float long_scale = t / 1024.0f, short_scale = t / 128.0f;
-        EXPECT_EQ(set->long_scale, long_scale);
-        EXPECT_EQ(set->neg_long_scale, -long_scale);
-        EXPECT_EQ(set->short_scale, short_scale);
-        EXPECT_EQ(set->neg_short_scale, -short_scale);
-        for (int s = 0; s < 2; s++) {
-            expect_scaled(set->long_win[s], aac_long_window[s], 1024, long_scale);
-            expect_scaled(set->short_win[s], aac_short_window[s], 128, short_scale);
-            expect_scaled(set->short_win_long_scale[s], aac_short_window[s], 128, long_scale);
-        }
-    }
-    // A power-of-two gain scales every entry exactly.
-    auto twice = std::make_unique<aligned_gain>();
-    aac_fill_channel_gain(&twice->set, 2e6f);
-    const float *a = &set->long_scale, *b = &twice->set.long_scale;
-    for (size_t i = 0; i < sizeof(aac_channel_gain) / sizeof(float); i++)
-        ASSERT_EQ(b[i], 2 * a[i]) << "float " << i;
 }
 
 }  // namespace
