@@ -11,8 +11,8 @@ class BitWriter {
 public:
     BitWriter &put(uint32_t value, int n)
     {
-        for (int i = n - 1; i >= 0; i--)
-            bit((value >> i) & 1);
+        for (int i = n - 1; i >= 0; i--)  // wider than 32 bits: zeros in front
+            bit(i < 32 && ((value >> i) & 1));
         return *this;
     }
     // The '0' and '1' of text; spaces and anything else are for the reader.
