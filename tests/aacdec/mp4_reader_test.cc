@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <functional>
 #include <random>
+#include <string_view>
 
 #include "audio_config.h"
 #include "byte_source.h"
@@ -142,7 +143,10 @@ TEST(Mp4Damage, ErrorsNameTheFault)
         {"claims", [](Bytes &f) { patch32(f, "stco", 8, 0xFFFFFFFF); }},
         {"names chunk", [](Bytes &f) { patch32(f, "stsc", 12, 7); }},
         {"no sample description", [](Bytes &f) { patch32(f, "stsd", 8, 0); }},
-        {"no 'moov'", [](Bytes &f) { f.resize(static_cast<size_t>(std::search(f.begin(), f.end(), "moov", "moov" + 4) - f.begin() - 4)); }},
+        {"no 'moov'", [](Bytes &f) {
+             const std::string_view moov = "moov";
+             f.resize(static_cast<size_t>(std::search(f.begin(), f.end(), moov.begin(), moov.end()) - f.begin() - 4));
+         }},
     };
     for (const Case &c : cases) {
         Bytes file = good;
