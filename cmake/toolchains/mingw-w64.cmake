@@ -13,3 +13,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
 set(CMAKE_SHARED_LINKER_FLAGS_INIT -static)
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# pkg-config must not hand out the host's Linux libraries (libsndfile for
+# aacdec): only the target's own .pc files count.
+set(ENV{PKG_CONFIG_LIBDIR} /usr/${LUMDEC_MINGW_TARGET}/lib/pkgconfig)
