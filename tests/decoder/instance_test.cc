@@ -96,25 +96,4 @@ TEST(DecoderInstance, RefusesUnsupportedValuesAndReleasesTheRecord)
     EXPECT_EQ(aac_innermost_frame(), before);
 }
 
-TEST(DecoderInstance, EveryAllocationFailureLeavesNothingBehind)
-{
-    int allocations;
-    {
-        CountingAllocator hooks;
-        aac_decoder *dec = nullptr;
-        ASSERT_EQ(create(layout_config(7), &dec), AAC_OK);
-        allocations = hooks.allocations();
-        aac_dec_destroy(dec);
-    }
-    for (int n = 1; n <= allocations; n++) {
-        CountingAllocator hooks;
-        hooks.fail_at(n);
-        aac_decoder *dec = not_written;
-        EXPECT_EQ(create(layout_config(7), &dec), AAC_ERR_NO_MEMORY);
-        EXPECT_EQ(dec, not_written);
-        EXPECT_EQ(hooks.outstanding(), 0u);
-        EXPECT_EQ(hooks.bad_frees, 0);
-    }
-}
-
 }  // namespace
