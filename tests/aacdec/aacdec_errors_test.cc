@@ -74,12 +74,12 @@ Bytes rewrite(const Bytes &stream, uint8_t byte2_mask, size_t frame = 0)
 TEST(AacdecDamage, DamagedFrameIsSilencedOrStopsAStrictRun)
 {
     Scratch s;
-    s.write("in.aac", rewrite(read_bytes(data_path("streams/speech_mono_16k_24k.aac")), 0xFF, 5));
+    s.write("in.aac", rewrite(read_file(test_data_path("streams/speech_mono_16k_24k.aac")), 0xFF, 5));
     RunResult r = s.run({"-f", "f32", "in.aac"});
     ASSERT_EQ(r.status, 0);
     EXPECT_TRUE(has(r.err, "in.aac: warning: frame 5: damaged frame; decoded as silence")) << r.err;
     std::vector<float> out = read_floats(s.path("in.f32"));
-    std::vector<float> ref = read_floats(data_path("ref/speech_mono_16k_24k.f32"));
+    std::vector<float> ref = read_floats(test_data_path("ref/speech_mono_16k_24k.f32"));
     ASSERT_EQ(out.size(), 33u * 1024);
     // Frame 5 is missing from the blocks that overlap it with its neighbours.
     for (size_t block = 0; block < 32; block++) {
@@ -104,7 +104,7 @@ TEST(AacdecDamage, ErrorChecksOfProtectedFrames)
     Scratch s;
     // From the second frame on: the first frame's element is shorter than
     // the 192 bits the check covers, which this test does not pad.
-    Bytes stream = read_bytes(data_path("streams/vo_sweep_mono_8k_12k.aac"));
+    Bytes stream = read_file(test_data_path("streams/vo_sweep_mono_8k_12k.aac"));
     size_t first = (size_t(stream[3] & 3) << 11) | (size_t(stream[4]) << 3) | (stream[5] >> 5);
     Bytes plain(stream.begin() + static_cast<ptrdiff_t>(first), stream.end());
     s.write("plain.aac", plain);
@@ -113,12 +113,12 @@ TEST(AacdecDamage, ErrorChecksOfProtectedFrames)
     RunResult r = s.run({"-f", "f32", "plain.aac", "protected.aac"});
     ASSERT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(read_bytes(s.path("protected.f32")), read_bytes(s.path("plain.f32")));
+    EXPECT_EQ(read_file(s.path("protected.f32")), read_file(s.path("plain.f32")));
 
     r = s.run({"-f", "f32", "wrong.aac"});
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(has(r.err, "wrong.aac: warning: frame 7: CRC mismatch; decoded as silence")) << r.err;
-    EXPECT_EQ(read_bytes(s.path("wrong.f32")).size(), read_bytes(s.path("plain.f32")).size());
+    EXPECT_EQ(read_file(s.path("wrong.f32")).size(), read_file(s.path("plain.f32")).size());
 
     r = s.run({"--strict", "-o", "strict.wav", "wrong.aac"});
     EXPECT_EQ(r.status, 5);
@@ -127,7 +127,7 @@ TEST(AacdecDamage, ErrorChecksOfProtectedFrames)
 
 TEST(AacdecDamage, InputsItCannotDecode)
 {
-    const Bytes speech = read_bytes(data_path("streams/speech_mono_16k_24k.aac"));
+    const Bytes speech = read_file(test_data_path("streams/speech_mono_16k_24k.aac"));
     Mp4Layout last;
     last.sample_rate = 16000;
     last.audio_specific_config = lc_config(8, 1);
@@ -137,7 +137,7 @@ TEST(AacdecDamage, InputsItCannotDecode)
     he_aac.audio_specific_config = {0x2B, 0x92, 0x08, 0x00};
     const Bytes m4a_last = build_mp4(adts_payloads(speech), last);
     const Bytes m4a_first = build_mp4(adts_payloads(speech), first);
-    const std::string refused = data_path("streams/refused_quad_side_44k1_256k.aac");
+    const std::string refused = test_data_path("streams/refused_quad_side_44k1_256k.aac");
 
     struct Case {
         const char *name;
@@ -152,7 +152,7 @@ TEST(AacdecDamage, InputsItCannotDecode)
          {"in"}, 3, "in: MPEG audio layer 3, not AAC"},
         {"main_profile", [&] { return rewrite(speech, 0x3F); },
          {"in"}, 3, "in: unsupported object type 1 (AAC Main); only AAC LC is decoded"},
-        {"refused_layout", [&] { return read_bytes(refused); }, {"in"}, 3,
+        {"refused_layout", [&] { return read_file(refused); }, {"in"}, 3,
          "in: the program_config_element describes a channel layout that is not supported"},
         {"he_aac", [&] { return build_mp4(adts_payloads(speech), he_aac); }, {"in"}, 3,
          "in: unsupported object type 5 (HE-AAC (SBR))"},

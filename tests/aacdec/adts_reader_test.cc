@@ -49,7 +49,7 @@ TEST(AdtsReader, FindsEveryIntactFrameAndCountsTheDamage)
         MemoryStream in(stream);
         AdtsReader reader(in);
         std::vector<uint64_t> skipped;
-        for (AdtsFrame f; reader.next(f); skipped.push_back(f.skipped)) {
+        for (aacdec::AdtsFrame f; reader.next(f); skipped.push_back(f.skipped)) {
             EXPECT_EQ(f.bytes.size(), f.header.frame_length);
             EXPECT_EQ(f.bytes[7], static_cast<uint8_t>(skipped.size()));
         }
