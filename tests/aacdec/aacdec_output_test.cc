@@ -4,7 +4,6 @@
 
 #include <sys/stat.h>
 
-#include <ostream>
 
 #include "conformance.h"
 #include "lumdec.h"
@@ -33,57 +32,45 @@ std::vector<float> reference(const std::string &name) { return read_floats(test_
 
 const std::vector<int> kMono{0}, kPair{0, 1}, kQuad{0, 1, 2, 3}, kWav51{1, 2, 0, 5, 3, 4};
 
-struct ReferenceCase {
-    const char *input, *format, *ref;
-    std::vector<int> order;
-    size_t offset;  // output samples ahead of the reference's first
-    size_t frames;  // input frames: the output holds 1024 samples each
-};
-
-// How ctest names each case.
-void PrintTo(const ReferenceCase &c, std::ostream *os) { *os << c.input << " as " << c.format; }
-
-class MatchesReference : public testing::TestWithParam<ReferenceCase> {};
-
 // ADTS output starts where the reference does and adds the last frame's
 // second half; MP4 output presents the media from its first sample, 1024
 // samples ahead of the reference.
-TEST_P(MatchesReference, AfterTheDocumentedAlignment)
+TEST(AacdecOutput, MatchesTheReferencesAfterTheDocumentedAlignment)
 {
-    const ReferenceCase &c = GetParam();
-    Scratch s;
-    const bool raw = std::string(c.format) == "f32";
-    const std::string out = s.path(raw ? "out.f32" : "out.wav");
-    RunResult r = s.run({"-f", c.format, "-o", out, test_data_path(c.input)});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
-    Audio a;
-    if (raw)
-        a = {static_cast<int>(c.order.size()), read_floats(out)};
-    else
-        a = read_audio(out);
-    ASSERT_EQ(a.channels, static_cast<int>(c.order.size()));
-    EXPECT_EQ(a.samples.size(), c.frames * 1024 * c.order.size());
-    const std::vector<float> ref = reference(c.ref);
-    const size_t count = std::min(ref.size(), a.samples.size() - c.offset * c.order.size()) / c.order.size();
-    expect_matches_reference(a.samples, c.order, ref, c.offset, count);
+    const struct {
+        const char *input, *format, *ref;
+        std::vector<int> order;
+        size_t offset;  // output samples ahead of the reference's first
+        size_t frames;  // input frames: the output holds 1024 samples each
+    } cases[] = {
+        {"streams/speech_mono_16k_24k.aac", "wavf", "speech_mono_16k_24k", kMono, 0, 33},
+        {"streams/multi_5_1_48k_320k.aac", "wavf", "multi_5_1_48k_320k", kWav51, 0, 12},
+        {"streams/multi_5_1_48k_320k.aac", "f32", "multi_5_1_48k_320k", {0, 1, 2, 3, 4, 5}, 0, 12},
+        {"streams/multi_7_1_44k1_448k.aac", "wavf", "multi_7_1_44k1_448k", {1, 2, 0, 7, 5, 6, 3, 4}, 0, 10},
+        {"streams/pce_5_1_inserted_48k_288k.aac", "wavf", "pce_5_1_inserted_48k_288k", kWav51, 0, 10},
+        {"streams/pce_quad_tags_swapped_32k_192k.aac", "wavf", "pce_quad_tags_swapped_32k_192k", kQuad, 0, 12},
+        {"streams/pce_dualmono_32k.aac", "wavf", "pce_dualmono_32k", kPair, 0, 20},
+        {"mp4/speech_mono_16k_24k.m4a", "wavf", "speech_mono_16k_24k", kMono, 1024, 33},
+        {"mp4/castanets_stereo_44k1_96k_faststart.m4a", "wavf", "castanets_stereo_44k1_96k", kPair, 1024, 88},
+        {"mp4/pce_quad_44k1_256k.m4a", "wavf", "pce_quad_44k1_256k", kQuad, 1024, 66},
+        {"mp4/sweep_mono_44k1_64k_fragmented.mp4", "wavf", "sweep_mono_44k1_64k_first30", kMono, 1024, 88},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.input) + " as " + c.format);
+        Scratch s;
+        const bool raw = std::string(c.format) == "f32";
+        const std::string out = s.path(raw ? "out.f32" : "out.wav");
+        RunResult r = s.run({"-f", c.format, "-o", out, test_data_path(c.input)});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        const Audio a = raw ? Audio{static_cast<int>(c.order.size()), read_floats(out)} : read_audio(out);
+        ASSERT_EQ(a.channels, static_cast<int>(c.order.size()));
+        EXPECT_EQ(a.samples.size(), c.frames * 1024 * c.order.size());
+        const std::vector<float> ref = reference(c.ref);
+        const size_t count = std::min(ref.size(), a.samples.size() - c.offset * c.order.size()) / c.order.size();
+        expect_matches_reference(a.samples, c.order, ref, c.offset, count);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Aacdec, MatchesReference,
-    testing::Values(
-        ReferenceCase{"streams/speech_mono_16k_24k.aac", "wavf", "speech_mono_16k_24k", kMono, 0, 33},
-        ReferenceCase{"streams/multi_5_1_48k_320k.aac", "wavf", "multi_5_1_48k_320k", kWav51, 0, 12},
-        ReferenceCase{"streams/multi_5_1_48k_320k.aac", "f32", "multi_5_1_48k_320k", {0, 1, 2, 3, 4, 5}, 0, 12},
-        ReferenceCase{"streams/multi_7_1_44k1_448k.aac", "wavf", "multi_7_1_44k1_448k", {1, 2, 0, 7, 5, 6, 3, 4}, 0, 10},
-        ReferenceCase{"streams/pce_5_1_inserted_48k_288k.aac", "wavf", "pce_5_1_inserted_48k_288k", kWav51, 0, 10},
-        ReferenceCase{"streams/pce_quad_tags_swapped_32k_192k.aac", "wavf", "pce_quad_tags_swapped_32k_192k", kQuad, 0, 12},
-        ReferenceCase{"streams/pce_dualmono_32k.aac", "wavf", "pce_dualmono_32k", kPair, 0, 20},
-        ReferenceCase{"mp4/speech_mono_16k_24k.m4a", "wavf", "speech_mono_16k_24k", kMono, 1024, 33},
-        ReferenceCase{"mp4/castanets_stereo_44k1_96k_faststart.m4a", "wavf", "castanets_stereo_44k1_96k", kPair, 1024, 88},
-        ReferenceCase{"mp4/pce_quad_44k1_256k.m4a", "wavf", "pce_quad_44k1_256k", kQuad, 1024, 66},
-        ReferenceCase{"mp4/sweep_mono_44k1_64k_fragmented.mp4", "wavf", "sweep_mono_44k1_64k_first30", kMono, 1024, 88}),
-    [](const auto &info) { return std::to_string(info.index); });
 
 // The integer formats are the library's own conversion of the float
 // output, and FLAC holds the same integers.

@@ -14,7 +14,6 @@ void put_sce(BitWriter &w, uint32_t tag, uint32_t global_gain, uint32_t max_sfb 
 {
     put_silent_ics(w.put(id, 3).put(tag, 4), global_gain, max_sfb);
 }
-
 void put_lfe(BitWriter &w, uint32_t tag, uint32_t global_gain) { put_sce(w, tag, global_gain, 2, AAC_ID_LFE); }
 
 // A pair without common window; returns where its second channel starts.
@@ -60,14 +59,12 @@ void put_pce(BitWriter &w)
     w.align();
     w.put(5, 8).put("01101000 01100101 01101100 01101100 01101111");
 }
-
 int32_t put_end(BitWriter &w)
 {
     const int32_t position = w.bit_count();
     w.put(AAC_ID_END, 3);
     return position;
 }
-
 int32_t bytes_up_to(const BitWriter &w) { return (w.bit_count() + 7) / 8; }
 
 TEST(RawDataBlock, MonoFramesNeedExactlyOneSingleChannelElement)
@@ -82,25 +79,19 @@ TEST(RawDataBlock, MonoFramesNeedExactlyOneSingleChannelElement)
     EXPECT_EQ(mono.single(0).ics_start_bit, 7u);
     EXPECT_EQ(mono.single(0).sections[0], 10u);
 
-    // A second element fails before END: bytes_used is not written.
-    BitWriter two;
+    // A second element fails before END (bytes_used not written), END alone
+    // at END (after bytes_used); a coupling channel element is refused.
+    BitWriter two, end, cce;
     put_sce(two, 0, 50);
     put_sce(two, 1, 60);
     put_end(two);
-    EXPECT_EQ(mono.parse(two.bytes()), AAC_ERR_CORRUPT_FRAME);
-    EXPECT_EQ(mono.get()->bytes_used, -1);
-
-    // END alone fails at END, after bytes_used.
-    BitWriter end;
     put_end(end);
-    EXPECT_EQ(mono.parse(end.bytes()), AAC_ERR_CORRUPT_FRAME);
-    EXPECT_EQ(mono.get()->bytes_used, 1);
-
-    // A coupling channel element is refused.
-    BitWriter cce;
     put_sce(cce, 0, 50);
     cce.put(AAC_ID_CCE, 3).put(0, 32);
-    EXPECT_EQ(mono.parse(cce.bytes()), AAC_ERR_CORRUPT_FRAME);
+    for (auto [bits, used] : {std::pair{&two, -1}, std::pair{&end, 1}, std::pair{&cce, -1}}) {
+        EXPECT_EQ(mono.parse(bits->bytes()), AAC_ERR_CORRUPT_FRAME);
+        EXPECT_EQ(mono.get()->bytes_used, used);
+    }
 }
 
 TEST(RawDataBlock, ElementsBindInOrderAndEveryKindIsCounted)
