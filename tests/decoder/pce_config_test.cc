@@ -19,11 +19,7 @@ struct Created {
     aac_status status;
     int32_t bytes_used;
     aac_decoder *dec = nullptr;
-    ~Created()
-    {
-        if (status == AAC_OK)
-            aac_dec_destroy(dec);
-    }
+    ~Created() { aac_dec_destroy(status == AAC_OK ? dec : nullptr); }
 };
 
 struct Options {
@@ -38,14 +34,7 @@ std::unique_ptr<Created> create(const std::vector<uint8_t> &block, Options o = {
 {
     const size_t size = std::min(o.size, block.size());
     auto copy = exact_copy(block, size);
-    aac_dec_config config{};
-    config.bytes_used = -7;
-    config.bit_offset = o.bit_offset;
-    config.input_size = static_cast<int32_t>(size);
-    config.input_data = copy.get();
-    config.stream_flag = o.stream_flag;
-    config.profile = o.profile;
-    config.sampling_frequency_index = 12;
+    aac_dec_config config = {-7, o.bit_offset, 0, static_cast<int32_t>(size), copy.get(), o.stream_flag, o.profile, 12, 0};
     auto out = std::make_unique<Created>();
     out->status = aac_dec_create(&out->dec, &config);
     out->bytes_used = config.bytes_used;
@@ -115,11 +104,10 @@ TEST(PceConfiguration, RefusesWhatTheDecoderDoesNotSupport)
         return create(write_pce(f))->status;
     };
     EXPECT_EQ(status([](PceFields &) {}), AAC_OK);
-    // Matrix mixdown, associated data and the comment are ignored.
-    EXPECT_EQ(status([](PceFields &f) { f.matrix_mixdown = 3, f.assoc_data = {1, 2}, f.comment = {'x'}; }),
-              AAC_OK);
-    // Kinds have tags of their own, but two singles under one tag could
-    // never both be found in a frame.
+    // Matrix mixdown, associated data and the comment are ignored; kinds
+    // have tags of their own, but two singles under one tag could never both
+    // be found in a frame.
+    EXPECT_EQ(status([](PceFields &f) { f.matrix_mixdown = 3, f.assoc_data = {1, 2}, f.comment = {'x'}; }), AAC_OK);
     EXPECT_EQ(status([](PceFields &f) { f.front = {4, 16 + 4}; }), AAC_OK);
     void (*refused[])(PceFields &) = {
         [](PceFields &f) { f.front = {4, 4}; },
@@ -165,10 +153,7 @@ TEST(PceConfiguration, BitOffsetBytesUsedAndTheOrderOfTheChecks)
         EXPECT_EQ(r->status, AAC_ERR_BAD_STREAM);
         EXPECT_EQ(r->bytes_used, -7);
     }
-    aac_dec_config config{};
-    config.input_size = 16;
-    config.profile = 1;
-    config.channel_configuration = 1;
+    aac_dec_config config = {0, 0, 0, 16, nullptr, 0, 1, 0, 1};
     aac_decoder *dec = nullptr;
     EXPECT_EQ(aac_dec_create(&dec, &config), AAC_ERR_BAD_STREAM);
     EXPECT_EQ(dec, nullptr);
