@@ -66,8 +66,7 @@ TEST(DecoderInstance, EveryLayoutAtEveryIndex)
 
 TEST(DecoderInstance, RefusesUnsupportedValuesAndReleasesTheRecord)
 {
-    // stream_flag, profile, index, layout
-    const int32_t refused[][4] = {
+    const int32_t refused[][4] = {  // stream_flag, profile, index, layout
         {2, 1, 3, 2},  {-1, 1, 3, 2}, {0, 0, 3, 2},  {0, 2, 3, 2},  {0, 1, 12, 2},
         {0, 1, -1, 2}, {0, 1, 3, 0},  {0, 1, 3, 11}, {0, 1, 3, -1}, {0, 1, 3, INT32_MIN},
     };
