@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "conformance.h"
+#include "crc_reference.h"
 #include "mp4_builder.h"
 #include "tool_runner.h"
 
@@ -13,18 +14,6 @@ namespace {
 bool has(const std::string &text, const std::string &part)
 {
     return text.find(part) != std::string::npos;
-}
-
-uint16_t crc16(uint16_t crc, const Bytes &data, size_t first_bit, size_t bits)
-{
-    for (size_t i = first_bit; i < first_bit + bits; i++) {
-        unsigned bit = (data[i / 8] >> (7 - i % 8)) & 1;
-        bool top = (crc >> 15) != bit;
-        crc = static_cast<uint16_t>(crc << 1);
-        if (top)
-            crc ^= 0x8005;
-    }
-    return crc;
 }
 
 // The stream with a 16-bit error check in every frame, over the header and
@@ -42,7 +31,7 @@ Bytes protect(const Bytes &stream, size_t corrupt_frame = 0)
         Bytes h = {0xFF, 0xF0, stream[2], static_cast<uint8_t>((stream[3] & 0xC0) | (length >> 11)),
                    static_cast<uint8_t>(length >> 3), static_cast<uint8_t>(((length & 7) << 5) | 0x1F),
                    0xFC};
-        uint16_t crc = crc16(crc16(0xFFFF, h, 0, 56), payload, 3, 192);
+        uint16_t crc = crc16_reference(crc16_reference(0xFFFF, h, 0, 56), payload, 3, 192);
         if (number == corrupt_frame)
             crc ^= 0x0100;
         h.push_back(static_cast<uint8_t>(crc >> 8));
