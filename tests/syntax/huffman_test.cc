@@ -20,19 +20,12 @@ constexpr uint16_t kLongEnds[21] = {4,   8,   12,  16,  24,  32,  48,  64,  96, 
 constexpr uint16_t kShortEnds[10] = {4, 8, 12, 16, 24, 32, 48, 64, 96, 128};
 constexpr aac_stream_tables kTables = {21, kLongEnds, 10, kShortEnds, 12, 7, 21, 10};
 
-aac_bit_reader reader_on(const std::vector<uint8_t> &bytes)
-{
-    aac_bit_reader r;
-    aac_bits_init(&r, bytes.data(), static_cast<int32_t>(bytes.size()));
-    return r;
-}
-
 TEST(ScalefactorHuffman, EveryDifferenceRoundTripsAmongRandomNeighbours)
 {
     std::mt19937 rng(20240611);
-    std::vector<int> diffs(121 * 4);
-    for (size_t i = 0; i < diffs.size(); i++)
-        diffs[i] = static_cast<int>(i % 121) - 60;
+    std::vector<int> diffs;
+    for (int i = 0; i < 121 * 4; i++)
+        diffs.push_back(i % 121 - 60);
     std::shuffle(diffs.begin(), diffs.end(), rng);
     BitWriter out;
     std::vector<int32_t> ends;
@@ -41,7 +34,8 @@ TEST(ScalefactorHuffman, EveryDifferenceRoundTripsAmongRandomNeighbours)
         ends.push_back(out.bit_count());
     }
     out.put(rng(), 32);
-    aac_bit_reader r = reader_on(out.bytes());
+    aac_bit_reader r;
+    aac_bits_init(&r, out.bytes().data(), static_cast<int32_t>(out.bytes().size()));
     for (size_t i = 0; i < diffs.size(); i++) {
         ASSERT_EQ(aac_decode_scalefactor_diff(&r), diffs[i]) << "codeword " << i;
         ASSERT_EQ(aac_bits_position(&r), ends[i]) << "codeword " << i;

@@ -17,16 +17,6 @@
 
 namespace {
 
-struct alignas(16) GainBox {
-    aac_channel_gain set;
-};
-
-std::unique_ptr<GainBox> make_gain(float g)
-{
-    auto box = std::make_unique<GainBox>();
-    aac_fill_channel_gain(&box->set, g);
-    return box;
-}
 
 // Spectra with a falling envelope, like coded audio: one for each side of
 // the boundary.
@@ -46,21 +36,14 @@ const float *spectrum(int id)
 struct Frame {
     uint32_t sequence, shape;
     int id;  // of the spectrum
+    aac_ics_info info() const { return {sequence, shape, 0, 0, {}}; }
 };
-
-aac_ics_info info_of(const Frame &f)
-{
-    aac_ics_info info{};
-    info.window_sequence = f.sequence;
-    info.window_shape = f.shape;
-    return info;
-}
 
 // A frame's spectrum folded the way the channel pipeline leaves it.
 void load_coef(float *coef, const Frame &f)
 {
     std::memcpy(coef, spectrum(f.id), 4096);
-    aac_ics_info info = info_of(f);
+    const aac_ics_info info = f.info();
     inverse_transform(&info, coef);
 }
 
@@ -83,7 +66,7 @@ std::vector<float> run_output(const aac_channel_gain *gain, const Frame &prev, c
     alignas(16) static float p[1024], c[1024];
     load_coef(p, prev);
     load_coef(c, cur);
-    aac_ics_info pi = info_of(prev), ci = info_of(cur);
+    const aac_ics_info pi = prev.info(), ci = cur.info();
     GuardedOutput g;
     overlap_add_frame(gain, g.out(), &pi, p, &ci, c);
     EXPECT_TRUE(g.guards_intact());
@@ -96,7 +79,10 @@ std::vector<float> run_output(const aac_channel_gain *gain, const Frame &prev, c
 TEST(OutputStage, EveryTransitionEqualsTheStandardOverlapAdd)
 {
     const float g = 0.75f;
-    auto gain = make_gain(g);
+    struct alignas(16) {
+        aac_channel_gain set;
+    } static gain;
+    aac_fill_channel_gain(&gain.set, g);
     std::map<std::tuple<uint32_t, uint32_t, uint32_t, int>, std::vector<double>> windowed;
     auto reference = [&](const Frame &f, uint32_t rise_shape) -> const std::vector<double> & {
         auto &x = windowed[{f.sequence, f.shape, rise_shape, f.id}];
@@ -109,7 +95,7 @@ TEST(OutputStage, EveryTransitionEqualsTheStandardOverlapAdd)
             for (uint32_t shapes = 0; shapes < 4; shapes++) {
                 const Frame prev{ps, shapes & 1, 0}, cur{cs, shapes >> 1, 1};
                 SCOPED_TRACE(::testing::Message() << "sequences " << ps << " -> " << cs << ", shapes " << shapes);
-                const std::vector<float> out = run_output(&gain->set, prev, cur);
+                const std::vector<float> out = run_output(&gain.set, prev, cur);
                 const std::vector<double> &p = reference(prev, prev.shape), &c = reference(cur, prev.shape);
                 double peak = 0, err = 0;
                 for (int n = 0; n < 1024; n++) {
