@@ -4,7 +4,6 @@
 
 #include <sys/stat.h>
 
-
 #include "conformance.h"
 #include "lumdec.h"
 #include "tool_runner.h"

@@ -1,12 +1,12 @@
 #include "tool_runner.h"
 
-#include <dirent.h>
 #include <sndfile.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 
@@ -47,7 +47,7 @@ Scratch::Scratch()
     dir_ = pattern;
 }
 
-Scratch::~Scratch() { std::system(("rm -rf " + quote(dir_)).c_str()); }
+Scratch::~Scratch() { std::filesystem::remove_all(dir_); }
 
 void Scratch::write(const std::string &name, const Bytes &bytes) const
 {
@@ -75,12 +75,8 @@ RunResult Scratch::run(const std::vector<std::string> &args, const std::string &
 std::vector<std::string> Scratch::files() const
 {
     std::vector<std::string> names;
-    if (DIR *d = ::opendir(dir_.c_str())) {
-        while (dirent *e = ::readdir(d))
-            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-                names.push_back(e->d_name);
-        ::closedir(d);
-    }
+    for (const auto &entry : std::filesystem::directory_iterator(dir_))
+        names.push_back(entry.path().filename());
     return names;
 }
 

@@ -10,7 +10,7 @@
 #include "counting_allocator.h"
 #include "decoder/layouts.h"
 #include "observing_host.h"
-#include "silent_frame.h"
+#include "layout_reference.h"
 
 namespace {
 

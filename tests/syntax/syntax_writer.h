@@ -98,7 +98,6 @@ inline void put_ics_info_long(BitWriter &w, uint32_t max_sfb, uint32_t window_sh
     w.put(0, 3).put(window_shape, 1).put(max_sfb, 6).put(0, 1);
 }
 
-
 // sect_cb and a section length in escaped form.
 inline void put_section(BitWriter &w, uint32_t codebook, uint32_t length, bool short_window)
 {

@@ -17,7 +17,6 @@
 
 namespace {
 
-
 // Spectra with a falling envelope, like coded audio: one for each side of
 // the boundary.
 const float *spectrum(int id)

@@ -5,8 +5,6 @@
 // intensity and TNS) against spectra worked out band by band.
 #include "synthesis/stereo.h"
 
-
-
 #include <cmath>
 
 #include "records.h"
