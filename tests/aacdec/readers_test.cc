@@ -145,7 +145,7 @@ TEST(Mp4Damage, ErrorsNameTheFault)
         {"claims", [](Bytes &f) { patch32(f, "stco", 8, 0xFFFFFFFF); }},
         {"names chunk", [](Bytes &f) { patch32(f, "stsc", 12, 7); }},
         {"no sample description", [](Bytes &f) { patch32(f, "stsd", 8, 0); }},
-        {"no 'moov'", [](Bytes &f) { f.resize(static_cast<size_t>(std::search(f.begin(), f.end(), "moov", "moov" + 4) - f.begin() - 4)); }},
+        {"no 'moov'", [](Bytes &f) { const std::string m = "moov"; f.resize(static_cast<size_t>(std::search(f.begin(), f.end(), m.begin(), m.end()) - f.begin() - 4)); }},
     };
     for (const Case &c : cases) {
         Bytes file = good;
