@@ -122,7 +122,8 @@ TEST(SpectralData, RunningOutOfDataRaisesOnlyPastTheZeroTail)
     const aac_ics_info ics = {AAC_ONLY_LONG_SEQUENCE, 0, 21, 1, {1}};
     const uint32_t ones[1] = {(1u << 8) + 21}, escapes[1] = {(11u << 8) + 21};
     BitWriter zeros;
-    zeros.put(0, 32 * 8 - 16);
+    for (int i = 0; i < 32 * 8 - 16; i++)
+        zeros.bit(false);
     Decoded d = decode(zeros, ics, ones, 26);
     EXPECT_EQ(d.status, AAC_OK);
     EXPECT_EQ(d.position, 256);
