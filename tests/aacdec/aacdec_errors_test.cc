@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "conformance.h"
+#include "crc_reference.h"
 #include "mp4_builder.h"
 #include "tool_runner.h"
 
@@ -13,18 +14,6 @@ namespace {
 bool has(const std::string &text, const std::string &part)
 {
     return text.find(part) != std::string::npos;
-}
-
-uint16_t crc16(uint16_t crc, const Bytes &data, size_t first_bit, size_t bits)
-{
-    for (size_t i = first_bit; i < first_bit + bits; i++) {
-        unsigned bit = (data[i / 8] >> (7 - i % 8)) & 1;
-        bool top = (crc >> 15) != bit;
-        crc = static_cast<uint16_t>(crc << 1);
-        if (top)
-            crc ^= 0x8005;
-    }
-    return crc;
 }
 
 // The stream with a 16-bit error check in every frame, over the header and
@@ -42,7 +31,7 @@ Bytes protect(const Bytes &stream, size_t corrupt_frame = 0)
         Bytes h = {0xFF, 0xF0, stream[2], static_cast<uint8_t>((stream[3] & 0xC0) | (length >> 11)),
                    static_cast<uint8_t>(length >> 3), static_cast<uint8_t>(((length & 7) << 5) | 0x1F),
                    0xFC};
-        uint16_t crc = crc16(crc16(0xFFFF, h, 0, 56), payload, 3, 192);
+        uint16_t crc = crc16_reference(crc16_reference(0xFFFF, h, 0, 56), payload, 3, 192);
         if (number == corrupt_frame)
             crc ^= 0x0100;
         h.push_back(static_cast<uint8_t>(crc >> 8));
@@ -74,12 +63,12 @@ Bytes rewrite(const Bytes &stream, uint8_t byte2_mask, size_t frame = 0)
 TEST(AacdecDamage, DamagedFrameIsSilencedOrStopsAStrictRun)
 {
     Scratch s;
-    s.write("in.aac", rewrite(read_bytes(data_path("streams/speech_mono_16k_24k.aac")), 0xFF, 5));
+    s.write("in.aac", rewrite(read_file(test_data_path("streams/speech_mono_16k_24k.aac")), 0xFF, 5));
     RunResult r = s.run({"-f", "f32", "in.aac"});
     ASSERT_EQ(r.status, 0);
     EXPECT_TRUE(has(r.err, "in.aac: warning: frame 5: damaged frame; decoded as silence")) << r.err;
     std::vector<float> out = read_floats(s.path("in.f32"));
-    std::vector<float> ref = read_floats(data_path("ref/speech_mono_16k_24k.f32"));
+    std::vector<float> ref = read_floats(test_data_path("ref/speech_mono_16k_24k.f32"));
     ASSERT_EQ(out.size(), 33u * 1024);
     // Frame 5 is missing from the blocks that overlap it with its neighbours.
     for (size_t block = 0; block < 32; block++) {
@@ -104,7 +93,7 @@ TEST(AacdecDamage, ErrorChecksOfProtectedFrames)
     Scratch s;
     // From the second frame on: the first frame's element is shorter than
     // the 192 bits the check covers, which this test does not pad.
-    Bytes stream = read_bytes(data_path("streams/vo_sweep_mono_8k_12k.aac"));
+    Bytes stream = read_file(test_data_path("streams/vo_sweep_mono_8k_12k.aac"));
     size_t first = (size_t(stream[3] & 3) << 11) | (size_t(stream[4]) << 3) | (stream[5] >> 5);
     Bytes plain(stream.begin() + static_cast<ptrdiff_t>(first), stream.end());
     s.write("plain.aac", plain);
@@ -113,12 +102,12 @@ TEST(AacdecDamage, ErrorChecksOfProtectedFrames)
     RunResult r = s.run({"-f", "f32", "plain.aac", "protected.aac"});
     ASSERT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(read_bytes(s.path("protected.f32")), read_bytes(s.path("plain.f32")));
+    EXPECT_EQ(read_file(s.path("protected.f32")), read_file(s.path("plain.f32")));
 
     r = s.run({"-f", "f32", "wrong.aac"});
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(has(r.err, "wrong.aac: warning: frame 7: CRC mismatch; decoded as silence")) << r.err;
-    EXPECT_EQ(read_bytes(s.path("wrong.f32")).size(), read_bytes(s.path("plain.f32")).size());
+    EXPECT_EQ(read_file(s.path("wrong.f32")).size(), read_file(s.path("plain.f32")).size());
 
     r = s.run({"--strict", "-o", "strict.wav", "wrong.aac"});
     EXPECT_EQ(r.status, 5);
@@ -127,7 +116,7 @@ TEST(AacdecDamage, ErrorChecksOfProtectedFrames)
 
 TEST(AacdecDamage, InputsItCannotDecode)
 {
-    const Bytes speech = read_bytes(data_path("streams/speech_mono_16k_24k.aac"));
+    const Bytes speech = read_file(test_data_path("streams/speech_mono_16k_24k.aac"));
     Mp4Layout last;
     last.sample_rate = 16000;
     last.audio_specific_config = lc_config(8, 1);
@@ -137,7 +126,7 @@ TEST(AacdecDamage, InputsItCannotDecode)
     he_aac.audio_specific_config = {0x2B, 0x92, 0x08, 0x00};
     const Bytes m4a_last = build_mp4(adts_payloads(speech), last);
     const Bytes m4a_first = build_mp4(adts_payloads(speech), first);
-    const std::string refused = data_path("streams/refused_quad_side_44k1_256k.aac");
+    const std::string refused = test_data_path("streams/refused_quad_side_44k1_256k.aac");
 
     struct Case {
         const char *name;
@@ -152,7 +141,7 @@ TEST(AacdecDamage, InputsItCannotDecode)
          {"in"}, 3, "in: MPEG audio layer 3, not AAC"},
         {"main_profile", [&] { return rewrite(speech, 0x3F); },
          {"in"}, 3, "in: unsupported object type 1 (AAC Main); only AAC LC is decoded"},
-        {"refused_layout", [&] { return read_bytes(refused); }, {"in"}, 3,
+        {"refused_layout", [&] { return read_file(refused); }, {"in"}, 3,
          "in: the program_config_element describes a channel layout that is not supported"},
         {"he_aac", [&] { return build_mp4(adts_payloads(speech), he_aac); }, {"in"}, 3,
          "in: unsupported object type 5 (HE-AAC (SBR))"},

@@ -4,8 +4,6 @@
 
 #include <sys/stat.h>
 
-#include <ostream>
-
 #include "conformance.h"
 #include "lumdec.h"
 #include "tool_runner.h"
@@ -29,68 +27,56 @@ void expect_matches_reference(const std::vector<float> &out, const std::vector<i
     EXPECT_LE(f.max, kExactMaxLimit);
 }
 
-std::vector<float> reference(const std::string &name) { return read_floats(data_path("ref/" + name + ".f32")); }
+std::vector<float> reference(const std::string &name) { return read_floats(test_data_path("ref/" + name + ".f32")); }
 
 const std::vector<int> kMono{0}, kPair{0, 1}, kQuad{0, 1, 2, 3}, kWav51{1, 2, 0, 5, 3, 4};
-
-struct ReferenceCase {
-    const char *input, *format, *ref;
-    std::vector<int> order;
-    size_t offset;  // output samples ahead of the reference's first
-    size_t frames;  // input frames: the output holds 1024 samples each
-};
-
-// How ctest names each case.
-void PrintTo(const ReferenceCase &c, std::ostream *os) { *os << c.input << " as " << c.format; }
-
-class MatchesReference : public testing::TestWithParam<ReferenceCase> {};
 
 // ADTS output starts where the reference does and adds the last frame's
 // second half; MP4 output presents the media from its first sample, 1024
 // samples ahead of the reference.
-TEST_P(MatchesReference, AfterTheDocumentedAlignment)
+TEST(AacdecOutput, MatchesTheReferencesAfterTheDocumentedAlignment)
 {
-    const ReferenceCase &c = GetParam();
-    Scratch s;
-    const bool raw = std::string(c.format) == "f32";
-    const std::string out = s.path(raw ? "out.f32" : "out.wav");
-    RunResult r = s.run({"-f", c.format, "-o", out, data_path(c.input)});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
-    Audio a;
-    if (raw)
-        a = {static_cast<int>(c.order.size()), read_floats(out)};
-    else
-        a = read_audio(out);
-    ASSERT_EQ(a.channels, static_cast<int>(c.order.size()));
-    EXPECT_EQ(a.samples.size(), c.frames * 1024 * c.order.size());
-    const std::vector<float> ref = reference(c.ref);
-    const size_t count = std::min(ref.size(), a.samples.size() - c.offset * c.order.size()) / c.order.size();
-    expect_matches_reference(a.samples, c.order, ref, c.offset, count);
+    const struct {
+        const char *input, *format, *ref;
+        std::vector<int> order;
+        size_t offset;  // output samples ahead of the reference's first
+        size_t frames;  // input frames: the output holds 1024 samples each
+    } cases[] = {
+        {"streams/speech_mono_16k_24k.aac", "wavf", "speech_mono_16k_24k", kMono, 0, 33},
+        {"streams/multi_5_1_48k_320k.aac", "wavf", "multi_5_1_48k_320k", kWav51, 0, 12},
+        {"streams/multi_5_1_48k_320k.aac", "f32", "multi_5_1_48k_320k", {0, 1, 2, 3, 4, 5}, 0, 12},
+        {"streams/multi_7_1_44k1_448k.aac", "wavf", "multi_7_1_44k1_448k", {1, 2, 0, 7, 5, 6, 3, 4}, 0, 10},
+        {"streams/pce_5_1_inserted_48k_288k.aac", "wavf", "pce_5_1_inserted_48k_288k", kWav51, 0, 10},
+        {"streams/pce_quad_tags_swapped_32k_192k.aac", "wavf", "pce_quad_tags_swapped_32k_192k", kQuad, 0, 12},
+        {"streams/pce_dualmono_32k.aac", "wavf", "pce_dualmono_32k", kPair, 0, 20},
+        {"mp4/speech_mono_16k_24k.m4a", "wavf", "speech_mono_16k_24k", kMono, 1024, 33},
+        {"mp4/castanets_stereo_44k1_96k_faststart.m4a", "wavf", "castanets_stereo_44k1_96k", kPair, 1024, 88},
+        {"mp4/pce_quad_44k1_256k.m4a", "wavf", "pce_quad_44k1_256k", kQuad, 1024, 66},
+        {"mp4/sweep_mono_44k1_64k_fragmented.mp4", "wavf", "sweep_mono_44k1_64k_first30", kMono, 1024, 88},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.input) + " as " + c.format);
+        Scratch s;
+        const bool raw = std::string(c.format) == "f32";
+        const std::string out = s.path(raw ? "out.f32" : "out.wav");
+        RunResult r = s.run({"-f", c.format, "-o", out, test_data_path(c.input)});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        const Audio a = raw ? Audio{static_cast<int>(c.order.size()), read_floats(out)} : read_audio(out);
+        ASSERT_EQ(a.channels, static_cast<int>(c.order.size()));
+        EXPECT_EQ(a.samples.size(), c.frames * 1024 * c.order.size());
+        const std::vector<float> ref = reference(c.ref);
+        const size_t count = std::min(ref.size(), a.samples.size() - c.offset * c.order.size()) / c.order.size();
+        expect_matches_reference(a.samples, c.order, ref, c.offset, count);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Aacdec, MatchesReference,
-    testing::Values(
-        ReferenceCase{"streams/speech_mono_16k_24k.aac", "wavf", "speech_mono_16k_24k", kMono, 0, 33},
-        ReferenceCase{"streams/multi_5_1_48k_320k.aac", "wavf", "multi_5_1_48k_320k", kWav51, 0, 12},
-        ReferenceCase{"streams/multi_5_1_48k_320k.aac", "f32", "multi_5_1_48k_320k", {0, 1, 2, 3, 4, 5}, 0, 12},
-        ReferenceCase{"streams/multi_7_1_44k1_448k.aac", "wavf", "multi_7_1_44k1_448k", {1, 2, 0, 7, 5, 6, 3, 4}, 0, 10},
-        ReferenceCase{"streams/pce_5_1_inserted_48k_288k.aac", "wavf", "pce_5_1_inserted_48k_288k", kWav51, 0, 10},
-        ReferenceCase{"streams/pce_quad_tags_swapped_32k_192k.aac", "wavf", "pce_quad_tags_swapped_32k_192k", kQuad, 0, 12},
-        ReferenceCase{"streams/pce_dualmono_32k.aac", "wavf", "pce_dualmono_32k", kPair, 0, 20},
-        ReferenceCase{"mp4/speech_mono_16k_24k.m4a", "wavf", "speech_mono_16k_24k", kMono, 1024, 33},
-        ReferenceCase{"mp4/castanets_stereo_44k1_96k_faststart.m4a", "wavf", "castanets_stereo_44k1_96k", kPair, 1024, 88},
-        ReferenceCase{"mp4/pce_quad_44k1_256k.m4a", "wavf", "pce_quad_44k1_256k", kQuad, 1024, 66},
-        ReferenceCase{"mp4/sweep_mono_44k1_64k_fragmented.mp4", "wavf", "sweep_mono_44k1_64k_first30", kMono, 1024, 88}),
-    [](const auto &info) { return std::to_string(info.index); });
 
 // The integer formats are the library's own conversion of the float
 // output, and FLAC holds the same integers.
 TEST(AacdecFormats, IntegersAreTheLibraryConversionOfTheFloats)
 {
     Scratch s;
-    const std::string input = data_path("streams/multi_5_1_48k_320k.aac");
+    const std::string input = test_data_path("streams/multi_5_1_48k_320k.aac");
     for (const char *f : {"wavf", "wav16", "wav24", "flac", "flac24"})
         ASSERT_EQ(s.run({"-f", f, "-o", std::string(f) + (f[0] == 'f' ? ".flac" : ".wav"), input}).status, 0);
     const std::vector<float> floats = read_audio(s.path("wavf.wav")).samples;
@@ -131,8 +117,8 @@ TEST(AacdecFormats, WavHeaderAndChannelMask)
     };
     for (const auto &c : cases) {
         Scratch s;
-        ASSERT_EQ(s.run({"-q", "-f", c.format, "-o", "o.wav", data_path(std::string("streams/") + c.input + ".aac")}).status, 0);
-        const Bytes wav = read_bytes(s.path("o.wav"));
+        ASSERT_EQ(s.run({"-q", "-f", c.format, "-o", "o.wav", test_data_path(std::string("streams/") + c.input + ".aac")}).status, 0);
+        const Bytes wav = read_file(s.path("o.wav"));
         ASSERT_GT(wav.size(), 44u);
         ASSERT_EQ(std::string(wav.begin() + 12, wav.begin() + 16), "fmt ");
         auto u16 = [&](size_t at) { return wav[at] | (wav[at + 1] << 8); };
@@ -147,7 +133,7 @@ TEST(AacdecFormats, WavHeaderAndChannelMask)
 TEST(AacdecFormats, DownmixFoldsFrontAndSurroundsIntoThePair)
 {
     Scratch s;
-    ASSERT_EQ(s.run({"--downmix", "-f", "wavf", "-o", "d.wav", data_path("streams/multi_5_1_48k_320k.aac")}).status, 0);
+    ASSERT_EQ(s.run({"--downmix", "-f", "wavf", "-o", "d.wav", test_data_path("streams/multi_5_1_48k_320k.aac")}).status, 0);
     Audio a = read_audio(s.path("d.wav"));
     ASSERT_EQ(a.channels, 2);
     std::vector<float> ref = reference("multi_5_1_48k_320k"), folded;
@@ -164,7 +150,7 @@ TEST(AacdecFormats, DownmixFoldsFrontAndSurroundsIntoThePair)
 TEST(AacdecLength, FlushedHalfFrameIsTheLastFramesTail)
 {
     Scratch s;
-    const Bytes stream = read_bytes(data_path("streams/vo_sweep_mono_8k_12k.aac"));
+    const Bytes stream = read_file(test_data_path("streams/vo_sweep_mono_8k_12k.aac"));
     const std::vector<Bytes> frames = adts_payloads(stream);
     const size_t k = 8;
     ASSERT_EQ(stream[2], 0x6C);           // LC, 8 kHz, mono: the header written here
@@ -197,7 +183,7 @@ TEST(AacdecLength, FlushedHalfFrameIsTheLastFramesTail)
 
 TEST(AacdecLength, EditListsSelectTheirSpan)
 {
-    const std::vector<Bytes> frames = adts_payloads(read_bytes(data_path("streams/speech_mono_16k_24k.aac")));
+    const std::vector<Bytes> frames = adts_payloads(read_file(test_data_path("streams/speech_mono_16k_24k.aac")));
     const std::vector<float> ref = reference("speech_mono_16k_24k");  // samples 1024.. of 33 frames
     const struct {
         std::vector<std::pair<int64_t, uint64_t>> edits;
@@ -240,31 +226,31 @@ TEST(AacdecLength, EditListsSelectTheirSpan)
 TEST(AacdecFiles, PipesAndParallelJobsWriteTheSameFiles)
 {
     Scratch s;
-    const std::string aac = data_path("streams/castanets_mono_11k025_24k.aac");
-    const std::string m4a = data_path("mp4/speech_mono_16k_24k.m4a");
-    const std::string pce = data_path("streams/pce_3_0back_48k_160k.aac");
+    const std::string aac = test_data_path("streams/castanets_mono_11k025_24k.aac");
+    const std::string m4a = test_data_path("mp4/speech_mono_16k_24k.m4a");
+    const std::string pce = test_data_path("streams/pce_3_0back_48k_160k.aac");
     ASSERT_EQ(s.run({aac, m4a, pce}).status, 0);
-    const Bytes expected = read_bytes(s.path("castanets_mono_11k025_24k.wav"));
+    const Bytes expected = read_file(s.path("castanets_mono_11k025_24k.wav"));
     ASSERT_GT(expected.size(), 44u);
     ASSERT_EQ(s.run({"-", "-o", "stdin.wav"}, "< '" + aac + "'").status, 0);
     ASSERT_EQ(s.run({aac, "-o", "-"}, "| cat > piped.wav").status, 0);
     ASSERT_EQ(s.run({aac, "-o", "-"}, "> redirected.wav").status, 0);
     for (const char *name : {"stdin.wav", "piped.wav", "redirected.wav"})
-        EXPECT_EQ(read_bytes(s.path(name)), expected) << name;
+        EXPECT_EQ(read_file(s.path(name)), expected) << name;
 
     ASSERT_EQ(::mkdir(s.path("jobs").c_str(), 0777), 0);
     ASSERT_EQ(s.run({"-j", "3", "-d", "jobs", pce, aac, m4a}).status, 0);
     for (const char *name : {"castanets_mono_11k025_24k.wav", "speech_mono_16k_24k.wav", "pce_3_0back_48k_160k.wav"})
-        EXPECT_EQ(read_bytes(s.path(std::string("jobs/") + name)), read_bytes(s.path(name))) << name;
+        EXPECT_EQ(read_file(s.path(std::string("jobs/") + name)), read_file(s.path(name))) << name;
 }
 
 TEST(AacdecInfo, DescribesTheStreamWithoutDecoding)
 {
     Scratch s;
-    RunResult r = s.run({"--info", data_path("streams/multi_5_1_48k_320k.aac"),
-                         data_path("mp4/sweep_mono_44k1_64k_fragmented.mp4")}, "> info.txt");
+    RunResult r = s.run({"--info", test_data_path("streams/multi_5_1_48k_320k.aac"),
+                         test_data_path("mp4/sweep_mono_44k1_64k_fragmented.mp4")}, "> info.txt");
     ASSERT_EQ(r.status, 0) << r.err;
-    const Bytes text = read_bytes(s.path("info.txt"));
+    const Bytes text = read_file(s.path("info.txt"));
     const std::string info(text.begin(), text.end());
     // 10252 bytes over 12 frames of 1024 samples at 48 kHz.
     char bitrate[64];

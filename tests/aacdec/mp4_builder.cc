@@ -23,22 +23,6 @@ Bytes box(const std::string &type, const Bytes &payload)
     return b;
 }
 
-Bytes full_box(const std::string &type, uint8_t version, uint32_t flags, const Bytes &payload)
-{
-    Bytes b;
-    put(b, version, 1);
-    put(b, flags, 3);
-    b.insert(b.end(), payload.begin(), payload.end());
-    return box(type, b);
-}
-
-Bytes lc_config(int sampling_frequency_index, int channel_configuration)
-{
-    Bytes b;
-    put(b, (2u << 11) | (unsigned(sampling_frequency_index) << 7) | (unsigned(channel_configuration) << 3), 2);
-    return b;
-}
-
 namespace {
 
 Bytes join(std::initializer_list<Bytes> parts)
@@ -49,24 +33,36 @@ Bytes join(std::initializer_list<Bytes> parts)
     return b;
 }
 
-// An MPEG-4 descriptor with a one-byte size.
-Bytes descriptor(uint8_t tag, const Bytes &payload)
+// value in `bytes` big-endian bytes.
+Bytes be(uint64_t value, int bytes)
 {
     Bytes b;
-    put(b, tag, 1);
-    put(b, payload.size(), 1);
-    return join({b, payload});
+    put(b, value, bytes);
+    return b;
 }
+
+// An MPEG-4 descriptor with a one-byte size.
+Bytes descriptor(uint8_t tag, const Bytes &payload) { return join({{tag, static_cast<uint8_t>(payload.size())}, payload}); }
+
+}  // namespace
+
+Bytes full_box(const std::string &type, uint8_t version, uint32_t flags, const Bytes &payload)
+{
+    return box(type, join({be(version, 1), be(flags, 3), payload}));
+}
+
+Bytes lc_config(int sampling_frequency_index, int channel_configuration)
+{
+    return be((2u << 11) | (unsigned(sampling_frequency_index) << 7) | (unsigned(channel_configuration) << 3), 2);
+}
+
+namespace {
 
 Bytes sample_entry(const Mp4Layout &l)
 {
-    Bytes e(6, 0);
-    put(e, 1, 2);            // data_reference_index
-    put(e, 0, 8);            // version, revision, vendor
-    put(e, 2, 2);            // channel count (informative)
-    put(e, 16, 2);
-    put(e, 0, 4);
-    put(e, uint64_t{l.sample_rate} << 16, 4);
+    // data_reference_index 1, version, revision, vendor, 2 channels of 16
+    // bits (informative), the rate in 16.16.
+    Bytes e = join({Bytes(6, 0), be(1, 2), be(0, 8), be(2, 2), be(16, 2), be(0, 4), be(uint64_t{l.sample_rate} << 16, 4)});
     if (l.esds) {
         Bytes config(13, 0);
         config[0] = 0x40;    // MPEG-4 audio
@@ -76,9 +72,7 @@ Bytes sample_entry(const Mp4Layout &l)
         es = join({es, descriptor(0x04, dc), descriptor(0x06, {0x02})});
         e = join({e, full_box("esds", 0, 0, descriptor(0x03, es))});
     }
-    Bytes stsd;
-    put(stsd, 1, 4);
-    return full_box("stsd", 0, 0, join({stsd, box("mp4a", e)}));
+    return full_box("stsd", 0, 0, join({be(1, 4), box("mp4a", e)}));
 }
 
 // The sample table; offsets are the absolute positions of the frames.
@@ -118,37 +112,23 @@ Bytes sample_table(const std::vector<Bytes> &frames, const std::vector<uint64_t>
 Bytes track(uint32_t id, const std::string &handler, const Bytes &stbl, size_t frames,
             const Mp4Layout &l)
 {
-    Bytes tkhd(8, 0), mdhd(8, 0), hdlr(4, 0);
-    put(tkhd, id, 4);
-    put(tkhd, 0, 68);
-    put(mdhd, l.sample_rate, 4);
-    put(mdhd, l.fragments == Fragments::none ? frames * 1024 : 0, 4);
-    put(mdhd, 0, 4);
-    hdlr.insert(hdlr.end(), handler.begin(), handler.end());
-    put(hdlr, 0, 13);
-    Bytes edts;
-    if (!l.edits.empty()) {
-        Bytes elst;
-        put(elst, l.edits.size(), 4);
-        for (auto [media_time, duration] : l.edits) {
-            put(elst, duration, 4);
-            put(elst, static_cast<uint32_t>(media_time), 4);
-            put(elst, 0x10000, 4);
-        }
+    const Bytes tkhd = join({Bytes(8, 0), be(id, 4), be(0, 68)});
+    const Bytes mdhd = join({Bytes(8, 0), be(l.sample_rate, 4), be(l.fragments == Fragments::none ? frames * 1024 : 0, 4), be(0, 4)});
+    const Bytes hdlr = join({Bytes(4, 0), Bytes(handler.begin(), handler.end()), be(0, 13)});
+    Bytes edts, elst = be(l.edits.size(), 4);
+    for (auto [media_time, duration] : l.edits)
+        elst = join({elst, be(duration, 4), be(static_cast<uint32_t>(media_time), 4), be(0x10000, 4)});
+    if (!l.edits.empty())
         edts = box("edts", full_box("elst", 0, 0, elst));
-    }
-    Bytes minf = box("minf", stbl);
     return box("trak", join({full_box("tkhd", 0, 3, tkhd), edts,
-                             box("mdia", join({full_box("mdhd", 0, 0, mdhd),
-                                               full_box("hdlr", 0, 0, hdlr), minf}))}));
+                             box("mdia", join({full_box("mdhd", 0, 0, mdhd), full_box("hdlr", 0, 0, hdlr),
+                                               box("minf", stbl)}))}));
 }
 
 Bytes movie(const std::vector<Bytes> &frames, const std::vector<uint64_t> &offsets,
             const Mp4Layout &l)
 {
-    Bytes mvhd(8, 0);
-    put(mvhd, l.sample_rate, 4);
-    put(mvhd, 0, 84);
+    const Bytes mvhd = join({Bytes(8, 0), be(l.sample_rate, 4), be(0, 84)});
     bool fragmented = l.fragments != Fragments::none;
     std::vector<Bytes> none;
     Bytes stbl = fragmented ? sample_table(none, {}, l) : sample_table(frames, offsets, l);
@@ -159,15 +139,9 @@ Bytes movie(const std::vector<Bytes> &frames, const std::vector<uint64_t> &offse
     if (l.second_audio_track)
         tracks = join({tracks, track(2, "soun", stbl, frames.size(), l)});
     Bytes mvex;
-    if (fragmented) {
-        Bytes trex;
-        put(trex, 1, 4);
-        put(trex, 1, 4);
-        put(trex, 1024, 4);
-        put(trex, l.fragments == Fragments::trex_defaults ? frames[0].size() : 0, 4);
-        put(trex, 0, 4);
-        mvex = box("mvex", full_box("trex", 0, 0, trex));
-    }
+    if (fragmented)  // track 1, description 1, duration 1024, the size if the defaults give it
+        mvex = box("mvex", full_box("trex", 0, 0, join({be(1, 4), be(1, 4), be(1024, 4),
+                                                         be(l.fragments == Fragments::trex_defaults ? frames[0].size() : 0, 4), be(0, 4)})));
     return box("moov", join({full_box("mvhd", 0, 0, mvhd), tracks, mvex}));
 }
 
@@ -209,9 +183,7 @@ Bytes fragment(const std::vector<Bytes> &frames, size_t first, size_t count, uin
         } else {
             runs = run(first, count, true);
         }
-        Bytes mfhd;
-        put(mfhd, 1, 4);
-        moof = box("moof", join({full_box("mfhd", 0, 0, mfhd),
+        moof = box("moof", join({full_box("mfhd", 0, 0, be(1, 4)),
                                  box("traf", join({full_box("tfhd", 0, tfhd_flags, tfhd), runs}))}));
     }
     return join({moof, box("mdat", data)});

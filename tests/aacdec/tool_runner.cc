@@ -1,13 +1,14 @@
 #include "tool_runner.h"
 
-#include <cstdlib>
-#include <cstring>
-#include <dirent.h>
-#include <fstream>
 #include <sndfile.h>
-#include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
 
 #include <gtest/gtest.h>
 
@@ -21,6 +22,21 @@ std::string quote(const std::string &s)
     return q + "'";
 }
 
+template <class T>
+std::vector<T> read_sound(const std::string &path, int *channels, sf_count_t (*read)(SNDFILE *, T *, sf_count_t))
+{
+    SF_INFO info{};
+    SNDFILE *f = sf_open(path.c_str(), SFM_READ, &info);
+    if (!f)
+        throw std::runtime_error("cannot read " + path + ": " + sf_strerror(nullptr));
+    std::vector<T> v(static_cast<size_t>(info.frames * info.channels));
+    read(f, v.data(), info.frames);
+    sf_close(f);
+    if (channels)
+        *channels = info.channels;
+    return v;
+}
+
 }  // namespace
 
 Scratch::Scratch()
@@ -31,7 +47,7 @@ Scratch::Scratch()
     dir_ = pattern;
 }
 
-Scratch::~Scratch() { std::system(("rm -rf " + quote(dir_)).c_str()); }
+Scratch::~Scratch() { std::filesystem::remove_all(dir_); }
 
 void Scratch::write(const std::string &name, const Bytes &bytes) const
 {
@@ -48,44 +64,20 @@ RunResult Scratch::run(const std::vector<std::string> &args, const std::string &
     command += quote(AACDEC_PATH);
     for (const std::string &a : args)
         (command += ' ') += quote(a);
-    (command += ' ') += extra;
-    command += " 2> ";
+    ((command += ' ') += extra) += " 2> ";
     command += quote(path(".stderr"));
     const int raw = std::system(command.c_str());
-    RunResult r;
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    const Bytes err = read_bytes(path(".stderr"));
-    r.err.assign(err.begin(), err.end());
+    const Bytes err = read_file(path(".stderr"));
     ::unlink(path(".stderr").c_str());
-    return r;
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, std::string(err.begin(), err.end())};
 }
 
 std::vector<std::string> Scratch::files() const
 {
     std::vector<std::string> names;
-    if (DIR *d = ::opendir(dir_.c_str())) {
-        while (dirent *e = ::readdir(d))
-            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-                names.push_back(e->d_name);
-        ::closedir(d);
-    }
+    for (const auto &entry : std::filesystem::directory_iterator(dir_))
+        names.push_back(entry.path().filename());
     return names;
-}
-
-template <class T>
-static std::vector<T> read_sound(const std::string &path, int *channels,
-                                 sf_count_t (*read)(SNDFILE *, T *, sf_count_t))
-{
-    SF_INFO info{};
-    SNDFILE *f = sf_open(path.c_str(), SFM_READ, &info);
-    if (!f)
-        throw std::runtime_error("cannot read " + path + ": " + sf_strerror(nullptr));
-    std::vector<T> v(static_cast<size_t>(info.frames * info.channels));
-    read(f, v.data(), info.frames);
-    sf_close(f);
-    if (channels)
-        *channels = info.channels;
-    return v;
 }
 
 Audio read_audio(const std::string &path)
@@ -95,49 +87,32 @@ Audio read_audio(const std::string &path)
     return a;
 }
 
-std::vector<int32_t> read_integers(const std::string &path)
-{
-    return read_sound<int32_t>(path, nullptr, sf_readf_int);
-}
+std::vector<int32_t> read_integers(const std::string &path) { return read_sound<int32_t>(path, nullptr, sf_readf_int); }
 
 std::vector<float> read_floats(const std::string &path)
 {
-    const Bytes b = read_bytes(path);
+    const Bytes b = read_file(path);
     std::vector<float> v(b.size() / 4);
     std::memcpy(v.data(), b.data(), v.size() * 4);
     return v;
 }
 
-Bytes read_bytes(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-std::string data_path(const std::string &relative)
-{
-    return std::string(LUMDEC_TEST_DATA_DIR) + "/" + relative;
-}
-
 std::vector<Bytes> adts_payloads(const Bytes &file)
 {
     std::vector<Bytes> frames;
-    for (size_t pos = 0, length; pos + 7 <= file.size(); pos += length) {
-        length = (size_t(file[pos + 3] & 3) << 11) | (size_t(file[pos + 4]) << 3) | (file[pos + 5] >> 5);
-        frames.emplace_back(file.begin() + static_cast<ptrdiff_t>(pos + 7),
-                            file.begin() + static_cast<ptrdiff_t>(pos + length));
-    }
+    for (const AdtsFrame &f : split_adts(file))
+        frames.emplace_back(file.begin() + static_cast<ptrdiff_t>(f.payload_offset),
+                            file.begin() + static_cast<ptrdiff_t>(f.payload_offset + f.payload_size));
     return frames;
 }
 
 Bytes adts_frame(const Bytes &payload, uint8_t byte2, uint8_t byte3)
 {
     const size_t length = payload.size() + 7;
-    Bytes f(length);
     const uint8_t header[7] = {0xFF, 0xF1, byte2, static_cast<uint8_t>(byte3 | (length >> 11)),
-                               static_cast<uint8_t>(length >> 3),
-                               static_cast<uint8_t>(((length & 7) << 5) | 0x1F), 0xFC};
-    std::copy(header, header + 7, f.begin());
+                               static_cast<uint8_t>(length >> 3), static_cast<uint8_t>(((length & 7) << 5) | 0x1F), 0xFC};
+    Bytes f(header, header + 7);
+    f.resize(length);
     std::copy(payload.begin(), payload.end(), f.begin() + 7);
     return f;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "mp4_builder.h"
+#include "test_streams.h"
 
 struct RunResult {
     int status = -1;
@@ -18,11 +19,10 @@ public:
     ~Scratch();
     std::string path(const std::string &name) const { return dir_ + "/" + name; }
     void write(const std::string &name, const Bytes &bytes) const;
-    // Runs aacdec with shell-quoted args in the directory; extra is added
-    // to the command line as it stands (redirections, pipes).
+    // aacdec with shell-quoted args, run in the directory; extra is added to
+    // the command line as it stands (redirections, pipes).
     RunResult run(const std::vector<std::string> &args, const std::string &extra = "") const;
-    // Names of the files left in the directory.
-    std::vector<std::string> files() const;
+    std::vector<std::string> files() const;  // left in the directory
 
 private:
     std::string dir_;
@@ -34,12 +34,10 @@ struct Audio {
 };
 
 // WAV or FLAC through libsndfile, as floats or as its integers (16-bit
-// samples in the top half, 24-bit ones scaled by 256).
+// samples in the top half, 24-bit ones scaled by 256); raw floats.
 Audio read_audio(const std::string &path);
 std::vector<int32_t> read_integers(const std::string &path);
 std::vector<float> read_floats(const std::string &path);
-Bytes read_bytes(const std::string &path);
-std::string data_path(const std::string &relative);
 
 // The ADTS frames of a file, headers stripped.
 std::vector<Bytes> adts_payloads(const Bytes &file);

@@ -16,34 +16,30 @@
 
 namespace {
 
-enum class Damage { bit_flips, dropped_bytes, duplicated_bytes, truncated, garbage };
-const Damage kinds[] = {Damage::bit_flips, Damage::dropped_bytes, Damage::duplicated_bytes,
-                        Damage::truncated, Damage::garbage};
-constexpr uint32_t kSeedsPerKind = 8;
+enum Damage { bit_flips, dropped_bytes, duplicated_bytes, truncated, garbage, kinds };
 
-std::vector<uint8_t> damage(Damage kind, std::vector<uint8_t> p, std::mt19937 &rng)
+std::vector<uint8_t> damage(int kind, std::vector<uint8_t> p, std::mt19937 &rng)
 {
     auto pick = [&rng](size_t n) { return static_cast<size_t>(rng() % n); };
     switch (kind) {
-    case Damage::bit_flips:
+    case bit_flips:
         for (size_t n = 1 + pick(8); n > 0; n--)
             p[pick(p.size())] ^= static_cast<uint8_t>(1u << pick(8));
         break;
-    case Damage::dropped_bytes:
+    case dropped_bytes:
         for (size_t n = 1 + pick(4); n > 0 && p.size() > 1; n--)
             p.erase(p.begin() + static_cast<std::ptrdiff_t>(pick(p.size())));
         break;
-    case Damage::duplicated_bytes: {
-        size_t at = pick(p.size());
-        size_t n = std::min<size_t>(1 + pick(4), p.size() - at);
-        std::vector<uint8_t> run(p.begin() + at, p.begin() + at + n);
+    case duplicated_bytes: {
+        const size_t at = pick(p.size()), n = std::min<size_t>(1 + pick(4), p.size() - at);
+        const std::vector<uint8_t> run(p.begin() + at, p.begin() + at + n);
         p.insert(p.begin() + at, run.begin(), run.end());
         break;
     }
-    case Damage::truncated:
+    case truncated:
         p.resize(1 + pick(p.size()));  // never empty: that would end the stream
         break;
-    case Damage::garbage:
+    case garbage:
         p.resize(1 + pick(2 * p.size()));
         for (uint8_t &b : p)
             b = static_cast<uint8_t>(rng());
@@ -83,9 +79,9 @@ TEST_P(DamagedStreams, RejectedFramesAreSkippedOrConcealedAndTheRestDecodesUncha
     const size_t frames = static_cast<size_t>(stream.frames);
     int cases = 0, rejected_frames = 0;
 
-    for (Damage kind : kinds) {
-        for (uint32_t seed = 1; seed <= kSeedsPerKind; seed++) {
-            SCOPED_TRACE(::testing::Message() << "damage " << static_cast<int>(kind) << ", seed " << seed);
+    for (int kind = 0; kind < kinds; kind++) {
+        for (uint32_t seed = 1; seed <= 8; seed++) {
+            SCOPED_TRACE(::testing::Message() << "damage " << kind << ", seed " << seed);
             std::mt19937 rng(seed * 7919 + static_cast<uint32_t>(kind));
             std::set<size_t> damaged;
             for (size_t n = 1 + rng() % 3; n > 0; n--)
@@ -103,17 +99,14 @@ TEST_P(DamagedStreams, RejectedFramesAreSkippedOrConcealedAndTheRestDecodesUncha
             DecodeResult plain = decode_stream(stream, options);
             std::set<size_t> rejected;
             for (size_t i = 0; i < frames; i++) {
-                if (plain.status[i] == AAC_OK)
-                    continue;
-                EXPECT_TRUE(plain.status[i] == AAC_ERR_CORRUPT_FRAME ||
-                            plain.status[i] == AAC_ERR_BAD_STREAM) << "frame " << i;
-                EXPECT_TRUE(damaged.count(i)) << "frame " << i;
-                rejected.insert(i);
+                if (plain.status[i] != AAC_OK) {
+                    EXPECT_TRUE(plain.status[i] == AAC_ERR_CORRUPT_FRAME || plain.status[i] == AAC_ERR_BAD_STREAM);
+                    EXPECT_TRUE(damaged.count(i)) << "frame " << i;
+                    rejected.insert(i);
+                }
             }
             EXPECT_EQ(plain.error_count, 0);
-
-            // The same stream without the rejected frames decodes to the
-            // same bytes.
+            // The same stream without the rejected frames gives the same bytes.
             DecodeOptions without = options;
             without.leave_out = rejected;
             DecodeResult skipped = decode_stream(stream, without);
@@ -129,8 +122,7 @@ TEST_P(DamagedStreams, RejectedFramesAreSkippedOrConcealedAndTheRestDecodesUncha
             // its overlap was rejected.
             std::vector<unsigned> states;
             for (size_t i = 1; i < frames; i++)
-                states.push_back(rejected.count(i - 1) || rejected.count(i) ? AAC_SLOT_LOST
-                                                                              : AAC_SLOT_VALID);
+                states.push_back(rejected.count(i - 1) || rejected.count(i) ? AAC_SLOT_LOST : AAC_SLOT_VALID);
             states.push_back(AAC_SLOT_EMPTY);
             ASSERT_EQ(concealed.block_states, states);
             std::vector<std::vector<float>> blocks = blocks_of(concealed);
@@ -140,9 +132,7 @@ TEST_P(DamagedStreams, RejectedFramesAreSkippedOrConcealedAndTheRestDecodesUncha
                     continue;
                 for (float x : blocks[b])
                     ASSERT_TRUE(std::isfinite(x));
-                if (!undamaged.noise_used) {
-                    EXPECT_TRUE(same_bytes(blocks[b], undamaged_blocks[b])) << "block " << b;
-                }
+                EXPECT_TRUE(undamaged.noise_used || same_bytes(blocks[b], undamaged_blocks[b])) << "block " << b;
             }
             cases++;
             rejected_frames += static_cast<int>(rejected.size());

@@ -10,7 +10,7 @@
 #include "counting_allocator.h"
 #include "decoder/layouts.h"
 #include "observing_host.h"
-#include "silent_frame.h"
+#include "layout_reference.h"
 
 namespace {
 
@@ -50,8 +50,10 @@ Stages run_host(int layout, const GainPattern &gains, int fail_at, int *hook_cal
     config.profile = 1;
     config.sampling_frequency_index = 4;
     config.channel_configuration = layout;
-    aac_decoder *dec = nullptr;
+    aac_decoder *const unwritten = reinterpret_cast<aac_decoder *>(uintptr_t{0x5A50});
+    aac_decoder *dec = unwritten;
     s.create = aac_dec_create(&dec, &config);
+    EXPECT_EQ(s.create != AAC_OK, dec == unwritten) << "*out is written exactly on success";
     if (s.create == AAC_OK) {
         for (int c = 0; c < 8; c++)
             dec->gain[c] = gains.gain(c);

@@ -1,23 +1,18 @@
-// CRC-16 of the error check, against a bit-at-a-time reference written here.
+// CRC-16 of the error check, against a bit-at-a-time reference.
 #include "frame/crc.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
+#include "crc_reference.h"
 #include "lumdec.h"
 
 namespace {
 
-// The textbook MSB-first CRC with 0x8005, one bit at a time, over bits
-// [start, start + nbits) of data; bits at or past end read as zero.
 uint16_t reference(uint16_t crc, int32_t end, int32_t start, int32_t nbits, const std::vector<uint8_t> &data)
 {
-    for (int32_t i = start; i < start + nbits; i++) {
-        const unsigned bit = i < end ? (data[i >> 3] >> (7 - (i & 7))) & 1 : 0;
-        crc = static_cast<uint16_t>((crc << 1) ^ (((crc >> 15) ^ bit) ? 0x8005 : 0));
-    }
-    return crc;
+    return crc16_reference(crc, data, static_cast<size_t>(start), static_cast<size_t>(nbits), static_cast<size_t>(end));
 }
 
 std::vector<uint8_t> random_bytes(size_t n, uint32_t seed)

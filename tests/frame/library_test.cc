@@ -1,14 +1,21 @@
-// Library load and unload: the processor check, the initialisers in order,
-// the undo of a failed load, and the thread slot's own initialiser.
+// Library load and unload: the processor level from the feature bits, the
+// initialisers in order, the undo of a failed load, the thread slot's own
+// initialiser, the kernel tables the selectors install; and the shared
+// library as a host sees it: exactly the C interface exported under its
+// plain names, and every unload freeing the thread-local slot of its load.
 #include "frame/library.h"
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 
 #include "frame/error.h"
 #include "frame/tls_slot.h"
 #include "kernels/cpu.h"
+#include "kernels/kernel_tables.h"
+#include "lumdec.h"
+#include "shared_library.h"
 
 namespace {
 
@@ -68,6 +75,95 @@ TEST(LibraryLoad, TheSlotInitialiserUndoesOnlyWhatWasDone)
     EXPECT_EQ(aac_tls_index, AAC_TLS_NONE);
     aac_tls_index = loaded_slot;
     EXPECT_EQ(aac_innermost_frame(), nullptr);
+}
+
+constexpr uint32_t MMX = 0x800000, CMOV = 0x8000, SSE = 0x2000000, SSE2 = 0x4000000;
+constexpr uint32_t SSE3 = 0x1, SSSE3 = 0x200;
+
+TEST(CpuLevel, EveryLevelFromTheFeatureBits)
+{
+    const uint32_t base = MMX | CMOV;
+    EXPECT_EQ(aac_cpu_level_from(false, ~0u, ~0u), AAC_CPU_NONE);  // no CPUID at all
+    EXPECT_EQ(aac_cpu_level_from(true, 0, 0), AAC_CPU_NONE);
+    EXPECT_EQ(aac_cpu_level_from(true, 0, CMOV | SSE | SSE2), AAC_CPU_NONE);  // no MMX
+    EXPECT_EQ(aac_cpu_level_from(true, SSE3 | SSSE3, MMX | SSE | SSE2), AAC_CPU_NONE);  // no CMOV
+    EXPECT_EQ(aac_cpu_level_from(true, SSE3 | SSSE3, base), AAC_CPU_MMX);
+    EXPECT_EQ(aac_cpu_level_from(true, SSE3 | SSSE3, base | SSE2), AAC_CPU_MMX);  // SSE2 without SSE
+    EXPECT_EQ(aac_cpu_level_from(true, SSE3 | SSSE3, base | SSE), AAC_CPU_SSE);
+    EXPECT_EQ(aac_cpu_level_from(true, SSSE3, base | SSE | SSE2), AAC_CPU_SSE2);
+    EXPECT_EQ(aac_cpu_level_from(true, SSE3, base | SSE | SSE2), AAC_CPU_SSE3);
+    EXPECT_EQ(aac_cpu_level_from(true, SSE3 | SSSE3, base | SSE | SSE2), AAC_CPU_SSSE3);
+    // Unrelated bits change nothing.
+    EXPECT_EQ(aac_cpu_level_from(true, ~(SSE3 | SSSE3), base | SSE | SSE2), AAC_CPU_SSE2);
+}
+
+TEST(CpuLevel, ThisProcessorHasSse2)
+{
+    EXPECT_GE(aac_detect_cpu_level(), AAC_CPU_SSE2);
+}
+
+TEST(KernelSelection, LoadChoseTheSse2TablesAndDetachChangesNothing)
+{
+    EXPECT_EQ(aac_active_vector_kernels, &aac_vector_kernels_sse2);
+    EXPECT_EQ(aac_active_transform_kernels, &aac_transform_kernels_sse2);
+    EXPECT_EQ(aac_active_sample_kernels, &aac_sample_kernels_sse2);
+
+    aac_force_kernel_tables(false);
+    EXPECT_EQ(aac_select_decoder_kernels(0), 1);
+    EXPECT_EQ(aac_select_sample_kernels(0), 1);
+    EXPECT_EQ(aac_active_vector_kernels, &aac_vector_kernels_generic);
+    EXPECT_EQ(aac_active_transform_kernels, &aac_transform_kernels_generic);
+    EXPECT_EQ(aac_active_sample_kernels, &aac_sample_kernels_generic);
+
+    EXPECT_EQ(aac_select_decoder_kernels(1), 1);
+    EXPECT_EQ(aac_active_vector_kernels, &aac_vector_kernels_sse2);
+    EXPECT_EQ(aac_active_transform_kernels, &aac_transform_kernels_sse2);
+    EXPECT_EQ(aac_active_sample_kernels, &aac_sample_kernels_generic);
+    EXPECT_EQ(aac_select_sample_kernels(1), 1);
+    EXPECT_EQ(aac_active_sample_kernels, &aac_sample_kernels_sse2);
+}
+
+const std::set<std::string> interface_names = {
+    "aac_enc_create", "aac_enc_destroy", "aac_enc_encode",
+    "aac_dec_create", "aac_dec_destroy", "aac_dec_decode",
+    "aac_calc_crc_bytes", "aac_calc_crc_syn_elems",
+    "aac_frame_alloc_create",
+    "aac_set_malloc_func_table", "aac_set_debug_trace",
+    "aac_convert_single_to_raw", "aac_convert_single_from_raw",
+    "aac_convert_pair_to_raw", "aac_convert_pair_from_raw",
+    "aac_downmix_3_2_to_pair_raw", "aac_downmix_3_2_to_pair",
+    "aac_fade_in_channels", "aac_fade_out_channels", "aac_mute_channels",
+};
+
+TEST(SharedLibrary, ExportsExactlyTheCInterface)
+{
+    std::set<std::string> exported = exported_names(LUMDEC_SHARED_LIBRARY);
+    ASSERT_FALSE(exported.empty()) << "could not read the exports of " LUMDEC_SHARED_LIBRARY;
+    for (const std::string &name : exported)
+        EXPECT_TRUE(interface_names.count(name)) << "unexpected export: " << name;
+    for (const std::string &name : interface_names)
+        EXPECT_TRUE(exported.count(name)) << "missing export: " << name;
+}
+
+// Each load takes a slot for the error frames, and its unload frees it.
+TEST(SharedLibrary, EveryUnloadFreesTheSlotOfItsLoad)
+{
+    using create_fn = decltype(&aac_frame_alloc_create);
+    for (int cycle = 0; cycle < 20; cycle++) {
+        const unsigned free_before = lowest_free_slot();
+        void *library = load_shared_library(LUMDEC_SHARED_LIBRARY);
+        ASSERT_NE(library, nullptr) << "load " << cycle;
+        EXPECT_GT(lowest_free_slot(), free_before) << "the load took no slot";
+        auto create = reinterpret_cast<create_fn>(find_export(library, "aac_frame_alloc_create"));
+        ASSERT_NE(create, nullptr);
+        // A guarded export: it runs only with the load's slot in place.
+        aac_frame_alloc *pool = nullptr;
+        ASSERT_EQ(create(&pool, 1), AAC_OK) << "load " << cycle;
+        EXPECT_EQ(pool->ops->destroy(pool), AAC_OK);
+        unload_shared_library(library);
+        EXPECT_LE(lowest_free_slot(), free_before + runtime_slots_kept_per_load)
+            << "unload " << cycle << " kept a slot";
+    }
 }
 
 }  // namespace

@@ -25,47 +25,41 @@
 
 namespace {
 
+// FNV-1a over the bytes of each field, each vector preceded by its length.
 struct Fnv64 {
     uint64_t value = 0xCBF29CE484222325u;
-
     void bytes(const void *data, size_t size)
     {
-        const unsigned char *p = static_cast<const unsigned char *>(data);
         for (size_t i = 0; i < size; i++)
-            value = (value ^ p[i]) * 0x100000001B3u;
+            value = (value ^ static_cast<const unsigned char *>(data)[i]) * 0x100000001B3u;
     }
     template <class T>
     void all(const std::vector<T> &v)
     {
-        uint64_t n = v.size();
+        const uint64_t n = v.size();
         bytes(&n, sizeof n);
         bytes(v.data(), v.size() * sizeof(T));
     }
 };
 
-std::string describe(const TestStream &stream)
-{
-    DecodeResult r = decode_stream(stream);
-    Fnv64 h;
-    h.bytes(&r.create_status, sizeof r.create_status);
-    h.all(r.status);
-    h.all(r.bytes_used);
-    h.all(r.block_states);
-    h.all(r.samples);
-    h.bytes(&r.error_count, sizeof r.error_count);
-    char line[256];
-    std::snprintf(line, sizeof line,
-                  "%s create=0x%08" PRIX32 " blocks=%zu samples=%zu hash=%016" PRIx64,
-                  stream.name.c_str(), static_cast<uint32_t>(r.create_status),
-                  r.block_states.size(), r.samples.size(), h.value);
-    return line;
-}
-
 std::vector<std::string> describe_all()
 {
     std::vector<std::string> lines;
-    for (const TestStream &stream : test_streams())
-        lines.push_back(describe(stream));
+    for (const TestStream &stream : test_streams()) {
+        const DecodeResult r = decode_stream(stream);
+        Fnv64 h;
+        h.bytes(&r.create_status, sizeof r.create_status);
+        h.all(r.status);
+        h.all(r.bytes_used);
+        h.all(r.block_states);
+        h.all(r.samples);
+        h.bytes(&r.error_count, sizeof r.error_count);
+        char line[256];
+        std::snprintf(line, sizeof line, "%s create=0x%08" PRIX32 " blocks=%zu samples=%zu hash=%016" PRIx64,
+                      stream.name.c_str(), static_cast<uint32_t>(r.create_status), r.block_states.size(),
+                      r.samples.size(), h.value);
+        lines.push_back(line);
+    }
     return lines;
 }
 

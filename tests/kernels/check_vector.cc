@@ -97,9 +97,8 @@ TEST(VectorKernels, WindowOverlapsAgree)
             for (Buffer<float> *x : {&later, &earlier, &wl, &we})
                 fill(*x, in.scale);
             const std::string what = std::string(in.name) + ", n = " + std::to_string(n);
-            for (const auto &entry : slots) {
-                const char *name = entry.first;
-                const auto slot = entry.second;  // a lambda cannot capture a structured binding
+            for (const auto &[name, binding] : slots) {
+                const auto slot = binding;  // clang 14 cannot capture a structured binding
                 // p: later, earlier, wl, we, out
                 agree(name + (", " + what), {&later, &earlier, &wl, &we}, len,
                       [&](K k, float **p) { (k.*slot)(p[4], p[0], p[1], p[2], p[3], n); });

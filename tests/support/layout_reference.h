@@ -1,5 +1,8 @@
-// The element maps the layouts should give, worked out from the record
-// sizes alone.
+// What the layouts should give, worked out independently: the element maps
+// (from the record sizes alone), and the smallest valid raw_data_block of
+// each: every channel element with a long window and no bands (max_sfb 0),
+// elements in the layout's order with tags 0, 1, ... per kind, then END.
+// It decodes to silence.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bit_writer.h"
 #include "lumdec.h"
 #include "syntax/records.h"
 
@@ -49,4 +53,29 @@ inline std::vector<int32_t> map_words(const aac_element_map &map)
     std::vector<int32_t> words(sizeof map / 4);
     std::memcpy(words.data(), &map, sizeof map);
     return words;
+}
+
+inline void put_empty_ics(BitWriter &w)
+{
+    w.put(100, 8);  // global_gain
+    w.put(0, 11);   // ics_info: long window, max_sfb 0, no predictor
+    w.put(0, 3);    // no pulse, TNS or gain control data
+}
+
+inline std::vector<uint8_t> silent_frame(int layout)
+{
+    BitWriter w;
+    int tags[3] = {0, 0, 0};
+    for (char kind : std::string(layout_kinds[layout])) {
+        const uint32_t id = kind == 'S' ? AAC_ID_SCE : kind == 'P' ? AAC_ID_CPE : AAC_ID_LFE;
+        w.put(id, 3);
+        w.put(static_cast<uint32_t>(tags[id == AAC_ID_LFE ? 2 : id]++), 4);
+        if (kind == 'P')
+            w.put(0, 1);  // common_window
+        put_empty_ics(w);
+        if (kind == 'P')
+            put_empty_ics(w);
+    }
+    w.put(AAC_ID_END, 3);
+    return w.bytes();
 }

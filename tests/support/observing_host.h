@@ -17,14 +17,11 @@ public:
     ObservingHost(const ObservingHost &) = delete;
     ObservingHost &operator=(const ObservingHost &) = delete;
 
-    // Called with the block slot; returns the hook's result.
+    // What the hooks do and return, and whether each is installed for the
+    // following calls.
     std::function<aac_status(void **slot)> on_block = [](void **) { return AAC_OK; };
-    // Called with the element list; returns the hook's result.
-    std::function<aac_status(const aac_syn_elem *list)> on_elements =
-        [](const aac_syn_elem *) { return AAC_OK; };
-    // Whether each hook is installed for the following calls.
-    bool output_hook = true;
-    bool syn_elem_hook = false;
+    std::function<aac_status(const aac_syn_elem *list)> on_elements = [](const aac_syn_elem *) { return AAC_OK; };
+    bool output_hook = true, syn_elem_hook = false;
 
     // One decode call on data (size <= 0: end of stream).
     ObservedCall decode(const uint8_t *data, int32_t size);

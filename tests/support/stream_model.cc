@@ -4,26 +4,11 @@
 
 namespace {
 
-bool concealable(aac_status status)
-{
-    return status == AAC_ERR_CORRUPT_FRAME || status == AAC_ERR_BAD_STREAM;
-}
+bool concealable(aac_status status) { return status == AAC_ERR_CORRUPT_FRAME || status == AAC_ERR_BAD_STREAM; }
 
-// Feeds the observed hook results, in order, to the hook calls that the
-// model predicts, so that both see the same host decisions.
-class HookResults {
-public:
-    explicit HookResults(const std::vector<HookCall> &calls) : calls_(calls) {}
-
-    aac_status next()
-    {
-        return used_ < calls_.size() ? calls_[used_++].result : AAC_OK;
-    }
-
-private:
-    const std::vector<HookCall> &calls_;
-    size_t used_ = 0;
-};
+// The observed hook results go, in order, to the hook calls the model
+// predicts, so that both see the same host decisions.
+aac_status first_result(const ObservedCall &call) { return call.hooks.empty() ? AAC_OK : call.hooks[0].result; }
 
 // A hook result raised after the frame was closed: concealed when it may
 // be, otherwise returned.
@@ -44,11 +29,10 @@ void raise_closed(aac_status result, bool conceal, aac_status &status, int32_t &
 StreamModel::Outcome StreamModel::parsed(const ObservedCall &call) const
 {
     Outcome o;
-    HookResults results(call.hooks);
     o.prev_after = AAC_SLOT_VALID;
     if (prev_ != AAC_SLOT_EMPTY && call.output_hook_set) {
         o.states.push_back(prev_);
-        raise_closed(results.next(), call.conceal, o.status, o.error_count_delta);
+        raise_closed(first_result(call), call.conceal, o.status, o.error_count_delta);
     }
     return o;
 }
@@ -56,7 +40,6 @@ StreamModel::Outcome StreamModel::parsed(const ObservedCall &call) const
 StreamModel::Outcome StreamModel::rejected(const ObservedCall &call, aac_status failure) const
 {
     Outcome o;
-    HookResults results(call.hooks);
     if (!(call.conceal && concealable(failure))) {
         o.status = failure;
         o.frame_open = true;
@@ -68,9 +51,8 @@ StreamModel::Outcome StreamModel::rejected(const ObservedCall &call, aac_status 
     o.prev_after = AAC_SLOT_LOST;
     if (prev_ != AAC_SLOT_EMPTY && call.output_hook_set) {
         o.states.push_back(AAC_SLOT_LOST);
-        aac_status result = results.next();
-        if (result < 0)
-            o.status = result;
+        if (first_result(call) < 0)
+            o.status = first_result(call);
     }
     return o;
 }
@@ -78,11 +60,10 @@ StreamModel::Outcome StreamModel::rejected(const ObservedCall &call, aac_status 
 StreamModel::Outcome StreamModel::end_of_stream(const ObservedCall &call) const
 {
     Outcome o;
-    HookResults results(call.hooks);
     o.prev_after = AAC_SLOT_EMPTY;
     if (call.output_hook_set) {
         o.states.push_back(AAC_SLOT_EMPTY);
-        raise_closed(results.next(), call.conceal, o.status, o.error_count_delta);
+        raise_closed(first_result(call), call.conceal, o.status, o.error_count_delta);
     }
     return o;
 }

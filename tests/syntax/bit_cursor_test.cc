@@ -1,23 +1,39 @@
-// The register-wide cursor against the plain reader: the same values,
-// positions and failure point for any sequence of fills, peeks and skips,
-// with hand-backs to the reader in between, for 32- and 64-bit words.  The
-// buffers end where an unreadable page begins, so a word-wide load that
-// reaches past the last byte faults.
+// The plain reader's end: eight zero bytes after the buffer, then a raise
+// when a read needs a ninth.  The register-wide cursor against the reader:
+// the same values, positions and failure point for any sequence of fills,
+// peeks and skips, with hand-backs in between, for 32- and 64-bit words, on
+// buffers that end where an unreadable page begins.
 #include "syntax/bit_cursor.h"
 
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/mman.h>
 #include <unistd.h>
+#endif
 
 #include <random>
 #include <vector>
 
 #include "frame/error.h"
+#include "bit_writer.h"
 
 namespace {
 
 // size bytes that end where an unreadable page begins.
 struct PageEndBuffer {
+#ifdef _WIN32
+    explicit PageEndBuffer(size_t size) : page(4096)
+    {
+        base = static_cast<uint8_t *>(
+            VirtualAlloc(nullptr, 2 * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        DWORD old;
+        EXPECT_TRUE(VirtualProtect(base + page, page, PAGE_NOACCESS, &old));
+        data = base + page - size;
+    }
+    ~PageEndBuffer() { VirtualFree(base, 0, MEM_RELEASE); }
+#else
     explicit PageEndBuffer(size_t size) : page(static_cast<size_t>(sysconf(_SC_PAGESIZE)))
     {
         base = static_cast<uint8_t *>(
@@ -26,6 +42,7 @@ struct PageEndBuffer {
         data = base + page - size;
     }
     ~PageEndBuffer() { munmap(base, 2 * page); }
+#endif
     size_t page;
     uint8_t *base, *data;
 };
@@ -103,6 +120,38 @@ TEST(BitCursor, MatchesTheReaderWith32And64BitWords)
 {
     compare_with_reader<uint32_t>(31);
     compare_with_reader<uint64_t>(64);
+}
+
+TEST(BitReader, EightZeroBytesFollowTheBufferThenAReadRaises)
+{
+    for (size_t size : {0u, 1u, 5u}) {
+        auto buf = exact_copy(std::vector<uint8_t>(size, 0xFF), size);
+        aac_bit_reader r;
+        aac_bits_init(&r, buf.get(), static_cast<int32_t>(size));
+        int64_t ones = 0, zeros = 0;
+        aac_guard frame;
+        EXPECT_EQ(frame.run([&] {
+            for (;;) {
+                aac_bits_fill(&r, 1);
+                (aac_bits_read(&r, 1) ? ones : zeros)++;
+            }
+        }), AAC_ERR_CORRUPT_FRAME);
+        EXPECT_EQ(ones, static_cast<int64_t>(8 * size));
+        EXPECT_EQ(zeros, 64);
+    }
+    // A fill reaching into the tail is served, even by a peek; one that
+    // needs a ninth tail byte raises though it would consume nothing.
+    auto buf = exact_copy({0x80}, 1);
+    aac_bit_reader r;
+    aac_bits_init(&r, buf.get(), 1);
+    aac_guard frame;
+    EXPECT_EQ(frame.run([&] {
+        aac_bits_fill(&r, 21);
+        EXPECT_EQ(aac_bits_read(&r, 1), 1u);
+        aac_bits_skip_bytes(&r, 8);
+        EXPECT_EQ(aac_bits_bytes_used(&r), 9);
+    }), AAC_OK);
+    EXPECT_EQ(frame.run([&] { aac_bits_fill(&r, 8); }), AAC_ERR_CORRUPT_FRAME);
 }
 
 }  // namespace

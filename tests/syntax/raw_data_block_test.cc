@@ -1,10 +1,17 @@
 // The frame parser on hand-built frames: binding by order and by tag, the
 // element counts at END, skipped elements, the element limit, bytes_used
-// and the element list handed to syn_elem_hook.
+// and the element list handed to syn_elem_hook; and on the test streams,
+// where every frame parses whole and every shorter cut of it fails without
+// reading past the data.
 #include "syntax/raw_data_block.h"
 
 #include <gtest/gtest.h>
 
+#include "bit_writer.h"
+#include "decode_stream.h"
+#include "decoder/layouts.h"
+#include "frame/allocator.h"
+#include "frame/error.h"
 #include "hand_decoder.h"
 
 namespace {
@@ -14,7 +21,6 @@ void put_sce(BitWriter &w, uint32_t tag, uint32_t global_gain, uint32_t max_sfb 
 {
     put_silent_ics(w.put(id, 3).put(tag, 4), global_gain, max_sfb);
 }
-
 void put_lfe(BitWriter &w, uint32_t tag, uint32_t global_gain) { put_sce(w, tag, global_gain, 2, AAC_ID_LFE); }
 
 // A pair without common window; returns where its second channel starts.
@@ -60,14 +66,12 @@ void put_pce(BitWriter &w)
     w.align();
     w.put(5, 8).put("01101000 01100101 01101100 01101100 01101111");
 }
-
 int32_t put_end(BitWriter &w)
 {
     const int32_t position = w.bit_count();
     w.put(AAC_ID_END, 3);
     return position;
 }
-
 int32_t bytes_up_to(const BitWriter &w) { return (w.bit_count() + 7) / 8; }
 
 TEST(RawDataBlock, MonoFramesNeedExactlyOneSingleChannelElement)
@@ -82,25 +86,19 @@ TEST(RawDataBlock, MonoFramesNeedExactlyOneSingleChannelElement)
     EXPECT_EQ(mono.single(0).ics_start_bit, 7u);
     EXPECT_EQ(mono.single(0).sections[0], 10u);
 
-    // A second element fails before END: bytes_used is not written.
-    BitWriter two;
+    // A second element fails before END (bytes_used not written), END alone
+    // at END (after bytes_used); a coupling channel element is refused.
+    BitWriter two, end, cce;
     put_sce(two, 0, 50);
     put_sce(two, 1, 60);
     put_end(two);
-    EXPECT_EQ(mono.parse(two.bytes()), AAC_ERR_CORRUPT_FRAME);
-    EXPECT_EQ(mono.get()->bytes_used, -1);
-
-    // END alone fails at END, after bytes_used.
-    BitWriter end;
     put_end(end);
-    EXPECT_EQ(mono.parse(end.bytes()), AAC_ERR_CORRUPT_FRAME);
-    EXPECT_EQ(mono.get()->bytes_used, 1);
-
-    // A coupling channel element is refused.
-    BitWriter cce;
     put_sce(cce, 0, 50);
     cce.put(AAC_ID_CCE, 3).put(0, 32);
-    EXPECT_EQ(mono.parse(cce.bytes()), AAC_ERR_CORRUPT_FRAME);
+    for (auto [bits, used] : {std::pair{&two, -1}, std::pair{&end, 1}, std::pair{&cce, -1}}) {
+        EXPECT_EQ(mono.parse(bits->bytes()), AAC_ERR_CORRUPT_FRAME);
+        EXPECT_EQ(mono.get()->bytes_used, used);
+    }
 }
 
 TEST(RawDataBlock, ElementsBindInOrderAndEveryKindIsCounted)
@@ -244,6 +242,45 @@ TEST(RawDataBlock, TheHookGetsEveryElementsPositionAndMayRejectTheFrame)
     put_end(missing);
     EXPECT_EQ(dec.parse(missing.bytes()), AAC_ERR_CORRUPT_FRAME);
     EXPECT_EQ(dec.lists.size(), 3u);
+}
+
+TEST(StreamFrames, EveryFrameParsesWholeAndEveryCutFails)
+{
+    int streams = 0;
+    for (const TestStream &stream : test_streams()) {
+        if (stream.layout == 0)
+            continue;
+        SCOPED_TRACE(stream.name);
+        const std::vector<uint8_t> file = read_file(test_data_path("streams/" + stream.name + ".aac"));
+        const std::vector<AdtsFrame> frames = split_adts(file);
+        aac_dec_config config = stream_config(stream, file, frames);
+        aac_decoder *dec = nullptr;
+        ASSERT_EQ(aac_dec_create(&dec, &config), AAC_OK);
+        void *work = aac_alloc_aligned(aac_workspace_size(aac_layouts[stream.layout]));
+        dec->cur_work = work;
+        streams++;
+        for (const AdtsFrame &f : frames) {
+            const std::vector<uint8_t> payload(file.begin() + f.payload_offset,
+                                               file.begin() + f.payload_offset + f.payload_size);
+            // The last byte holds bits of END, which the zero tail cannot
+            // supply: every cut runs out of data or misreads zeros as
+            // elements the layout does not have.
+            for (size_t size = f.payload_size + 1; size-- > 0;) {
+                auto data = exact_copy(payload, size);
+                dec->input_data = data.get();
+                dec->input_size = static_cast<int32_t>(size);
+                dec->bytes_used = -1;
+                aac_guard guard;
+                const aac_status status = guard.run([&] { aac_parse_raw_data_block(dec); });
+                const bool whole = size == f.payload_size;
+                ASSERT_EQ(status, whole ? AAC_OK : AAC_ERR_CORRUPT_FRAME) << f.payload_offset << " cut " << size;
+                ASSERT_EQ(dec->bytes_used, whole ? static_cast<int32_t>(size) : -1);
+            }
+        }
+        aac_dec_destroy(dec);
+        aac_free_aligned(work);
+    }
+    EXPECT_GE(streams, 20);
 }
 
 }  // namespace

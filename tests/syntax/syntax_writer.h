@@ -98,11 +98,6 @@ inline void put_ics_info_long(BitWriter &w, uint32_t max_sfb, uint32_t window_sh
     w.put(0, 3).put(window_shape, 1).put(max_sfb, 6).put(0, 1);
 }
 
-inline void put_ics_info_short(BitWriter &w, uint32_t max_sfb, uint32_t grouping)
-{
-    w.put(AAC_EIGHT_SHORT_SEQUENCE, 3).put(0, 1).put(max_sfb, 4).put(grouping, 7);
-}
-
 // sect_cb and a section length in escaped form.
 inline void put_section(BitWriter &w, uint32_t codebook, uint32_t length, bool short_window)
 {

@@ -1,8 +1,7 @@
-// The filterbank end to end: spectra through inverse_transform and the
-// output stage, against the standard's windowed overlap-add evaluated
-// directly in double (filterbank_reference.h), for every pair of window
-// sequences and shapes, including the mismatched transitions that no valid
-// stream contains.
+// The filterbank against the standard's definitions evaluated directly in
+// double (filterbank_reference.h): the stored window halves, and spectra
+// through inverse_transform and the output stage for every pair of window
+// sequences and shapes, including mismatched transitions no valid stream has.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,19 +13,9 @@
 
 #include "filterbank_reference.h"
 #include "synthesis/filterbank.h"
+#include "synthesis/window_tables.h"
 
 namespace {
-
-struct alignas(16) GainBox {
-    aac_channel_gain set;
-};
-
-std::unique_ptr<GainBox> make_gain(float g)
-{
-    auto box = std::make_unique<GainBox>();
-    aac_fill_channel_gain(&box->set, g);
-    return box;
-}
 
 // Spectra with a falling envelope, like coded audio: one for each side of
 // the boundary.
@@ -46,21 +35,14 @@ const float *spectrum(int id)
 struct Frame {
     uint32_t sequence, shape;
     int id;  // of the spectrum
+    aac_ics_info info() const { return {sequence, shape, 0, 0, {}}; }
 };
-
-aac_ics_info info_of(const Frame &f)
-{
-    aac_ics_info info{};
-    info.window_sequence = f.sequence;
-    info.window_shape = f.shape;
-    return info;
-}
 
 // A frame's spectrum folded the way the channel pipeline leaves it.
 void load_coef(float *coef, const Frame &f)
 {
     std::memcpy(coef, spectrum(f.id), 4096);
-    aac_ics_info info = info_of(f);
+    const aac_ics_info info = f.info();
     inverse_transform(&info, coef);
 }
 
@@ -83,7 +65,7 @@ std::vector<float> run_output(const aac_channel_gain *gain, const Frame &prev, c
     alignas(16) static float p[1024], c[1024];
     load_coef(p, prev);
     load_coef(c, cur);
-    aac_ics_info pi = info_of(prev), ci = info_of(cur);
+    const aac_ics_info pi = prev.info(), ci = cur.info();
     GuardedOutput g;
     overlap_add_frame(gain, g.out(), &pi, p, &ci, c);
     EXPECT_TRUE(g.guards_intact());
@@ -96,7 +78,10 @@ std::vector<float> run_output(const aac_channel_gain *gain, const Frame &prev, c
 TEST(OutputStage, EveryTransitionEqualsTheStandardOverlapAdd)
 {
     const float g = 0.75f;
-    auto gain = make_gain(g);
+    struct alignas(16) {
+        aac_channel_gain set;
+    } static gain;
+    aac_fill_channel_gain(&gain.set, g);
     std::map<std::tuple<uint32_t, uint32_t, uint32_t, int>, std::vector<double>> windowed;
     auto reference = [&](const Frame &f, uint32_t rise_shape) -> const std::vector<double> & {
         auto &x = windowed[{f.sequence, f.shape, rise_shape, f.id}];
@@ -109,7 +94,7 @@ TEST(OutputStage, EveryTransitionEqualsTheStandardOverlapAdd)
             for (uint32_t shapes = 0; shapes < 4; shapes++) {
                 const Frame prev{ps, shapes & 1, 0}, cur{cs, shapes >> 1, 1};
                 SCOPED_TRACE(::testing::Message() << "sequences " << ps << " -> " << cs << ", shapes " << shapes);
-                const std::vector<float> out = run_output(&gain->set, prev, cur);
+                const std::vector<float> out = run_output(&gain.set, prev, cur);
                 const std::vector<double> &p = reference(prev, prev.shape), &c = reference(cur, prev.shape);
                 double peak = 0, err = 0;
                 for (int n = 0; n < 1024; n++) {
@@ -121,6 +106,41 @@ TEST(OutputStage, EveryTransitionEqualsTheStandardOverlapAdd)
                 ASSERT_GT(peak, 1e-3);
                 EXPECT_LT(err / peak, 1e-6);
             }
+}
+
+// f is the float nearest to ref; a reference within 1e-13 of a tie between
+// two floats accepts either.
+::testing::AssertionResult nearest_float(float f, double ref)
+{
+    double err = ref - f;
+    double gap = err >= 0 ? std::nextafter(f, INFINITY) - double(f)
+                          : double(f) - std::nextafter(f, -INFINITY);
+    if (std::fabs(err) <= gap / 2 + 1e-13 * std::fabs(ref))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << f << " is not the float nearest to " << ref;
+}
+
+struct window_case {
+    const char *name;
+    const float *table;
+    int shape;
+    int n_total;
+};
+
+const window_case kWindows[] = {
+    {"sine long", aac_long_window[0], 0, 2048},
+    {"KBD long", aac_long_window[1], 1, 2048},
+    {"sine short", aac_short_window[0], 0, 256},
+    {"KBD short", aac_short_window[1], 1, 256},
+};
+
+TEST(WindowTables, EveryEntryIsTheDefinitionRoundedToFloat)
+{
+    for (const window_case &c : kWindows) {
+        std::vector<double> ref = reference_rising_half(c.shape, c.n_total);
+        for (int n = 0; n < c.n_total / 2; n++)
+            ASSERT_TRUE(nearest_float(c.table[n], ref[n])) << c.name << " entry " << n;
+    }
 }
 
 }  // namespace
