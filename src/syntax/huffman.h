@@ -21,6 +21,3 @@ void aac_parse_spectral_data(aac_bit_reader *reader, int32_t *coef, const aac_ic
 // The same from a cursor, which moves on past the spectral data.
 void aac_cursor_spectral_data(aac_wide_bits &cursor, int32_t *coef, const aac_ics_info *ics,
                               const uint32_t *sections, const aac_stream_tables *tables);
-
-// One escape value of codebook 11, 16..8191.
-int32_t aac_decode_escape(aac_bit_reader *reader);

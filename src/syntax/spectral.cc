@@ -167,14 +167,6 @@ aac_wide_bits decode_section(aac_wide_bits w, int32_t *group, const uint16_t *en
 
 }  // namespace
 
-int32_t aac_decode_escape(aac_bit_reader *reader)
-{
-    aac_wide_bits w = aac_cursor_begin<uintptr_t>(reader);
-    const int32_t value = read_escape(w);
-    aac_cursor_end(w);
-    return value;
-}
-
 void aac_parse_spectral_data(aac_bit_reader *reader, int32_t *coef, const aac_ics_info *ics,
                              const uint32_t *sections, const aac_stream_tables *tables)
 {
