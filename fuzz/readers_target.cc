@@ -38,15 +38,7 @@ using Decoder = std::unique_ptr<aac_decoder, DestroyDecoder>;
 
 Decoder create_decoder(const aacdec::StreamConfig &config)
 {
-    aac_dec_config c{};
-    c.profile = 1;
-    c.sampling_frequency_index = config.sampling_frequency_index;
-    c.channel_configuration = config.channel_configuration;
-    if (config.channel_configuration == 0) {
-        c.input_data = config.pce.data();
-        c.input_size = static_cast<int32_t>(config.pce.size());
-        c.bit_offset = config.pce_bit_offset;
-    }
+    aac_dec_config c = aacdec::decoder_config(config);
     aac_decoder *dec = nullptr;
     aac_status status = aac_dec_create(&dec, &c);
     FUZZ_CHECK(status == AAC_OK || status == AAC_ERR_CORRUPT_FRAME ||

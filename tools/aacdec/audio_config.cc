@@ -183,4 +183,18 @@ void skip_program_config_element(BitReader &br)
     br.skip(8 * static_cast<size_t>(br.read(8)));
 }
 
+aac_dec_config decoder_config(const StreamConfig &config)
+{
+    aac_dec_config c{};
+    c.profile = 1;
+    c.sampling_frequency_index = config.sampling_frequency_index;
+    c.channel_configuration = config.channel_configuration;
+    if (config.channel_configuration == 0) {
+        c.input_data = config.pce.data();
+        c.input_size = static_cast<int32_t>(config.pce.size());
+        c.bit_offset = config.pce_bit_offset;
+    }
+    return c;
+}
+
 }  // namespace aacdec

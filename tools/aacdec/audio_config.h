@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bits.h"
+#include "lumdec.h"
 
 namespace aacdec {
 
@@ -41,6 +42,10 @@ StreamConfig parse_audio_specific_config(std::span<const uint8_t> asc);
 
 // ToolError (unsupported) unless the decoder can take the configuration.
 void check_supported(const StreamConfig &config);
+
+// The record aac_dec_create takes for a configuration.  It points into
+// config.pce, which must outlive the call.
+aac_dec_config decoder_config(const StreamConfig &config);
 
 // Moves the reader over a program_config_element that starts at its
 // element_instance_tag (byte alignment before the comment is relative to

@@ -128,15 +128,7 @@ void request_stop()
 
 Decoding::Decoding(const StreamConfig &config)
 {
-    aac_dec_config c{};
-    c.profile = 1;
-    c.sampling_frequency_index = config.sampling_frequency_index;
-    c.channel_configuration = config.channel_configuration;
-    if (config.channel_configuration == 0) {
-        c.input_data = config.pce.data();
-        c.input_size = static_cast<int32_t>(config.pce.size());
-        c.bit_offset = config.pce_bit_offset;
-    }
+    aac_dec_config c = decoder_config(config);
     aac_status status = aac_dec_create(&dec_, &c);
     if (status == AAC_ERR_CORRUPT_FRAME)
         fail(Failure::input, "the program_config_element is damaged");
