@@ -165,38 +165,6 @@ TEST(Mp4Damage, ErrorsNameTheFault)
     EXPECT_NE(read_error(file).find("'trun' box claims"), std::string::npos);
 }
 
-// Every cut and many random changes of valid files: the reader either
-// reads them or raises its error; the sanitizer build sees every access.
-TEST(Mp4Damage, CutsAndCorruptionNeverCrash)
-{
-    std::mt19937 random(7);
-    for (Fragments fragments : {Fragments::none, Fragments::moof_relative, Fragments::explicit_base}) {
-        Mp4Layout layout;
-        layout.moov_first = true;
-        layout.samples_per_chunk = 3;
-        layout.fragments = fragments;
-        layout.edits = {{-1, 100}, {2112, 5000}};
-        layout.audio_specific_config = lc_config(3, 2);
-        const Bytes good = build_mp4(synthetic_frames(9), layout);
-        for (size_t cut = 0; cut < good.size(); cut++) {
-            Bytes file(good.begin(), good.begin() + static_cast<ptrdiff_t>(cut));
-            EXPECT_NO_FATAL_FAILURE(read_error(file));
-        }
-        for (int round = 0; round < 3000; round++) {
-            Bytes file = good;
-            for (int k = 0; k < 1 + round % 4; k++)
-                file[random() % file.size()] = static_cast<uint8_t>(random());
-            try {
-                OpenedInput in = open_input_memory(file, 1);
-                InputFrame frame;
-                while (in.frames->next(frame)) {
-                }
-            } catch (const ToolError &) {
-            }
-        }
-    }
-}
-
 TEST(AdtsReader, FindsEveryIntactFrameAndCountsTheDamage)
 {
     const struct {
