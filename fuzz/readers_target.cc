@@ -5,7 +5,7 @@
 // may refuse an input only with ToolError; anything else escaping is a
 // finding, as is any frame that reaches outside the reader's memory.
 //
-// Input: one byte (bits 0-1: audio track - 1; bit 7: the rest is an
+// Input: one byte (bits 0-1: --track, 0 for none; bit 7: the rest is an
 // AudioSpecificConfig rather than a file), then the bytes.
 #include <cstdint>
 #include <memory>
@@ -106,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             aacdec::check_supported(config);
             create_decoder(config);
         } else {
-            read_file(std::move(bytes), 1 + (mode & 3));
+            read_file(std::move(bytes), mode & 3);
         }
     } catch (const aacdec::ToolError &) {
     }

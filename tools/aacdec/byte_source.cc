@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "interrupt.h"
 #include "tool_error.h"
 
 namespace aacdec {
@@ -84,6 +85,7 @@ size_t FdStream::read(void *out, size_t n)
             return static_cast<size_t>(got);
         if (errno != EINTR)
             fail(Failure::input, std::string("read error: ") + std::strerror(errno));
+        check_stop();
     }
 }
 

@@ -7,14 +7,13 @@
 
 #include "audio_writer.h"
 #include "channel_layout.h"
+#include "interrupt.h"
 #include "silent_frame.h"
 #include "tool_error.h"
 
 namespace aacdec {
 
 namespace {
-
-std::atomic<bool> g_stop{false};
 
 // Stands in for a frame that was lost before the decoder: a coupling
 // channel element, which the decoder always rejects.
@@ -105,6 +104,7 @@ public:
     void silence(uint64_t n)
     {
         while (n > 0) {
+            check_stop();
             uint64_t part = std::min<uint64_t>(n, 1024);
             out_.write(nullptr, 0, part);
             written_ += part;
@@ -120,11 +120,6 @@ private:
 };
 
 }  // namespace
-
-void request_stop()
-{
-    g_stop = true;
-}
 
 Decoding::Decoding(const StreamConfig &config)
 {
@@ -230,8 +225,7 @@ DecodeSummary Decoding::run(OpenedInput &in, AudioWriter &out, bool strict, Prog
         decode(silent, InputFrame::Crc::none, nullptr);
     InputFrame frame;
     while (!trim.full() && in.frames->next(frame)) {
-        if (g_stop)
-            fail(Failure::interrupted, "interrupted");
+        check_stop();
         if (!frame.damage_before.empty())
             lose(frame.damage_before);
         std::span<const uint8_t> rest = frame.data;
@@ -267,6 +261,7 @@ DecodeSummary Decoding::run(OpenedInput &in, AudioWriter &out, bool strict, Prog
     dec_->input_size = 0;
     aac_dec_decode(dec_);
     summary.samples = trim.written();
+    summary.seconds = static_cast<double>(summary.samples) / rate_;
     return summary;
 }
 

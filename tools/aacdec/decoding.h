@@ -25,6 +25,7 @@ struct DecodeSummary {
     uint64_t frames = 0;       // frames of the input handed to the decoder
     uint64_t lost_frames = 0;  // of them, concealed as lost
     uint64_t samples = 0;      // per channel, written to the output
+    double seconds = 0;        // of output
 };
 
 class Decoding {
@@ -49,8 +50,5 @@ private:
     aac_frame_alloc *pool_ = nullptr;
     uint32_t rate_ = 0;
 };
-
-// Set from a signal handler; decodings stop at the next frame.
-void request_stop();
 
 }  // namespace aacdec

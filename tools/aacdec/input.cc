@@ -75,6 +75,13 @@ void refuse_other_formats(std::span<const uint8_t> head)
         fail(Failure::unsupported, "ADIF streams are not supported");
 }
 
+// ADTS carries one stream.
+void refuse_track(int track)
+{
+    if (track != 0)
+        fail(Failure::usage, "--track applies to MP4 files; this is an ADTS stream");
+}
+
 OpenedInput open_random_access(std::unique_ptr<ByteSource> source, int track)
 {
     uint8_t head[12] = {};
@@ -83,6 +90,7 @@ OpenedInput open_random_access(std::unique_ptr<ByteSource> source, int track)
     refuse_other_formats({head, n});
     if (looks_like_mp4({head, n}))
         return open_mp4(std::move(source), track);
+    refuse_track(track);
     return open_adts(std::make_unique<SourceStream>(std::move(source)));
 }
 
@@ -110,6 +118,7 @@ OpenedInput open_input(const std::string &path, int track)
                             read_all(whole, kMaxStdinMp4, "MP4 input on standard input")),
                         track);
     }
+    refuse_track(track);
     return open_adts(std::make_unique<PrefixedStream>(std::move(head), std::move(in)));
 }
 

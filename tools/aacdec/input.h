@@ -69,7 +69,8 @@ struct OpenedInput {
     std::unique_ptr<FrameSource> frames;
 };
 
-// path "-" reads standard input.  track counts audio tracks from 1.
+// path "-" reads standard input.  track counts the audio tracks of an MP4
+// file from 1; 0 is the first, and the only value an ADTS stream takes.
 // ToolError (input or unsupported) when the input cannot be decoded.
 OpenedInput open_input(const std::string &path, int track);
 // The same on bytes in memory, which the result keeps.

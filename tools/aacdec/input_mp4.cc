@@ -171,6 +171,8 @@ OutputSpan presented_span(const Mp4Track &track, uint32_t movie_timescale, uint3
 
 OpenedInput open_mp4(std::unique_ptr<ByteSource> file, int track_number)
 {
+    if (track_number == 0)
+        track_number = 1;
     Mp4File mp4 = read_mp4(*file);
     int count = static_cast<int>(mp4.audio_tracks.size());
     if (count == 0)
