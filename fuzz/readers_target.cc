@@ -75,8 +75,8 @@ void read_file(std::vector<uint8_t> bytes, int track)
     aacdec::OpenedInput input = aacdec::open_input_memory(std::move(bytes), track);
     Decoder dec;
     try {
-        aacdec::check_supported(input.info.config);
-        dec = create_decoder(input.info.config);
+        if (input.info.unsupported.empty())
+            dec = create_decoder(input.info.config);
     } catch (const aacdec::ToolError &) {
         // An unsupported stream can still be read through.
     }

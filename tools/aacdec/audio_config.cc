@@ -148,22 +148,25 @@ StreamConfig parse_audio_specific_config(std::span<const uint8_t> asc)
     return config;
 }
 
-void check_supported(const StreamConfig &config)
+std::string unsupported_reason(const StreamConfig &config)
 {
     if (config.object_type != kAacLc)
-        fail(Failure::unsupported, "unsupported object type " +
-                                       std::to_string(config.object_type) + " (" +
-                                       object_type_name(config.object_type) +
-                                       "); only AAC LC is decoded");
+        return "unsupported object type " + std::to_string(config.object_type) + " (" +
+               object_type_name(config.object_type) + "); only AAC LC is decoded";
     if (config.frame_length_960)
-        fail(Failure::unsupported, "960-sample frames are not supported");
+        return "960-sample frames are not supported";
     if (config.sampling_frequency_index > 11)
-        fail(Failure::unsupported,
-             "sampling rate " + std::to_string(config.sample_rate) + " Hz is not supported");
+        return "sampling rate " + std::to_string(config.sample_rate) + " Hz is not supported";
     if (config.channel_configuration > 7)
-        fail(Failure::unsupported, "channel configuration " +
-                                       std::to_string(config.channel_configuration) +
-                                       " is not supported");
+        return "channel configuration " + std::to_string(config.channel_configuration) +
+               " is not supported";
+    return {};
+}
+
+void check_supported(const StreamConfig &config)
+{
+    if (std::string why = unsupported_reason(config); !why.empty())
+        fail(Failure::unsupported, why);
 }
 
 void skip_program_config_element(BitReader &br)

@@ -40,6 +40,8 @@ const char *object_type_name(int object_type);
 // Parses an AudioSpecificConfig; ToolError (input) when it is damaged.
 StreamConfig parse_audio_specific_config(std::span<const uint8_t> asc);
 
+// Why the decoder cannot take the configuration, or "" when it can.
+std::string unsupported_reason(const StreamConfig &config);
 // ToolError (unsupported) unless the decoder can take the configuration.
 void check_supported(const StreamConfig &config);
 

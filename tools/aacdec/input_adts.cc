@@ -109,14 +109,14 @@ OpenedInput open_adts(std::unique_ptr<ByteStream> stream)
     config.sampling_frequency_index = h.sampling_frequency_index;
     config.sample_rate = rate_of_index(h.sampling_frequency_index);
     config.channel_configuration = h.channel_configuration;
-    check_supported(config);
-    if (config.channel_configuration == 0) {
+    info.unsupported = unsupported_reason(config);
+    if (config.channel_configuration == 0 && info.unsupported.empty()) {
         const AdtsFrame *first = source->peek_first();
         auto block = first ? first->bytes.subspan(first->header.header_size())
                            : std::span<const uint8_t>();
         if (block.empty() || (block[0] >> 5) != AAC_ID_PCE)
-            fail(Failure::unsupported, "channel configuration 0 without a "
-                                       "program_config_element at the start of the first frame");
+            info.unsupported = "channel configuration 0 without a program_config_element at "
+                               "the start of the first frame";
         config.pce.assign(block.begin(), block.end());
         config.pce_bit_offset = 3;
     }

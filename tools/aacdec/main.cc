@@ -68,6 +68,8 @@ int decode_file(const Job &job, const Options &options, Console &console, std::s
         OpenedInput in = open_input(job.input, options.track);
         for (const std::string &w : in.info.warnings)
             console.warning(job.input, w);
+        if (!in.info.unsupported.empty())
+            fail(Failure::unsupported, in.info.unsupported);
         Decoding decoding(in.info.config);
         const Downmix *mix =
             options.downmix ? chosen_downmix(decoding.layout(), job.input, console) : nullptr;

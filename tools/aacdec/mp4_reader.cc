@@ -96,9 +96,10 @@ std::optional<Mp4Track> read_track(std::span<const uint8_t> trak, uint64_t file_
     return track;
 }
 
-std::vector<TrackDefaults> read_track_extends(const std::vector<Box> &moov)
+// The track extends boxes, by track: fragments look theirs up once each.
+std::unordered_map<uint32_t, TrackDefaults> read_track_extends(const std::vector<Box> &moov)
 {
-    std::vector<TrackDefaults> defaults;
+    std::unordered_map<uint32_t, TrackDefaults> defaults;
     const Box *mvex = find_box(moov, fourcc("mvex"));
     if (!mvex)
         return defaults;
@@ -107,12 +108,12 @@ std::vector<TrackDefaults> read_track_extends(const std::vector<Box> &moov)
             continue;
         Cursor c(b.payload, b.type);
         full_box(c);
+        uint32_t track_id = c.u32();
         TrackDefaults d;
-        d.track_id = c.u32();
         d.sample_description_index = c.u32();
-        c.skip(4);  // default_sample_duration
+        d.sample_duration = c.u32();
         d.sample_size = c.u32();
-        defaults.push_back(d);
+        defaults.emplace(track_id, d);
     }
     return defaults;
 }
@@ -203,11 +204,16 @@ Mp4File read_mp4(ByteSource &file)
             if (auto track = read_track(b.payload, file.size()))
                 result.audio_tracks.push_back(std::move(*track));
 
-    std::vector<TrackDefaults> defaults = read_track_extends(boxes);
-    result.fragmented = !defaults.empty() || !moofs.empty();
+    result.tags = read_tags(boxes);
+
+    FragmentTracks index;
+    index.defaults = read_track_extends(boxes);
+    for (Mp4Track &t : result.audio_tracks)
+        index.tracks.emplace(t.track_id, &t);
+    result.fragmented = !index.defaults.empty() || !moofs.empty();
     for (const TopLevelBox &moof : moofs) {
         std::vector<uint8_t> payload = read_box_payload(file, moof, kMaxMoof, "moof");
-        read_movie_fragment(payload, moof.offset, defaults, result.audio_tracks);
+        read_movie_fragment(payload, moof.offset, index);
     }
     return result;
 }
