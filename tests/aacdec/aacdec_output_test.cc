@@ -130,18 +130,47 @@ TEST(AacdecFormats, WavHeaderAndChannelMask)
     }
 }
 
-TEST(AacdecFormats, DownmixFoldsFrontAndSurroundsIntoThePair)
+// Centre and surrounds at -3 dB, LFE dropped, each side divided by the sum
+// of its gains; 16-bit output then never reaches full scale here.
+TEST(AacdecFormats, DownmixUsesTheNormalisedStandardFold)
 {
-    Scratch s;
-    ASSERT_EQ(s.run({"--downmix", "-f", "wavf", "-o", "d.wav", test_data_path("streams/multi_5_1_48k_320k.aac")}).status, 0);
-    Audio a = read_audio(s.path("d.wav"));
-    ASSERT_EQ(a.channels, 2);
-    std::vector<float> ref = reference("multi_5_1_48k_320k"), folded;
-    for (size_t i = 0; i < ref.size(); i += 6) {
-        const float *f = &ref[i];  // C L R Ls Rs LFE
-        folded.insert(folded.end(), {(f[1] + f[3]) + f[0], (f[2] + f[4]) + f[0]});
+    const float a = 0.70710678f;
+    const struct {
+        const char *stream;
+        size_t channels;
+        std::vector<float> left;  // gains of the decoder's channels before normalising
+    } cases[] = {
+        {"multi_5_1_48k_320k", 6, {a, 1, 0, a, 0, 0}},          // C L R Ls Rs LFE
+        {"multi_7_1_44k1_448k", 8, {a, 1, 0, a, 0, a, 0, 0}},   // C L R Lss Rss Lrs Rrs LFE
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.stream);
+        Scratch s;
+        const std::string input = test_data_path(std::string("streams/") + c.stream + ".aac");
+        RunResult r = s.run({"--downmix", "-f", "wavf", "-o", "d.wav", input});
+        ASSERT_EQ(r.status, 0);
+        EXPECT_NE(r.err.find("to stereo"), std::string::npos) << r.err;
+        ASSERT_EQ(s.run({"-qq", "--downmix", "-f", "wav16", "-o", "d16.wav", input}).status, 0);
+        Audio out = read_audio(s.path("d.wav"));
+        ASSERT_EQ(out.channels, 2);
+        float sum = 0;
+        for (float g : c.left)
+            sum += g;
+        std::vector<float> ref = reference(c.stream), folded;
+        for (size_t i = 0; i < ref.size(); i += c.channels) {
+            float l = 0, r = 0;
+            for (size_t ch = 0; ch < c.channels; ch++) {
+                // The right side mirrors the left: R for L, Rs for Ls.
+                const size_t mirror = ch == 0 || ch == c.channels - 1 ? ch : ch % 2 ? ch + 1 : ch - 1;
+                l += c.left[ch] / sum * ref[i + ch];
+                r += c.left[ch] / sum * ref[i + mirror];
+            }
+            folded.insert(folded.end(), {l, r});
+        }
+        expect_matches_reference(out.samples, kPair, folded, 0, ref.size() / c.channels);
+        for (int32_t v : read_integers(s.path("d16.wav")))
+            ASSERT_LT(std::abs(v / 65536), 32767);
     }
-    expect_matches_reference(a.samples, kPair, folded, 0, ref.size() / 6);
 }
 
 // The flushed half-frame is the last frame's tail: with the head of the

@@ -46,6 +46,10 @@ public:
     DecodeSummary run(OpenedInput &in, AudioWriter &out, bool strict, Progress &progress);
 
 private:
+    struct Run;
+    void prepare(AudioWriter &out, bool strict);
+    void feed(const InputFrame &frame, Run &run);
+
     aac_decoder *dec_ = nullptr;
     aac_frame_alloc *pool_ = nullptr;
     uint32_t rate_ = 0;

@@ -62,9 +62,11 @@ struct InputFrame {
     enum class Crc { none, with_header, after_each_block } crc = Crc::none;
     std::span<const uint8_t> crc_header;  // with_header: header bytes the check covers
     uint16_t crc_value = 0;               // with_header
-    // Set when data was lost just before this frame; one lost frame then
-    // stands in for it.
-    std::string damage_before;
+    // Damage found just before this frame (skipped bytes, a repaired
+    // header), reported once per run of damaged frames.
+    std::string damage_note;
+    uint64_t skipped_bytes = 0;
+    uint64_t lost_before = 0;  // frames presumed lost in the skipped bytes
     // Set when this frame cannot be decoded: its blocks are lost.
     std::string unusable;
 };
