@@ -68,6 +68,8 @@ TEST(Mp4Reader, EveryLayoutGivesBackTheFramesBuiltIn)
         {"fragments_moof_relative", [](Mp4Layout &l) { l.fragments = Fragments::moof_relative; }},
         {"fragments_explicit_base", [](Mp4Layout &l) { l.fragments = Fragments::explicit_base; }},
         {"fragments_trex_defaults", [](Mp4Layout &l) { l.fragments = Fragments::trex_defaults; }},
+        {"quicktime_v1_wave", [](Mp4Layout &l) { l.quicktime_version = 1; }},
+        {"quicktime_v2_wave", [](Mp4Layout &l) { l.quicktime_version = 2, l.sample_rate = 44100; }},
     };
     for (const auto &[name, set] : layouts) {
         SCOPED_TRACE(name);
@@ -83,6 +85,8 @@ TEST(Mp4Reader, EveryLayoutGivesBackTheFramesBuiltIn)
         EXPECT_EQ(track.sample_entry, fourcc("mp4a"));
         EXPECT_EQ(track.object_type_indication, 0x40);
         EXPECT_EQ(track.audio_specific_config, layout.audio_specific_config);
+        EXPECT_EQ(track.sample_rate, layout.sample_rate);
+        EXPECT_EQ(track.sample_durations, frames.size() * 1024);
         ASSERT_EQ(track.samples.size(), frames.size());
         for (size_t i = 0; i < frames.size(); i++) {
             const Mp4Sample &sample = track.samples[i];
