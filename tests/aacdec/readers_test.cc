@@ -14,6 +14,7 @@
 #include "input.h"
 #include "mp4_builder.h"
 #include "mp4_reader.h"
+#include "pce_writer.h"
 #include "tool_runner.h"
 
 using namespace aacdec;
@@ -127,6 +128,20 @@ TEST(AudioSpecificConfig, FieldsEscapesAndExtensions)
         EXPECT_EQ(config.sbr_signalled, c.sbr);
         EXPECT_EQ(config.frame_length_960, c.frame_960);
     }
+    // A program_config_element (two pairs and a comment) ahead of the SBR
+    // extension: the library's parser finds where it ends.
+    PceFields quad;
+    quad.front = {0x10};
+    quad.back = {0x11};
+    quad.comment = {'a', 'b'};
+    Bytes asc = {0x11, 0x80};  // LC, 48 kHz, configuration 0, GASpecificConfig 000
+    const Bytes pce = write_pce(quad);
+    asc.insert(asc.end(), pce.begin(), pce.end());
+    asc.insert(asc.end(), {0x56, 0xE5, 0x98});
+    const StreamConfig with_pce = parse_audio_specific_config(asc);
+    EXPECT_EQ(with_pce.channel_configuration, 0);
+    EXPECT_EQ(with_pce.pce, Bytes(asc.begin() + 2, asc.end()));
+    EXPECT_TRUE(with_pce.sbr_signalled);
     EXPECT_THROW(parse_audio_specific_config(Bytes{0x12}), ToolError);
     EXPECT_THROW(check_supported(parse_audio_specific_config(Bytes{0x2B, 0x92, 0x08, 0x00})),
                  ToolError);
