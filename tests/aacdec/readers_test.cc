@@ -186,7 +186,7 @@ TEST(Mp4Damage, ErrorsNameTheFault)
 
 TEST(AdtsReader, FindsEveryIntactFrameAndCountsTheDamage)
 {
-    enum Twist { none, layer_bit_first, stray_byte_after_each, id_bit_from_4, rate_from_4, rate_at_4 };
+    enum Twist { none, layer_bit_first, stray_byte_after_each, layer_bit_and_stray_bytes, id_bit_from_4, rate_from_4, rate_at_4 };
     const struct {
         const char *name;
         Bytes before, between, after;  // around frames; between goes after frame 3
@@ -205,6 +205,7 @@ TEST(AdtsReader, FindsEveryIntactFrameAndCountsTheDamage)
         {"trailing_junk", {}, {}, Bytes(50, 0x12), 0, none, 8, 0, 0, 0, 50},
         {"layer_bit_flipped_in_first_header", {}, {}, {}, 0, layer_bit_first, 8, 0, 0, 0, 0},
         {"stray_byte_after_each_frame", {}, {}, {}, 0, stray_byte_after_each, 8, 0, 1, 0, 1},
+        {"layer_bit_and_stray_bytes", {}, {}, {}, 0, layer_bit_and_stray_bytes, 8, 0, 1, 0, 1},
         {"mpeg_id_bit_changes", {}, {}, {}, 0, id_bit_from_4, 8, 0, 0, 0, 0},
         // One frame whose header disagrees is taken for a damaged header
         // when its length leads on; a lasting change ends the stream.
@@ -220,12 +221,12 @@ TEST(AdtsReader, FindsEveryIntactFrameAndCountsTheDamage)
             // Payloads of 50 + 3i bytes, each filled with its frame number.
             const bool other_rate = (c.twist == rate_from_4 && i >= 4) || (c.twist == rate_at_4 && i == 4);
             Bytes f = adts_frame(Bytes(50 + 3 * i, static_cast<uint8_t>(i)), other_rate ? 0x50 : 0x4C, 0x80);
-            if ((c.twist == layer_bit_first && i == 0))
+            if ((c.twist == layer_bit_first || c.twist == layer_bit_and_stray_bytes) && i == 0)
                 f[1] ^= 0x02;
             if (c.twist == id_bit_from_4 && i >= 4)
                 f[1] ^= 0x08;
             stream.insert(stream.end(), f.begin(), f.end());
-            if (c.twist == stray_byte_after_each)
+            if (c.twist == stray_byte_after_each || c.twist == layer_bit_and_stray_bytes)
                 stream.push_back(0x00);
             if (i == 3)
                 stream.insert(stream.end(), c.between.begin(), c.between.end());

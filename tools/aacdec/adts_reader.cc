@@ -82,7 +82,7 @@ AdtsReader::AdtsReader(ByteStream &in) : in_(in)
         fail(Failure::input, "too short to be an AAC stream");
     for (size_t at = 0; at < kFirstFrameSearch && fill(at + 7) >= at + 7; at++) {
         if (confirmed(at, first_, kSlack)) {
-            have_first_ = true;
+            first_pending_ = true;
             drop(at);
             lead_skipped_ = at;
             return;
@@ -188,7 +188,14 @@ bool AdtsReader::next(AdtsFrame &frame)
             break;
         AdtsHeader h;
         bool repaired = false;
-        Found found = skipped == 0 ? expected_frame(h, repaired) : resynced_frame(h);
+        Found found = Found::none;
+        if (first_pending_) {
+            // Confirmed by the constructor, perhaps past a stray byte.
+            first_pending_ = false;
+            found = header_at(0, h) ? Found::frame : Found::none;
+        } else {
+            found = skipped == 0 ? expected_frame(h, repaired) : resynced_frame(h);
+        }
         if (found == Found::change) {
             changed_at_ = position();
             changed_to_ = h;

@@ -87,7 +87,7 @@ private:
     size_t pending_ = 0;     // the frame handed out last, dropped on the next call
     uint64_t lead_skipped_ = 0;  // bytes before the first frame
     AdtsHeader first_;
-    bool have_first_ = false;
+    bool first_pending_ = false;  // first_ is at the front, confirmed
     uint64_t truncated_ = 0, trailing_ = 0;
     uint64_t changed_at_ = 0;
     AdtsHeader changed_to_;
