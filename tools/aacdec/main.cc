@@ -106,6 +106,30 @@ int describe(const Options &options, Console &console)
     return status;
 }
 
+// Each thread takes the next file; statuses are kept per file so the exit
+// status is that of the first failed file in command-line order.
+std::vector<int> run_jobs(const std::vector<Job> &jobs, const Options &options, Console &console)
+{
+    std::vector<int> status(jobs.size(), 0);
+    std::atomic<size_t> next{0};
+    auto worker = [&] {
+        for (size_t i; stop_signal() == 0 && (i = next++) < jobs.size();) {
+            char position[48] = "";
+            if (jobs.size() > 1)
+                std::snprintf(position, sizeof position, "[%zu/%zu] ", i + 1, jobs.size());
+            status[i] = decode_file(jobs[i], options, console, position);
+        }
+    };
+    size_t threads = std::min<size_t>(static_cast<size_t>(options.jobs), jobs.size());
+    std::vector<std::thread> pool;
+    for (size_t t = 1; t < threads; t++)
+        pool.emplace_back(worker);
+    worker();
+    for (std::thread &t : pool)
+        t.join();
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -146,25 +170,7 @@ int main(int argc, char **argv)
         }
     }
 
-    // Each thread takes the next file; statuses are kept per file so the
-    // exit status is that of the first failed file in command-line order.
-    std::vector<int> status(jobs.size(), 0);
-    std::atomic<size_t> next{0};
-    auto worker = [&] {
-        for (size_t i; stop_signal() == 0 && (i = next++) < jobs.size();) {
-            char position[48] = "";
-            if (jobs.size() > 1)
-                std::snprintf(position, sizeof position, "[%zu/%zu] ", i + 1, jobs.size());
-            status[i] = decode_file(jobs[i], options, console, position);
-        }
-    };
-    size_t threads = std::min<size_t>(static_cast<size_t>(options.jobs), jobs.size());
-    std::vector<std::thread> pool;
-    for (size_t t = 1; t < threads; t++)
-        pool.emplace_back(worker);
-    worker();
-    for (std::thread &t : pool)
-        t.join();
+    std::vector<int> status = run_jobs(jobs, options, console);
     console.clear();
     if (stop_signal() != 0)
         return exit_status(Failure::interrupted);

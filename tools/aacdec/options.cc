@@ -28,6 +28,55 @@ std::string stem(const std::string &path)
     return dot == std::string::npos || dot == 0 ? base : base.substr(0, dot);
 }
 
+bool takes_value(const std::string &name)
+{
+    for (const char *n : {"-o", "--output", "-d", "--directory", "-f", "--format", "--track", "-j", "--jobs"})
+        if (name == n)
+            return true;
+    return false;
+}
+
+void set_value(Options &o, const std::string &name, const std::string &value)
+{
+    if (name == "-o" || name == "--output") {
+        o.output = value;
+    } else if (name == "-d" || name == "--directory") {
+        o.directory = value;
+    } else if (name == "-f" || name == "--format") {
+        o.format = format_named(value);
+        if (!o.format)
+            fail(Failure::usage, "unknown format '" + value + "'");
+    } else if (name == "--track") {
+        o.track = number(name, value, 1, 1 << 20);
+    } else {
+        o.jobs = number(name, value, 0, 256);
+        if (o.jobs == 0)
+            o.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    }
+}
+
+// False for an unknown option.
+bool set_flag(Options &o, const std::string &arg)
+{
+    if (arg == "--downmix")
+        o.downmix = true;
+    else if (arg == "--strict")
+        o.strict = true;
+    else if (arg == "--info")
+        o.info = true;
+    else if (arg == "-q" || arg == "--quiet")
+        o.quiet++;
+    else if (arg == "-qq")
+        o.quiet += 2;
+    else if (arg == "-h" || arg == "--help")
+        o.help = true;
+    else if (arg == "--version")
+        o.version = true;
+    else
+        return false;
+    return true;
+}
+
 }  // namespace
 
 const char *usage_text()
@@ -91,40 +140,10 @@ Options parse_options(int argc, const char *const *argv)
                 fail(Failure::usage, name + " needs a value");
             return argv[++i];
         };
-        if (name == "-o" || name == "--output") {
-            o.output = take_value();
-        } else if (name == "-d" || name == "--directory") {
-            o.directory = take_value();
-        } else if (name == "-f" || name == "--format") {
-            std::string f = take_value();
-            o.format = format_named(f);
-            if (!o.format)
-                fail(Failure::usage, "unknown format '" + f + "'");
-        } else if (name == "--track") {
-            o.track = number(name, take_value(), 1, 1 << 20);
-        } else if (name == "-j" || name == "--jobs") {
-            o.jobs = number(name, take_value(), 0, 256);
-            if (o.jobs == 0)
-                o.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-        } else if (inline_value) {
+        if (takes_value(name))
+            set_value(o, name, take_value());
+        else if (inline_value || !set_flag(o, arg))
             fail(Failure::usage, "unknown option '" + arg + "'");
-        } else if (arg == "--downmix") {
-            o.downmix = true;
-        } else if (arg == "--strict") {
-            o.strict = true;
-        } else if (arg == "--info") {
-            o.info = true;
-        } else if (arg == "-q" || arg == "--quiet") {
-            o.quiet++;
-        } else if (arg == "-qq") {
-            o.quiet += 2;
-        } else if (arg == "-h" || arg == "--help") {
-            o.help = true;
-        } else if (arg == "--version") {
-            o.version = true;
-        } else {
-            fail(Failure::usage, "unknown option '" + arg + "'");
-        }
     }
     if (!o.help && !o.version && o.inputs.empty())
         fail(Failure::usage, "no input file");
