@@ -321,6 +321,11 @@ TEST(AacdecFiles, WritesDevicesAndPipesInPlaceAndLeavesNothingWhenStopped)
         EXPECT_EQ(s.run({aac, "-o", "null"}).status, 0);
         ASSERT_EQ(::stat(s.path("null").c_str(), &st), 0);
         EXPECT_TRUE(S_ISCHR(st.st_mode));
+        // The full device: a failed write inside libsndfile is an error, not a crash.
+        ASSERT_EQ(::mknod(s.path("full").c_str(), S_IFCHR | 0666, makedev(1, 7)), 0);
+        RunResult r = s.run({"-f", "flac", "-o", "full", aac});
+        EXPECT_EQ(r.status, 4);
+        EXPECT_NE(r.err.find("cannot write full: No space left on device"), std::string::npos) << r.err;
     }
 
     // Input from a pipe that stays open: aacdec waits in a read, with its

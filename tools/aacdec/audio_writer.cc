@@ -8,6 +8,8 @@
 #include <sndfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <exception>
+#include <utility>
 #include <vector>
 
 #include "channel_layout.h"
@@ -105,29 +107,6 @@ const char *extension_of(Format f)
     return f == Format::flac16 || f == Format::flac24 ? ".flac" : f == Format::f32 ? ".f32" : ".wav";
 }
 
-namespace {
-
-// libsndfile's virtual I/O over an OutputFile.
-sf_count_t vio_length(void *file) { return static_cast<OutputFile *>(file)->length(); }
-sf_count_t vio_seek(sf_count_t offset, int whence, void *file)
-{
-    return static_cast<OutputFile *>(file)->seek(offset, whence);
-}
-sf_count_t vio_read(void *out, sf_count_t n, void *file)
-{
-    return static_cast<sf_count_t>(static_cast<OutputFile *>(file)->read(out, static_cast<size_t>(n)));
-}
-sf_count_t vio_write(const void *data, sf_count_t n, void *file)
-{
-    static_cast<OutputFile *>(file)->write(data, static_cast<size_t>(n));
-    return n;
-}
-sf_count_t vio_tell(void *file) { return static_cast<OutputFile *>(file)->tell(); }
-
-SF_VIRTUAL_IO g_vio = {vio_length, vio_seek, vio_read, vio_write, vio_tell};
-
-}  // namespace
-
 struct AudioWriter::State {
     OutputFile file;
     SNDFILE *sf = nullptr;
@@ -141,7 +120,15 @@ struct AudioWriter::State {
     std::vector<int32_t> frames32;
     std::vector<float> framesf;
 
+    std::exception_ptr error;  // raised inside libsndfile's I/O, raised again after it
+
     State(const std::string &path, bool needs_seek) : file(path, needs_seek) {}
+    // After each libsndfile call.
+    void raise_pending()
+    {
+        if (error)
+            std::rethrow_exception(std::exchange(error, nullptr));
+    }
     ~State()
     {
         if (sf)
@@ -149,6 +136,50 @@ struct AudioWriter::State {
     }
     [[noreturn]] void failed(const std::string &why) { fail(Failure::output, "cannot write " + file.shown() + ": " + why); }
 };
+
+namespace {
+
+// libsndfile's virtual I/O over the State's OutputFile.  No exception may
+// cross libsndfile's C code: a failure is kept in the State, reported to
+// libsndfile as a short count, and raised again once its call returns.
+template <class F>
+auto guarded(void *state, F &&f, decltype(f(std::declval<OutputFile &>())) failed)
+{
+    auto *s = static_cast<AudioWriter::State *>(state);
+    try {
+        return f(s->file);
+    } catch (...) {
+        if (!s->error)
+            s->error = std::current_exception();
+        return failed;
+    }
+}
+
+sf_count_t vio_length(void *s)
+{
+    return guarded(s, [](OutputFile &f) { return sf_count_t{f.length()}; }, sf_count_t{-1});
+}
+sf_count_t vio_seek(sf_count_t offset, int whence, void *s)
+{
+    return guarded(s, [&](OutputFile &f) { return sf_count_t{f.seek(offset, whence)}; }, sf_count_t{-1});
+}
+sf_count_t vio_read(void *out, sf_count_t n, void *s)
+{
+    return guarded(s, [&](OutputFile &f) { return static_cast<sf_count_t>(f.read(out, static_cast<size_t>(n))); },
+                   sf_count_t{0});
+}
+sf_count_t vio_write(const void *data, sf_count_t n, void *s)
+{
+    return guarded(s, [&](OutputFile &f) { f.write(data, static_cast<size_t>(n)); return n; }, sf_count_t{0});
+}
+sf_count_t vio_tell(void *s)
+{
+    return guarded(s, [](OutputFile &f) { return sf_count_t{f.tell()}; }, sf_count_t{-1});
+}
+
+SF_VIRTUAL_IO g_vio = {vio_length, vio_seek, vio_read, vio_write, vio_tell};
+
+}  // namespace
 
 AudioWriter::AudioWriter(const std::string &path, Format format, int layout, const Downmix *downmix,
                          uint32_t rate)
@@ -166,7 +197,8 @@ AudioWriter::AudioWriter(const std::string &path, Format format, int layout, con
     s_->framesf.resize(1024 * static_cast<size_t>(channels_));
     if (format == Format::f32)
         return;
-    s_->sf = sf_open_virtual(&g_vio, SFM_WRITE, &sfinfo, &s_->file);
+    s_->sf = sf_open_virtual(&g_vio, SFM_WRITE, &sfinfo, s_.get());
+    s_->raise_pending();
     if (!s_->sf)
         s_->failed(sf_strerror(nullptr));
     if (format == Format::wavf)
@@ -242,6 +274,7 @@ void AudioWriter::write(const float *block, size_t from, size_t to)
     sf_count_t written = raw == AAC_RAW_S16   ? sf_writef_short(s_->sf, &s_->frames16[from * C], n)
                          : raw == AAC_RAW_FLOAT ? sf_writef_float(s_->sf, &s_->framesf[from * C], n)
                                                 : sf_writef_int(s_->sf, &s_->frames32[from * C], n);
+    s_->raise_pending();
     if (written != n)
         s_->failed(sf_strerror(s_->sf));
 }
@@ -251,6 +284,7 @@ void AudioWriter::finish()
     if (s_->sf) {
         int status = sf_close(s_->sf);
         s_->sf = nullptr;
+        s_->raise_pending();
         if (status != 0)
             s_->failed(sf_error_number(status));
     }

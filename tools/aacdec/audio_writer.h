@@ -44,8 +44,9 @@ public:
     // Completes the file and gives it its name.
     void finish();
 
+    struct State;  // public for libsndfile's I/O callbacks
+
 private:
-    struct State;
     std::unique_ptr<State> s_;
     Format format_;
     int layout_;
