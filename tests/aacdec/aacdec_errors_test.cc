@@ -236,4 +236,7 @@ TEST(AacdecDamage, AdtsResynchronisationKeepsEveryIntactFrame)
         }
         EXPECT_EQ(read_file(s.path("in.f32")), read_file(s.path("clean.f32")));
     }
+    // -q keeps the warnings, -qq drops them.
+    EXPECT_EQ(s.run({"-q", "-f", "f32", "-o", "in.f32", "in.aac"}).err.empty(), false);
+    EXPECT_EQ(s.run({"-qq", "-f", "f32", "-o", "in.f32", "in.aac"}).err, "");
 }

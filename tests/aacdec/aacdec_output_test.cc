@@ -277,15 +277,16 @@ TEST(AacdecFiles, PipesAndParallelJobsWriteTheSameFiles)
     const Bytes expected = read_file(s.path("castanets_mono_11k025_24k.wav"));
     ASSERT_GT(expected.size(), 44u);
     ASSERT_EQ(s.run({"-", "-o", "stdin.wav"}, "< '" + aac + "'").status, 0);
+    ASSERT_EQ(s.run({"-", "-o", "stdin_m4a.wav"}, "< '" + m4a + "'").status, 0);  // spooled
+    EXPECT_EQ(read_file(s.path("stdin_m4a.wav")), read_file(s.path("speech_mono_16k_24k.wav")));
     ASSERT_EQ(s.run({aac, "-o", "-"}, "| cat > piped.wav").status, 0);
     ASSERT_EQ(s.run({aac, "-o", "-"}, "> redirected.wav").status, 0);
     for (const char *name : {"stdin.wav", "piped.wav", "redirected.wav"})
         EXPECT_EQ(read_file(s.path(name)), expected) << name;
 
-    ASSERT_EQ(::mkdir(s.path("jobs").c_str(), 0777), 0);
-    ASSERT_EQ(s.run({"-j", "3", "-d", "jobs", pce, aac, m4a}).status, 0);
+    ASSERT_EQ(s.run({"-j", "3", "-d", "jobs/new", pce, aac, m4a}).status, 0);  // -d makes its directory
     for (const char *name : {"castanets_mono_11k025_24k.wav", "speech_mono_16k_24k.wav", "pce_3_0back_48k_160k.wav"})
-        EXPECT_EQ(read_file(s.path(std::string("jobs/") + name)), read_file(s.path(name))) << name;
+        EXPECT_EQ(read_file(s.path(std::string("jobs/new/") + name)), read_file(s.path(name))) << name;
 }
 
 // Only regular files are written under a temporary name and renamed: a
