@@ -287,6 +287,16 @@ TEST(AacdecFiles, PipesAndParallelJobsWriteTheSameFiles)
     ASSERT_EQ(s.run({"-j", "3", "-d", "jobs/new", pce, aac, m4a}).status, 0);  // -d makes its directory
     for (const char *name : {"castanets_mono_11k025_24k.wav", "speech_mono_16k_24k.wav", "pce_3_0back_48k_160k.wav"})
         EXPECT_EQ(read_file(s.path(std::string("jobs/new/") + name)), read_file(s.path(name))) << name;
+
+    // On a terminal (script gives aacdec one) a summary line stays after the
+    // progress line; -q drops both.
+    for (const char *quiet : {"", "-q "}) {
+        const std::string command = "cd '" + s.path("") + "' && script -qec \"'" AACDEC_PATH "' " + quiet +
+                                    "-f f32 -o tty.f32 '" + m4a + "'\" /dev/null < /dev/null > tty.txt";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        const Bytes tty = read_file(s.path("tty.txt"));
+        EXPECT_EQ(std::string(tty.begin(), tty.end()).find("2.112 s of audio (33 frames)") != std::string::npos, !*quiet);
+    }
 }
 
 // Only regular files are written under a temporary name and renamed: a
