@@ -128,6 +128,10 @@ void OutputFile::open_target(const std::string &path, bool needs_seek)
     if (exists && ::access(target.c_str(), W_OK) != 0)
         failed(errno_text());
     mode_ = exists ? (st.st_mode & 07777) : (0666 & ~g_umask);
+    if (exists) {
+        owner_ = st.st_uid;
+        group_ = st.st_gid;
+    }
     size_t slash = target.rfind('/');
     std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
     std::string temp = directory_of(target) + "." + base + ".XXXXXX";
@@ -233,6 +237,9 @@ void OutputFile::commit()
     if (copy_to_ >= 0)
         copy_out();
     if (!temp_path_.empty()) {
+        // The replaced file's owner, where we may give it (as root); its mode.
+        if (owner_ != kNoOwner && ::fchown(fd_, owner_, group_) != 0 && errno != EPERM)
+            failed(errno_text());
         if (::fchmod(fd_, static_cast<mode_t>(mode_)) != 0)
             failed(errno_text());
         if (::close(fd_) != 0) {

@@ -55,6 +55,8 @@ private:
     int copy_to_ = -1;  // spooled: the descriptor the file is copied to at commit
     bool own_copy_to_ = false;
     unsigned mode_ = 0;  // of the new file
+    static constexpr unsigned kNoOwner = ~0u;
+    unsigned owner_ = kNoOwner, group_ = kNoOwner;  // of the file it replaces
     int64_t position_ = 0;  // file offset of buffer_[0]
     std::vector<uint8_t> buffer_;
 };
