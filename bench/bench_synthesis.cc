@@ -16,6 +16,8 @@
 #include "synthesis/tns.h"
 #include "syntax/stream_tables.h"
 
+using namespace lumdec;
+
 namespace {
 
 struct Frame {

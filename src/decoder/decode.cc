@@ -16,6 +16,8 @@
 #include "synthesis/filterbank.h"
 #include "synthesis/pipeline.h"
 
+namespace lumdec {
+
 namespace {
 
 uint32_t state_of(void *slot)
@@ -174,6 +176,10 @@ bool concealable(aac_status status)
 }
 
 }  // namespace
+
+}  // namespace lumdec
+
+using namespace lumdec;
 
 extern "C" AAC_API aac_status AAC_CALL aac_dec_decode(aac_decoder *dec)
 {

@@ -3,6 +3,8 @@
 #include "decoder/layouts.h"
 #include "frame/error.h"
 
+namespace lumdec {
+
 namespace {
 
 // One accepted make-up of a program_config_element: its element counts,
@@ -136,3 +138,5 @@ int32_t aac_map_from_pce(const aac_pce *pce, aac_element_map *map)
     }
     return row->layout;
 }
+
+}  // namespace lumdec

@@ -9,6 +9,8 @@
 #include "syntax/pce.h"
 #include "syntax/stream_tables.h"
 
+namespace lumdec {
+
 namespace {
 
 void parse_configuration_pce(aac_dec_config *config, aac_decoder *decoder)
@@ -95,6 +97,10 @@ void aac_release_decoder(aac_decoder *decoder)
         gain = nullptr;
     }
 }
+
+}  // namespace lumdec
+
+using namespace lumdec;
 
 extern "C" {
 

@@ -3,6 +3,8 @@
 
 #include "lumdec.h"
 
+namespace lumdec {
+
 // Allocates a zero-filled instance and initialises it from config, under an
 // error frame of its own: on a raise the half-built instance is released and
 // the same status is raised again into the caller's frame.
@@ -19,3 +21,5 @@ void aac_init_decoder(aac_dec_config *config, aac_decoder *decoder);
 // Gives the output block back to the pool (when there is one) and releases
 // the workspaces and window sets.  Leaves the record itself allocated.
 void aac_release_decoder(aac_decoder *decoder);
+
+}  // namespace lumdec

@@ -4,6 +4,8 @@
 
 #include "lumdec.h"
 
+namespace lumdec {
+
 namespace {
 
 // Entry i: the register after shifting the byte i through the polynomial
@@ -70,6 +72,10 @@ uint16_t aac_crc_bits(uint16_t crc, int32_t end, int32_t start, int32_t nbits,
         r = crc_part(r, 0, pad);
     return static_cast<uint16_t>(r);
 }
+
+}  // namespace lumdec
+
+using namespace lumdec;
 
 extern "C" {
 

@@ -5,6 +5,8 @@
 
 #include "frame/tls_slot.h"
 
+namespace lumdec {
+
 aac_error_frame *aac_innermost_frame()
 {
     return static_cast<aac_error_frame *>(aac_tls_get());
@@ -38,3 +40,5 @@ aac_guard::~aac_guard()
 {
     aac_tls_set(frame_.previous);
 }
+
+}  // namespace lumdec

@@ -14,6 +14,8 @@
 
 #include "lumdec.h"
 
+namespace lumdec {
+
 struct aac_error_frame {
     aac_error_frame *previous;  // innermost frame when this one was opened
 };
@@ -62,3 +64,5 @@ public:
 private:
     aac_error_frame frame_;
 };
+
+}  // namespace lumdec

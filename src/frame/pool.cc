@@ -5,6 +5,8 @@
 #include "frame/allocator.h"
 #include "frame/error.h"
 
+namespace lumdec {
+
 namespace {
 
 void *next_free(void *block)
@@ -52,6 +54,10 @@ aac_status AAC_CALL pool_put(aac_frame_alloc *pool, void *block)
 constexpr aac_frame_alloc_ops pool_ops = {pool_destroy, pool_get, pool_put};
 
 }  // namespace
+
+}  // namespace lumdec
+
+using namespace lumdec;
 
 extern "C" AAC_API aac_status AAC_CALL aac_frame_alloc_create(aac_frame_alloc **out,
                                                               int32_t units)

@@ -2,6 +2,8 @@
 
 #include "frame/error.h"
 
+namespace lumdec {
+
 namespace {
 
 // Shared by all readers; read-only.
@@ -36,3 +38,5 @@ void aac_bits_skip_bytes(aac_bit_reader *reader, int32_t count)
         aac_bits_skip(reader, 8);
     }
 }
+
+}  // namespace lumdec

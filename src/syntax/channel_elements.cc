@@ -3,6 +3,8 @@
 #include "frame/error.h"
 #include "syntax/ics.h"
 
+namespace lumdec {
+
 void aac_parse_sce(aac_bit_reader *reader, aac_channel_state *channel,
                    const aac_stream_tables *tables)
 {
@@ -43,3 +45,5 @@ void aac_parse_cpe(aac_bit_reader *reader, aac_channel_pair_state *pair,
     if (!pair->common_window && pair->channel[1].intensity_used)
         aac_raise(AAC_ERR_CORRUPT_FRAME);
 }
+
+}  // namespace lumdec

@@ -8,6 +8,8 @@
 #include "syntax/scalefactor_code.h"
 #include "syntax/pulse_tns.h"
 
+namespace lumdec {
+
 void aac_parse_ics_info(aac_bit_reader *reader, aac_ics_info *ics,
                         const aac_stream_tables *tables)
 {
@@ -209,3 +211,5 @@ void aac_parse_ics(aac_bit_reader *reader, aac_channel_state *channel,
     aac_cursor_spectral_data(w, channel->coef, ics, channel->sections, tables);
     aac_cursor_end(w);
 }
+
+}  // namespace lumdec

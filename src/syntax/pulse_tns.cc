@@ -4,6 +4,8 @@
 
 #include "frame/error.h"
 
+namespace lumdec {
+
 namespace {
 
 // First coefficient of band n of a window kind.
@@ -103,3 +105,5 @@ void aac_parse_tns_data(aac_bit_reader *reader, const aac_ics_info *ics,
         }
     }
 }
+
+}  // namespace lumdec

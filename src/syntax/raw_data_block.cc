@@ -8,6 +8,8 @@
 #include "syntax/records.h"
 #include "syntax/skip_elements.h"
 
+namespace lumdec {
+
 namespace {
 
 // 63 elements before END, each of up to 3 words, plus the entry of a 64th
@@ -105,3 +107,5 @@ void aac_parse_raw_data_block(aac_decoder *decoder)
             aac_raise(AAC_ERR_BAD_STREAM);
     }
 }
+
+}  // namespace lumdec

@@ -8,6 +8,8 @@
 #include "synthesis/band_layout.h"
 #include "synthesis/quant_tables.h"
 
+namespace lumdec {
+
 namespace {
 
 // ln(2)/4 rounded to single precision.
@@ -246,3 +248,5 @@ void dequantize_and_scale(const aac_stream_tables *tables, const aac_ics_info *i
         first_window = group_end;
     }
 }
+
+}  // namespace lumdec

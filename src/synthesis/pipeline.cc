@@ -6,6 +6,8 @@
 #include "synthesis/stereo.h"
 #include "synthesis/tns.h"
 
+namespace lumdec {
+
 void expand_band_codebooks(const aac_ics_info *ics, const uint32_t *sections, uint32_t *map)
 {
     for (uint32_t g = 0; g < ics->num_window_groups; ++g) {
@@ -93,3 +95,5 @@ void decode_channel_pair(aac_decoder *decoder, aac_channel_pair_state *pair)
     inverse_transform(ics0, L);
     inverse_transform(ics1, R);
 }
+
+}  // namespace lumdec

@@ -12,6 +12,8 @@
 #include "observing_host.h"
 #include "layout_reference.h"
 
+using namespace lumdec;
+
 namespace {
 
 struct GainPattern {

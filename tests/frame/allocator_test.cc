@@ -10,6 +10,8 @@
 
 #include "counting_allocator.h"
 
+using namespace lumdec;
+
 namespace {
 
 TEST(AlignedAllocation, AsksForSixteenMoreAndReleasesTheRawBlock)

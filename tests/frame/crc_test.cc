@@ -8,6 +8,8 @@
 #include "crc_reference.h"
 #include "lumdec.h"
 
+using namespace lumdec;
+
 namespace {
 
 uint16_t reference(uint16_t crc, int32_t end, int32_t start, int32_t nbits, const std::vector<uint8_t> &data)

@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+using namespace lumdec;
+
 namespace {
 
 void raise_deep(int depth, aac_status status)

@@ -17,6 +17,8 @@
 #include "lumdec.h"
 #include "shared_library.h"
 
+using namespace lumdec;
+
 namespace {
 
 std::string calls;

@@ -15,6 +15,8 @@
 #include "syntax/stream_tables.h"
 #include "syntax_writer.h"
 
+using namespace lumdec;
+
 namespace {
 
 constexpr uint32_t untouched = 0xDEADBEEF;

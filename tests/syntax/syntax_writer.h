@@ -12,6 +12,8 @@
 #include "syntax/bit_reader.h"
 #include "syntax/records.h"
 
+namespace lumdec {
+
 struct HuffmanCodeword {
     uint32_t length;
     uint32_t code;
@@ -136,3 +138,5 @@ Parsed parse_bits(const BitWriter &w, Parse &&parse)
     aac_status status = frame.run([&] { parse(&reader); });
     return {status, aac_bits_position(&reader)};
 }
+
+}  // namespace lumdec

@@ -9,6 +9,8 @@
 #include "records.h"
 #include "synthesis/quant_tables.h"
 
+using namespace lumdec;
+
 namespace {
 
 TEST(Dequantize, PulsesMoveAwayFromZeroOrDown)

@@ -12,6 +12,8 @@
 #include "synthesis/noise.h"
 #include "synthesis/pipeline.h"
 
+using namespace lumdec;
+
 namespace {
 
 float left(int k) { return static_cast<float>(k + 1); }
