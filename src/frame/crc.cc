@@ -81,6 +81,8 @@ extern "C" {
 
 AAC_API uint16_t AAC_CALL aac_calc_crc_bytes(uint16_t crc, int32_t count, const uint8_t *data)
 {
+    if (data == nullptr)
+        return crc;
     unsigned r = crc;
     for (int32_t i = 0; i < count; i++)
         r = crc_byte(r, data[i]);
@@ -90,6 +92,8 @@ AAC_API uint16_t AAC_CALL aac_calc_crc_bytes(uint16_t crc, int32_t count, const 
 AAC_API uint16_t AAC_CALL aac_calc_crc_syn_elems(uint16_t crc, const aac_syn_elem *list,
                                                  const uint8_t *frame)
 {
+    if (list == nullptr || frame == nullptr)
+        return crc;
     // Each element runs up to the position of the record that follows it.
     while (list[0] != AAC_ID_END) {
         int32_t id = list[0], pos = list[1];
