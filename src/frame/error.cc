@@ -12,11 +12,19 @@ aac_error_frame *aac_innermost_frame()
     return static_cast<aac_error_frame *>(aac_tls_get());
 }
 
+void aac_raise(aac_status status, aac_reason reason)
+{
+    aac_error_frame *frame = aac_innermost_frame();
+    if (frame == nullptr)
+        std::abort();  // a raise outside every guarded call is a library bug
+    frame->status = status;
+    frame->reason = reason.text;
+    AAC_RESUME_CONTEXT(frame->context);
+}
+
 void aac_raise(aac_status status)
 {
-    if (aac_innermost_frame() == nullptr)
-        std::abort();  // a raise outside every guarded call is a library bug
-    throw aac_raised{status};
+    aac_raise(status, aac_reason(nullptr));
 }
 
 aac_status aac_foreign_exception_status() noexcept
