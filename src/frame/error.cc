@@ -1,7 +1,6 @@
 #include "frame/error.h"
 
 #include <cstdlib>
-#include <new>
 
 #include "frame/tls_slot.h"
 
@@ -25,17 +24,6 @@ void aac_raise(aac_status status, aac_reason reason)
 void aac_raise(aac_status status)
 {
     aac_raise(status, aac_reason(nullptr));
-}
-
-aac_status aac_foreign_exception_status() noexcept
-{
-    try {
-        throw;
-    } catch (const std::bad_alloc &) {
-        return AAC_ERR_NO_MEMORY;
-    } catch (...) {
-        return AAC_ERR_UNSUPPORTED;
-    }
 }
 
 aac_guard::aac_guard() noexcept

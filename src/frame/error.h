@@ -16,6 +16,7 @@
 #pragma once
 
 #include <csetjmp>
+#include <new>
 
 #include "lumdec.h"
 
@@ -66,9 +67,22 @@ struct aac_reason {
 // The innermost open frame of the calling thread, or null.
 aac_error_frame *aac_innermost_frame();
 
+#if __cpp_exceptions
 // Status given to a C++ exception that tries to leave a guarded body (one
 // thrown by a host hook written in C++, say): nothing may cross a C export.
-aac_status aac_foreign_exception_status() noexcept;
+// Code built without exceptions (the 32-bit DLL) has nothing to catch: an
+// exception thrown by a hook cannot pass through it and ends the process.
+inline aac_status aac_foreign_exception_status() noexcept
+{
+    try {
+        throw;
+    } catch (const std::bad_alloc &) {
+        return AAC_ERR_NO_MEMORY;
+    } catch (...) {
+        return AAC_ERR_UNSUPPORTED;
+    }
+}
+#endif
 
 // An open error frame, for the lifetime of the object.  run() executes a
 // body under the frame and returns 0, or the status raised inside it.  A
@@ -89,11 +103,15 @@ public:
         frame_.reason = nullptr;
         if (AAC_SAVE_CONTEXT(frame_.context) != 0)
             return frame_.status;
+#if __cpp_exceptions
         try {
             body();
         } catch (...) {
             return aac_foreign_exception_status();
         }
+#else
+        body();
+#endif
         return AAC_OK;
     }
 
