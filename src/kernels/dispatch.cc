@@ -2,6 +2,8 @@
 #include "kernels/cpu.h"
 #include "kernels/kernel_tables.h"
 
+namespace lumdec {
+
 const aac_vector_kernels *aac_active_vector_kernels = &aac_vector_kernels_generic;
 const aac_transform_kernels *aac_active_transform_kernels = &aac_transform_kernels_generic;
 const aac_sample_kernels *aac_active_sample_kernels = &aac_sample_kernels_generic;
@@ -36,3 +38,5 @@ void aac_force_kernel_tables(bool sse2)
         sse2 ? &aac_transform_kernels_sse2 : &aac_transform_kernels_generic;
     aac_active_sample_kernels = sse2 ? &aac_sample_kernels_sse2 : &aac_sample_kernels_generic;
 }
+
+}  // namespace lumdec
