@@ -95,6 +95,87 @@ def write(target, name, data):
         f.write(data)
 
 
+def box(kind, payload):
+    return struct.pack(">I", 8 + len(payload)) + kind + payload
+
+
+def full_box(kind, version, flags, payload):
+    return box(kind, bytes([version]) + flags.to_bytes(3, "big") + payload)
+
+
+def audio_entry(asc, rate, qt_version):
+    """An 'mp4a' sample entry; QuickTime versions 1 and 2 put the esds in a
+    'wave' box after 'frma' and an 'mp4a' atom, closed by a terminator."""
+    if qt_version == 2:
+        fields = struct.pack(">HH4sHHhHIId", 2, 0, b"", 3, 16, -2, 0, 65536, 72, float(rate))
+        fields += struct.pack(">IIIIII", 2, 0x7F000000, 16, 0, 0, 1024)
+    else:
+        fields = struct.pack(">HH4sHHHHI", qt_version, 0, b"", 2, 16, 0, 0, rate << 16)
+        fields += bytes(16) if qt_version == 1 else b""
+    config = bytes([0x40, 0x15]) + bytes(11) + bytes([5, len(asc)]) + asc
+    es = b"\x00\x01\x00" + bytes([4, len(config)]) + config + b"\x06\x01\x02"
+    esds = full_box(b"esds", 0, 0, bytes([3, len(es)]) + es)
+    if qt_version:
+        esds = box(b"wave", box(b"frma", b"mp4a") + box(b"mp4a", bytes(4)) + esds + bytes(8))
+    return box(b"mp4a", bytes(6) + struct.pack(">H", 1) + fields + esds)
+
+
+def mp4_file(payloads, asc, rate, qt_version=0, edits=(), tags=(), media_duration=None):
+    """A small MP4 file around the frames: moov first, one chunk, an edit
+    list of (media_time, duration) and iTunes tags if given."""
+    n = len(payloads)
+    duration = n * 1024 if media_duration is None else media_duration
+    elst = b"".join(struct.pack(">IiI", d, t, 0x10000) for t, d in edits)
+    edts = box(b"edts", full_box(b"elst", 0, 0, struct.pack(">I", len(edits)) + elst)) if edits else b""
+    ilst = b"".join(box(k, box(b"data", struct.pack(">II", 1, 0) + v)) for k, v in tags)
+    udta = box(b"udta", full_box(b"meta", 0, 0, full_box(b"hdlr", 0, 0, bytes(4) + b"mdir" + bytes(12))
+                                 + box(b"ilst", ilst))) if tags else b""
+
+    def moov(data_offset):
+        stbl = (full_box(b"stsd", 0, 0, struct.pack(">I", 1) + audio_entry(asc, rate, qt_version))
+                + full_box(b"stts", 0, 0, struct.pack(">III", 1, n, 1024))
+                + full_box(b"stsc", 0, 0, struct.pack(">IIII", 1, 1, n, 1))
+                + full_box(b"stsz", 0, 0, struct.pack(">II", 0, n) + b"".join(struct.pack(">I", len(p)) for p in payloads))
+                + full_box(b"stco", 0, 0, struct.pack(">II", 1, data_offset)))
+        mdia = (full_box(b"mdhd", 0, 0, bytes(8) + struct.pack(">IIi", rate, duration, 0))
+                + full_box(b"hdlr", 0, 0, bytes(4) + b"soun" + bytes(13)) + box(b"minf", box(b"stbl", stbl)))
+        trak = box(b"trak", full_box(b"tkhd", 0, 3, bytes(8) + struct.pack(">I", 1) + bytes(68)) + edts + box(b"mdia", mdia))
+        return box(b"moov", full_box(b"mvhd", 0, 0, bytes(8) + struct.pack(">I", rate) + bytes(84)) + trak + udta)
+
+    ftyp = box(b"ftyp", b"M4A \x00\x00\x00\x00isom")
+    head = len(ftyp) + len(moov(0)) + 8
+    return ftyp + moov(head) + box(b"mdat", b"".join(payloads))
+
+
+def adts(payloads, byte2, byte3):
+    out = b""
+    for p in payloads:
+        n = len(p) + 7
+        out += bytes([0xFF, 0xF1, byte2, byte3 | (n >> 11), (n >> 3) & 0xFF, ((n & 7) << 5) | 0x1F, 0xFC]) + p
+    return out
+
+
+def damaged_reader_seeds():
+    """Files in the layouts that once broke the readers: QuickTime sample
+    entries, edit lists with empty edits, tags, and ADTS with damaged or
+    changing headers."""
+    with open(os.path.join(DATA, "streams", "speech_mono_16k_24k.aac"), "rb") as f:
+        speech = adts_payloads(f.read())[:12]
+    asc = bytes([0x14, 0x08])  # LC, 16 kHz, mono
+    write("readers", "quicktime_v1_wave.m4a", b"\x00" + mp4_file(speech, asc, 16000, qt_version=1))
+    write("readers", "quicktime_v2_wave.m4a", b"\x00" + mp4_file(speech, asc, 16000, qt_version=2))
+    write("readers", "edits_tags.m4a", b"\x00" + mp4_file(
+        speech, asc, 16000, edits=[(-1, 1600), (2112, 12 * 1024 - 2112)], media_duration=12 * 1024 - 2112,
+        tags=[(b"\xa9nam", b"title"), (b"\xa9ART", b"artist"), (b"\xa9too", b"encoder")]))
+    frames = [bytearray(f) for f in [adts([p], 0x60, 0x40) for p in speech]]
+    frames[0][1] ^= 0x04                     # layer bits of the first header
+    for f in frames[6:]:
+        f[1] |= 0x08                         # MPEG-2 from frame 7 on
+    write("readers", "adts_layer_bit_and_id_switch.aac", b"\x00" + b"".join(frames))
+    write("readers", "adts_stray_bytes.aac", b"\x00" + b"".join(bytes(f) + b"\x5a" for f in frames))
+    write("readers", "adts_rate_change.aac", b"\x00" + adts(speech[:6], 0x60, 0x40) + adts(speech[6:], 0x4C, 0x40))
+
+
 def reader_seeds():
     for name in ["speech_mono_16k_24k", "pce_quad_44k1_256k", "multi_5_1_48k_320k",
                  "mix_stereo_8k_16k"]:
@@ -126,6 +207,7 @@ def main():
     write("decode", "crowded_frames",
           decode_seed(4, 1, None, [crowded_frame(62), crowded_frame(63), crowded_frame(62)],
                       everything))
+    damaged_reader_seeds()
     if os.path.isdir(MP4):
         reader_seeds()
 

@@ -5,7 +5,7 @@
 // may refuse an input only with ToolError; anything else escaping is a
 // finding, as is any frame that reaches outside the reader's memory.
 //
-// Input: one byte (bits 0-1: audio track - 1; bit 7: the rest is an
+// Input: one byte (bits 0-1: --track, 0 for none; bit 7: the rest is an
 // AudioSpecificConfig rather than a file), then the bytes.
 #include <cstdint>
 #include <memory>
@@ -77,8 +77,8 @@ void read_file(std::vector<uint8_t> bytes, int track)
     aacdec::OpenedInput input = aacdec::open_input_memory(std::move(bytes), track);
     Decoder dec;
     try {
-        aacdec::check_supported(input.info.config);
-        dec = create_decoder(input.info.config);
+        if (input.info.unsupported.empty())
+            dec = create_decoder(input.info.config);
     } catch (const aacdec::ToolError &) {
         // An unsupported stream can still be read through.
     }
@@ -108,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             aacdec::check_supported(config);
             create_decoder(config);
         } else {
-            read_file(std::move(bytes), 1 + (mode & 3));
+            read_file(std::move(bytes), mode & 3);
         }
     } catch (const aacdec::ToolError &) {
     }

@@ -2,6 +2,7 @@
 // messages, the exit statuses and what is left on disk.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "conformance.h"
@@ -126,6 +127,11 @@ TEST(AacdecDamage, InputsItCannotDecode)
     he_aac.audio_specific_config = {0x2B, 0x92, 0x08, 0x00};
     const Bytes m4a_last = build_mp4(adts_payloads(speech), last);
     const Bytes m4a_first = build_mp4(adts_payloads(speech), first);
+    Mp4Layout lead_bomb = first, rate_7mhz = first;
+    lead_bomb.edits = {{-1, 16000u * 3600}, {0, 1000}};
+    rate_7mhz.audio_specific_config = {0x17, 0xB5, 0x67, 0xE0, 0x08};  // explicit 7 MHz
+    std::vector<Bytes> empty_samples = adts_payloads(speech);
+    std::fill(empty_samples.begin() + 4, empty_samples.begin() + 24, Bytes());
     const std::string refused = test_data_path("streams/refused_quad_side_44k1_256k.aac");
 
     struct Case {
@@ -157,6 +163,14 @@ TEST(AacdecDamage, InputsItCannotDecode)
          {"--strict", "in"}, 5, "in: the last frame is cut short"},
         {"unwritable", [&] { return speech; }, {"-o", "/nonexistent/x.wav", "in"}, 4,
          "in: cannot write /nonexistent/x.wav"},
+        {"flac_at_7_mhz", [&] { return build_mp4(adts_payloads(speech), rate_7mhz); }, {"-o", "x.flac", "in"}, 4,
+         "in: cannot write x.flac"},
+        {"edit_lead_bomb", [&] { return build_mp4(adts_payloads(speech), lead_bomb); }, {"in"}, 2,
+         "in: the edit list asks for 3600 s of silence ahead of 2 s of media; refused"},
+        {"empty_samples", [&] { return build_mp4(empty_samples, first); }, {"in"}, 0,
+         "in: warning: frames 5 to 24: sample of 0 bytes (20 times); decoded as silence\n"},
+        {"track_on_adts", [&] { return speech; }, {"--track", "1", "in"}, 1, "in: --track applies to MP4 files"},
+        {"mp3_output", [&] { return speech; }, {"-o", "out.mp3", "in"}, 1, "cannot tell the format of out.mp3"},
         {"no_input", [] { return Bytes(); }, {}, 1, "no input file"},
         {"unknown_option", [] { return Bytes(); }, {"--bogus", "in"}, 1, "unknown option '--bogus'"},
         {"unknown_format", [] { return Bytes(); }, {"-f", "mp3", "in"}, 1, "unknown format 'mp3'"},
@@ -175,5 +189,54 @@ TEST(AacdecDamage, InputsItCannotDecode)
         if (c.status != 0) {
             EXPECT_EQ(s.files().size(), input.empty() ? 0u : 1u) << "files left behind";
         }
+        size_t lines = 0;
+        for (size_t at = 0; (at = r.err.find("aacdec: ", at)) != std::string::npos; at++)
+            lines++;
+        EXPECT_EQ(lines, 1u) << r.err;
     }
+}
+
+// Damage that costs no audio: every frame decodes as in the clean stream.
+TEST(AacdecDamage, AdtsResynchronisationKeepsEveryIntactFrame)
+{
+    const Bytes clean = read_file(test_data_path("streams/speech_mono_16k_24k.aac"));
+    auto each_frame = [&](const std::function<void(Bytes &frame, size_t number)> &change) {
+        Bytes out;
+        size_t number = 0;
+        for (const Bytes &payload : adts_payloads(clean)) {
+            Bytes f = adts_frame(payload, clean[2], clean[3] & 0xC0);
+            change(f, ++number);
+            out.insert(out.end(), f.begin(), f.end());
+        }
+        return out;
+    };
+    const struct {
+        const char *name;
+        Bytes stream;
+        const char *warning;  // nullptr: none
+    } cases[] = {
+        {"layer_bit_of_the_first_header", each_frame([](Bytes &f, size_t n) { f[1] ^= n == 1 ? 0x04 : 0; }), nullptr},
+        {"mpeg2_id_from_frame_10", each_frame([](Bytes &f, size_t n) { f[1] |= n >= 10 ? 0x08 : 0; }), nullptr},
+        {"stray_byte_after_each_frame", each_frame([](Bytes &f, size_t) { f.push_back(0x5A); }),
+         "frames 2 to 33: damaged data skipped before it (32 times, 32 bytes)"},
+        {"20_kb_of_garbage_first", [&] { Bytes b = clean; b.insert(b.begin(), 20000, 0xF1); return b; }(),
+         "frame 1: damaged data skipped before it (20000 bytes)"},
+    };
+    Scratch s;
+    s.write("clean.aac", clean);
+    ASSERT_EQ(s.run({"-f", "f32", "clean.aac"}).status, 0);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        s.write("in.aac", c.stream);
+        RunResult r = s.run({"-f", "f32", "-o", "in.f32", "in.aac"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err.empty(), c.warning == nullptr) << r.err;
+        if (c.warning) {
+            EXPECT_TRUE(has(r.err, std::string("in.aac: warning: ") + c.warning)) << r.err;
+        }
+        EXPECT_EQ(read_file(s.path("in.f32")), read_file(s.path("clean.f32")));
+    }
+    // -q keeps the warnings, -qq drops them.
+    EXPECT_EQ(s.run({"-q", "-f", "f32", "-o", "in.f32", "in.aac"}).err.empty(), false);
+    EXPECT_EQ(s.run({"-qq", "-f", "f32", "-o", "in.f32", "in.aac"}).err, "");
 }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include "conformance.h"
 #include "lumdec.h"
@@ -130,18 +132,47 @@ TEST(AacdecFormats, WavHeaderAndChannelMask)
     }
 }
 
-TEST(AacdecFormats, DownmixFoldsFrontAndSurroundsIntoThePair)
+// Centre and surrounds at -3 dB, LFE dropped, each side divided by the sum
+// of its gains; 16-bit output then never reaches full scale here.
+TEST(AacdecFormats, DownmixUsesTheNormalisedStandardFold)
 {
-    Scratch s;
-    ASSERT_EQ(s.run({"--downmix", "-f", "wavf", "-o", "d.wav", test_data_path("streams/multi_5_1_48k_320k.aac")}).status, 0);
-    Audio a = read_audio(s.path("d.wav"));
-    ASSERT_EQ(a.channels, 2);
-    std::vector<float> ref = reference("multi_5_1_48k_320k"), folded;
-    for (size_t i = 0; i < ref.size(); i += 6) {
-        const float *f = &ref[i];  // C L R Ls Rs LFE
-        folded.insert(folded.end(), {(f[1] + f[3]) + f[0], (f[2] + f[4]) + f[0]});
+    const float a = 0.70710678f;
+    const struct {
+        const char *stream;
+        size_t channels;
+        std::vector<float> left;  // gains of the decoder's channels before normalising
+    } cases[] = {
+        {"multi_5_1_48k_320k", 6, {a, 1, 0, a, 0, 0}},          // C L R Ls Rs LFE
+        {"multi_7_1_44k1_448k", 8, {a, 1, 0, a, 0, a, 0, 0}},   // C L R Lss Rss Lrs Rrs LFE
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.stream);
+        Scratch s;
+        const std::string input = test_data_path(std::string("streams/") + c.stream + ".aac");
+        RunResult r = s.run({"--downmix", "-f", "wavf", "-o", "d.wav", input});
+        ASSERT_EQ(r.status, 0);
+        EXPECT_NE(r.err.find("to stereo"), std::string::npos) << r.err;
+        ASSERT_EQ(s.run({"-qq", "--downmix", "-f", "wav16", "-o", "d16.wav", input}).status, 0);
+        Audio out = read_audio(s.path("d.wav"));
+        ASSERT_EQ(out.channels, 2);
+        float sum = 0;
+        for (float g : c.left)
+            sum += g;
+        std::vector<float> ref = reference(c.stream), folded;
+        for (size_t i = 0; i < ref.size(); i += c.channels) {
+            float l = 0, r = 0;
+            for (size_t ch = 0; ch < c.channels; ch++) {
+                // The right side mirrors the left: R for L, Rs for Ls.
+                const size_t mirror = ch == 0 || ch == c.channels - 1 ? ch : ch % 2 ? ch + 1 : ch - 1;
+                l += c.left[ch] / sum * ref[i + ch];
+                r += c.left[ch] / sum * ref[i + mirror];
+            }
+            folded.insert(folded.end(), {l, r});
+        }
+        expect_matches_reference(out.samples, kPair, folded, 0, ref.size() / c.channels);
+        for (int32_t v : read_integers(s.path("d16.wav")))
+            ASSERT_LT(std::abs(v / 65536), 32767);
     }
-    expect_matches_reference(a.samples, kPair, folded, 0, ref.size() / 6);
 }
 
 // The flushed half-frame is the last frame's tail: with the head of the
@@ -188,13 +219,19 @@ TEST(AacdecLength, EditListsSelectTheirSpan)
     const struct {
         std::vector<std::pair<int64_t, uint64_t>> edits;
         bool second_track;
+        int64_t media_duration;        // of the media header, -1: the frames' length
         size_t silence, from, length;  // output: silence, then ref[from - 1024, ...)
+        const char *warning;
     } cases[] = {
-        {{{2112, 20000}}, false, 0, 2112, 20000},
-        {{{0, 33 * 1024}}, false, 0, 0, 33 * 1024},
-        {{{-1, 500}, {1024, 5000}}, false, 500, 1024, 5000},
-        {{{1024, 90000}}, false, 0, 1024, 32 * 1024},  // past the end: up to the media's end
-        {{}, true, 0, 0, 33 * 1024},
+        {{{2112, 20000}}, false, -1, 0, 2112, 20000, nullptr},
+        {{{0, 33 * 1024}}, false, -1, 0, 0, 33 * 1024, nullptr},
+        {{{-1, 500}, {1024, 5000}}, false, -1, 500, 1024, 5000, nullptr},
+        {{{1024, 90000}}, false, -1, 0, 1024, 32 * 1024, nullptr},  // past the end: up to the media's end
+        {{}, true, -1, 0, 0, 33 * 1024, nullptr},
+        // A media header less the encoder delay (as HandBrake writes it):
+        // the sample durations say where the media ends.
+        {{{2112, 33 * 1024 - 2112}}, false, 33 * 1024 - 2112, 0, 2112, 33 * 1024 - 2112, nullptr},
+        {{{40000, 1000}}, false, -1, 0, 40000, 0, "past the end of the media"},
     };
     for (const auto &c : cases) {
         Mp4Layout layout;
@@ -202,6 +239,7 @@ TEST(AacdecLength, EditListsSelectTheirSpan)
         layout.audio_specific_config = lc_config(8, 1);
         layout.edits = c.edits;
         layout.second_audio_track = c.second_track;
+        layout.media_duration = c.media_duration;
         Scratch s;
         s.write("in.m4a", build_mp4(frames, layout));
         std::vector<std::string> args = {"-f", "f32", "in.m4a"};
@@ -209,10 +247,16 @@ TEST(AacdecLength, EditListsSelectTheirSpan)
             args.insert(args.begin(), {"--track", "2"});
         RunResult r = s.run(args);
         ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err.find("warning") != std::string::npos, c.warning != nullptr) << r.err;
+        if (c.warning) {
+            EXPECT_NE(r.err.find(c.warning), std::string::npos) << r.err;
+        }
         const std::vector<float> out = read_floats(s.path("in.f32"));
         ASSERT_EQ(out.size(), c.silence + c.length);
         EXPECT_EQ(std::count(out.begin(), out.begin() + static_cast<ptrdiff_t>(c.silence), 0.0f),
                   static_cast<ptrdiff_t>(c.silence));
+        if (c.length == 0)
+            continue;
         // The first 1024 samples of a decoding have no reference.
         const size_t skip = c.from < 1024 ? 1024 - c.from : 0;
         const size_t count = std::min(c.length - skip, ref.size() - (c.from + skip - 1024));
@@ -233,22 +277,98 @@ TEST(AacdecFiles, PipesAndParallelJobsWriteTheSameFiles)
     const Bytes expected = read_file(s.path("castanets_mono_11k025_24k.wav"));
     ASSERT_GT(expected.size(), 44u);
     ASSERT_EQ(s.run({"-", "-o", "stdin.wav"}, "< '" + aac + "'").status, 0);
+    ASSERT_EQ(s.run({"-", "-o", "stdin_m4a.wav"}, "< '" + m4a + "'").status, 0);  // spooled
+    EXPECT_EQ(read_file(s.path("stdin_m4a.wav")), read_file(s.path("speech_mono_16k_24k.wav")));
     ASSERT_EQ(s.run({aac, "-o", "-"}, "| cat > piped.wav").status, 0);
     ASSERT_EQ(s.run({aac, "-o", "-"}, "> redirected.wav").status, 0);
     for (const char *name : {"stdin.wav", "piped.wav", "redirected.wav"})
         EXPECT_EQ(read_file(s.path(name)), expected) << name;
 
-    ASSERT_EQ(::mkdir(s.path("jobs").c_str(), 0777), 0);
-    ASSERT_EQ(s.run({"-j", "3", "-d", "jobs", pce, aac, m4a}).status, 0);
+    ASSERT_EQ(s.run({"-j", "3", "-d", "jobs/new", pce, aac, m4a}).status, 0);  // -d makes its directory
     for (const char *name : {"castanets_mono_11k025_24k.wav", "speech_mono_16k_24k.wav", "pce_3_0back_48k_160k.wav"})
-        EXPECT_EQ(read_file(s.path(std::string("jobs/") + name)), read_file(s.path(name))) << name;
+        EXPECT_EQ(read_file(s.path(std::string("jobs/new/") + name)), read_file(s.path(name))) << name;
+
+    // On a terminal (script gives aacdec one) a summary line stays after the
+    // progress line; -q drops both.
+    for (const char *quiet : {"", "-q "}) {
+        const std::string command = "cd '" + s.path("") + "' && script -qec \"'" AACDEC_PATH "' " + quiet +
+                                    "-f f32 -o tty.f32 '" + m4a + "'\" /dev/null < /dev/null > tty.txt";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        const Bytes tty = read_file(s.path("tty.txt"));
+        EXPECT_EQ(std::string(tty.begin(), tty.end()).find("2.112 s of audio (33 frames)") != std::string::npos, !*quiet);
+    }
+}
+
+// Only regular files are written under a temporary name and renamed: a
+// symbolic link leads to the file replaced (whose mode stays), pipes and
+// devices are written in place.  SIGTERM ends the run with 143 and takes
+// the temporary file with it.
+TEST(AacdecFiles, WritesDevicesAndPipesInPlaceAndLeavesNothingWhenStopped)
+{
+    Scratch s;
+    const std::string aac = test_data_path("streams/castanets_mono_11k025_24k.aac");
+    ASSERT_EQ(s.run({aac, "-o", "plain.wav"}).status, 0);
+    const Bytes expected = read_file(s.path("plain.wav"));
+
+    s.write("target.wav", {1, 2, 3});
+    ASSERT_EQ(::chmod(s.path("target.wav").c_str(), 0640), 0);
+    ASSERT_EQ(::symlink("target.wav", s.path("link.wav").c_str()), 0);
+    ASSERT_EQ(s.run({aac, "-o", "link.wav"}).status, 0);
+    struct stat st;
+    ASSERT_EQ(::lstat(s.path("link.wav").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(::stat(s.path("target.wav").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(read_file(s.path("target.wav")), expected);
+
+    ASSERT_EQ(::mkfifo(s.path("pipe").c_str(), 0600), 0);
+    const std::string in_dir = "cd '" + s.path("") + "' && ";
+    ASSERT_EQ(std::system((in_dir + "('" AACDEC_PATH "' '" + aac + "' -o pipe & cat pipe > from_pipe.wav; wait $!)").c_str()), 0);
+    EXPECT_EQ(read_file(s.path("from_pipe.wav")), expected);
+    ASSERT_EQ(::stat(s.path("pipe").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    // A device node of our own (the null device's numbers), where we may make one.
+    if (::mknod(s.path("null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+        EXPECT_EQ(s.run({aac, "-o", "null"}).status, 0);
+        ASSERT_EQ(::stat(s.path("null").c_str(), &st), 0);
+        EXPECT_TRUE(S_ISCHR(st.st_mode));
+        // The full device: a failed write inside libsndfile is an error, not a crash.
+        ASSERT_EQ(::mknod(s.path("full").c_str(), S_IFCHR | 0666, makedev(1, 7)), 0);
+        RunResult r = s.run({"-f", "flac", "-o", "full", aac});
+        EXPECT_EQ(r.status, 4);
+        EXPECT_NE(r.err.find("cannot write full: No space left on device"), std::string::npos) << r.err;
+    }
+
+    // Input from a pipe that stays open: aacdec waits in a read, with its
+    // output under a temporary name, when the signal comes.
+    const std::string script = in_dir + "mkfifo in && ('" AACDEC_PATH "' - -o out.wav < in 2> err & p=$!; "
+                               "exec 3> in; cat '" + aac + "' >&3; "
+                               "for i in $(seq 400); do ls -a | grep -q '^[.]out[.]wav[.]' && break; sleep 0.05; done; "
+                               "kill -TERM $p; wait $p; echo $? > status)";
+    ASSERT_EQ(std::system(script.c_str()), 0);
+    const Bytes status = read_file(s.path("status"));
+    EXPECT_EQ(std::string(status.begin(), status.end()), "143\n");
+    for (const std::string &name : s.files())
+        EXPECT_EQ(name.find("out.wav"), std::string::npos) << name << " left behind";
 }
 
 TEST(AacdecInfo, DescribesTheStreamWithoutDecoding)
 {
     Scratch s;
+    const std::vector<Bytes> frames = adts_payloads(read_file(test_data_path("streams/speech_mono_16k_24k.aac")));
+    Mp4Layout tagged;
+    tagged.sample_rate = 16000;
+    tagged.audio_specific_config = lc_config(8, 1);
+    tagged.second_audio_track = true;
+    tagged.edits = {{-1, 1600}, {2112, 33 * 1024 - 2112}};
+    tagged.media_duration = 33 * 1024 - 2112;
+    tagged.tags = {{"\xA9nam", "Test title"}, {"\xA9" "ART", "Someone"}, {"\xA9too", "an encoder"}};
+    s.write("tagged.m4a", build_mp4(frames, tagged));
+    Mp4Layout he = tagged;
+    he.audio_specific_config = {0x2B, 0x92, 0x08, 0x00};
+    s.write("he.m4a", build_mp4(frames, he));
     RunResult r = s.run({"--info", test_data_path("streams/multi_5_1_48k_320k.aac"),
-                         test_data_path("mp4/sweep_mono_44k1_64k_fragmented.mp4")}, "> info.txt");
+                         test_data_path("mp4/sweep_mono_44k1_64k_fragmented.mp4"), "tagged.m4a", "he.m4a"}, "> info.txt");
     ASSERT_EQ(r.status, 0) << r.err;
     const Bytes text = read_file(s.path("info.txt"));
     const std::string info(text.begin(), text.end());
@@ -259,9 +379,14 @@ TEST(AacdecInfo, DescribesTheStreamWithoutDecoding)
              "container    ADTS (MPEG-4)", "object type  AAC LC", "sample rate  48000 Hz",
              "channels     6, layout 6 (5.1: C L R Ls Rs LFE)", "frames       12",
              "duration     0.256 s (12288 samples per channel)", bitrate, "container    MP4, fragmented",
-             "sample rate  44100 Hz", "frames       88", "duration     2.043 s (90112 samples per channel)"})
+             "sample rate  44100 Hz", "frames       88", "duration     2.043 s (90112 samples per channel)",
+             // 100 ms of silence, then the media from 2112 to its end by the sample durations.
+             "tracks       2 audio tracks", "*1  id 1, AAC LC, 16000 Hz, 1 channels, 33 frames, 2.112 s",
+             "edit list    31680 samples from sample 2112, after 1600 samples of silence",
+             "duration     2.080 s (33280 samples per channel)", "title        Test title", "artist       Someone",
+             "encoder      an encoder", "object type  HE-AAC (SBR)", "decodable    no: unsupported object type 5"})
         EXPECT_NE(info.find(line), std::string::npos) << line << "\n" << info;
-    EXPECT_EQ(s.files().size(), 1u) << "--info wrote files";
+    EXPECT_EQ(s.files().size(), 3u) << "--info wrote files";
 }
 
 }  // namespace

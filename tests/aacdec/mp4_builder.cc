@@ -1,6 +1,7 @@
 #include "mp4_builder.h"
 
 #include <algorithm>
+#include <cstring>
 
 void put(Bytes &b, uint64_t value, int bytes)
 {
@@ -58,11 +59,26 @@ Bytes lc_config(int sampling_frequency_index, int channel_configuration)
 
 namespace {
 
+// The fields of an audio sample entry after data_reference_index: version,
+// revision, vendor, 2 channels of 16 bits (informative), the rate in
+// 16.16, and what QuickTime's versions 1 and 2 add.
+Bytes audio_fields(const Mp4Layout &l)
+{
+    const int v = l.quicktime_version;
+    if (v == 2) {
+        double rate = l.sample_rate;
+        uint64_t bits;
+        std::memcpy(&bits, &rate, 8);
+        return join({be(2, 2), be(0, 6), be(3, 2), be(16, 2), be(0xFFFE, 2), be(0, 2), be(65536, 4), be(72, 4),
+                     be(bits, 8), be(2, 4), be(0x7F000000, 4), be(16, 4), be(0, 8), be(1024, 4)});
+    }
+    Bytes f = join({be(v, 2), be(0, 6), be(2, 2), be(16, 2), be(0, 4), be(uint64_t{l.sample_rate} << 16, 4)});
+    return v == 1 ? join({f, be(1024, 4), be(0, 12)}) : f;
+}
+
 Bytes sample_entry(const Mp4Layout &l)
 {
-    // data_reference_index 1, version, revision, vendor, 2 channels of 16
-    // bits (informative), the rate in 16.16.
-    Bytes e = join({Bytes(6, 0), be(1, 2), be(0, 8), be(2, 2), be(16, 2), be(0, 4), be(uint64_t{l.sample_rate} << 16, 4)});
+    Bytes e = join({Bytes(6, 0), be(1, 2), audio_fields(l)});
     if (l.esds) {
         Bytes config(13, 0);
         config[0] = 0x40;    // MPEG-4 audio
@@ -70,7 +86,11 @@ Bytes sample_entry(const Mp4Layout &l)
         Bytes es{0, 1, 0};   // ES_ID, flags
         Bytes dc = join({config, descriptor(0x05, l.audio_specific_config)});
         es = join({es, descriptor(0x04, dc), descriptor(0x06, {0x02})});
-        e = join({e, full_box("esds", 0, 0, descriptor(0x03, es))});
+        Bytes esds = full_box("esds", 0, 0, descriptor(0x03, es));
+        // QuickTime: frma, an 'mp4a' atom, the esds and a terminator.
+        if (l.quicktime_version)
+            esds = box("wave", join({box("frma", {'m', 'p', '4', 'a'}), box("mp4a", be(0, 4)), esds, be(8, 4), be(0, 4)}));
+        e = join({e, esds});
     }
     return full_box("stsd", 0, 0, join({be(1, 4), box("mp4a", e)}));
 }
@@ -113,7 +133,9 @@ Bytes track(uint32_t id, const std::string &handler, const Bytes &stbl, size_t f
             const Mp4Layout &l)
 {
     const Bytes tkhd = join({Bytes(8, 0), be(id, 4), be(0, 68)});
-    const Bytes mdhd = join({Bytes(8, 0), be(l.sample_rate, 4), be(l.fragments == Fragments::none ? frames * 1024 : 0, 4), be(0, 4)});
+    const uint64_t duration = l.media_duration >= 0 ? static_cast<uint64_t>(l.media_duration)
+                              : l.fragments == Fragments::none ? frames * 1024 : 0;
+    const Bytes mdhd = join({Bytes(8, 0), be(l.sample_rate, 4), be(duration, 4), be(0, 4)});
     const Bytes hdlr = join({Bytes(4, 0), Bytes(handler.begin(), handler.end()), be(0, 13)});
     Bytes edts, elst = be(l.edits.size(), 4);
     for (auto [media_time, duration] : l.edits)
@@ -142,7 +164,14 @@ Bytes movie(const std::vector<Bytes> &frames, const std::vector<uint64_t> &offse
     if (fragmented)  // track 1, description 1, duration 1024, the size if the defaults give it
         mvex = box("mvex", full_box("trex", 0, 0, join({be(1, 4), be(1, 4), be(1024, 4),
                                                          be(l.fragments == Fragments::trex_defaults ? frames[0].size() : 0, 4), be(0, 4)})));
-    return box("moov", join({full_box("mvhd", 0, 0, mvhd), tracks, mvex}));
+    Bytes items;
+    for (const auto &[type, text] : l.tags)
+        items = join({items, box(type, box("data", join({be(1, 4), be(0, 4), Bytes(text.begin(), text.end())})))});
+    Bytes udta;
+    if (!l.tags.empty())
+        udta = box("udta", full_box("meta", 0, 0, join({full_box("hdlr", 0, 0, join({be(0, 4), Bytes{'m', 'd', 'i', 'r'}, be(0, 12)})),
+                                                        box("ilst", items)})));
+    return box("moov", join({full_box("mvhd", 0, 0, mvhd), tracks, mvex, udta}));
 }
 
 Bytes fragment(const std::vector<Bytes> &frames, size_t first, size_t count, uint64_t at,

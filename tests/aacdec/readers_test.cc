@@ -14,6 +14,7 @@
 #include "input.h"
 #include "mp4_builder.h"
 #include "mp4_reader.h"
+#include "pce_writer.h"
 #include "tool_runner.h"
 
 using namespace aacdec;
@@ -68,6 +69,8 @@ TEST(Mp4Reader, EveryLayoutGivesBackTheFramesBuiltIn)
         {"fragments_moof_relative", [](Mp4Layout &l) { l.fragments = Fragments::moof_relative; }},
         {"fragments_explicit_base", [](Mp4Layout &l) { l.fragments = Fragments::explicit_base; }},
         {"fragments_trex_defaults", [](Mp4Layout &l) { l.fragments = Fragments::trex_defaults; }},
+        {"quicktime_v1_wave", [](Mp4Layout &l) { l.quicktime_version = 1; }},
+        {"quicktime_v2_wave", [](Mp4Layout &l) { l.quicktime_version = 2, l.sample_rate = 44100; }},
     };
     for (const auto &[name, set] : layouts) {
         SCOPED_TRACE(name);
@@ -83,6 +86,8 @@ TEST(Mp4Reader, EveryLayoutGivesBackTheFramesBuiltIn)
         EXPECT_EQ(track.sample_entry, fourcc("mp4a"));
         EXPECT_EQ(track.object_type_indication, 0x40);
         EXPECT_EQ(track.audio_specific_config, layout.audio_specific_config);
+        EXPECT_EQ(track.sample_rate, layout.sample_rate);
+        EXPECT_EQ(track.sample_durations, frames.size() * 1024);
         ASSERT_EQ(track.samples.size(), frames.size());
         for (size_t i = 0; i < frames.size(); i++) {
             const Mp4Sample &sample = track.samples[i];
@@ -123,6 +128,20 @@ TEST(AudioSpecificConfig, FieldsEscapesAndExtensions)
         EXPECT_EQ(config.sbr_signalled, c.sbr);
         EXPECT_EQ(config.frame_length_960, c.frame_960);
     }
+    // A program_config_element (two pairs and a comment) ahead of the SBR
+    // extension: the library's parser finds where it ends.
+    PceFields quad;
+    quad.front = {0x10};
+    quad.back = {0x11};
+    quad.comment = {'a', 'b'};
+    Bytes asc = {0x11, 0x80};  // LC, 48 kHz, configuration 0, GASpecificConfig 000
+    const Bytes pce = write_pce(quad);
+    asc.insert(asc.end(), pce.begin(), pce.end());
+    asc.insert(asc.end(), {0x56, 0xE5, 0x98});
+    const StreamConfig with_pce = parse_audio_specific_config(asc);
+    EXPECT_EQ(with_pce.channel_configuration, 0);
+    EXPECT_EQ(with_pce.pce, Bytes(asc.begin() + 2, asc.end()));
+    EXPECT_TRUE(with_pce.sbr_signalled);
     EXPECT_THROW(parse_audio_specific_config(Bytes{0x12}), ToolError);
     EXPECT_THROW(check_supported(parse_audio_specific_config(Bytes{0x2B, 0x92, 0x08, 0x00})),
                  ToolError);
@@ -167,33 +186,48 @@ TEST(Mp4Damage, ErrorsNameTheFault)
 
 TEST(AdtsReader, FindsEveryIntactFrameAndCountsTheDamage)
 {
+    enum Twist { none, layer_bit_first, stray_byte_after_each, layer_bit_and_stray_bytes, id_bit_from_4, rate_from_4, rate_at_4 };
     const struct {
         const char *name;
         Bytes before, between, after;  // around frames; between goes after frame 3
         size_t cut;                    // bytes cut off the last frame
-        int odd_rate_frame;            // a frame of another stream at this index, or -1
+        Twist twist;
         size_t frames;
         uint64_t skipped_first, skipped_4, truncated, trailing;
     } cases[] = {
-        {"clean", {}, {}, {}, 0, -1, 8, 0, 0, 0, 0},
-        {"id3v2_tag", {'I', 'D', '3', 4, 0, 0, 0, 0, 0, 20}, {}, {}, 0, -1, 8, 0, 0, 0, 0},
-        {"junk_before", Bytes(300, 0x55), {}, {}, 0, -1, 8, 300, 0, 0, 0},
-        {"junk_between", {}, Bytes(100, 0xFF), {}, 0, -1, 8, 0, 100, 0, 0},
-        {"cut_last_frame", {}, {}, {}, 5, -1, 7, 0, 0, 7 + 50 + 3 * 7 - 5, 0},
-        {"id3v1_tag", {}, {}, Bytes{'T', 'A', 'G'}, 0, -1, 8, 0, 0, 0, 0},
-        {"trailing_junk", {}, {}, Bytes(50, 0x12), 0, -1, 8, 0, 0, 0, 50},
-        {"other_stream_frame", {}, {}, {}, 0, 4, 7, 0, 67, 0, 0},
+        {"clean", {}, {}, {}, 0, none, 8, 0, 0, 0, 0},
+        {"id3v2_tag", {'I', 'D', '3', 4, 0, 0, 0, 0, 0, 20}, {}, {}, 0, none, 8, 0, 0, 0, 0},
+        {"junk_before", Bytes(300, 0x55), {}, {}, 0, none, 8, 300, 0, 0, 0},
+        {"20k_junk_before", Bytes(20000, 0xF3), {}, {}, 0, none, 8, 20000, 0, 0, 0},
+        {"junk_between", {}, Bytes(100, 0xFF), {}, 0, none, 8, 0, 100, 0, 0},
+        {"cut_last_frame", {}, {}, {}, 5, none, 7, 0, 0, 7 + 50 + 3 * 7 - 5, 0},
+        {"id3v1_tag", {}, {}, Bytes{'T', 'A', 'G'}, 0, none, 8, 0, 0, 0, 0},
+        {"trailing_junk", {}, {}, Bytes(50, 0x12), 0, none, 8, 0, 0, 0, 50},
+        {"layer_bit_flipped_in_first_header", {}, {}, {}, 0, layer_bit_first, 8, 0, 0, 0, 0},
+        {"stray_byte_after_each_frame", {}, {}, {}, 0, stray_byte_after_each, 8, 0, 1, 0, 1},
+        {"layer_bit_and_stray_bytes", {}, {}, {}, 0, layer_bit_and_stray_bytes, 8, 0, 1, 0, 1},
+        {"mpeg_id_bit_changes", {}, {}, {}, 0, id_bit_from_4, 8, 0, 0, 0, 0},
+        // One frame whose header disagrees is taken for a damaged header
+        // when its length leads on; a lasting change ends the stream.
+        {"one_frame_of_another_rate", {}, {}, {}, 0, rate_at_4, 8, 0, 0, 0, 0},
+        {"rate_changes", {}, {}, {}, 0, rate_from_4, 4, 0, 0, 0, 0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         Bytes stream = c.before;
         if (c.before.size() == 10)
             stream.resize(30, 0);  // the tag's 20 bytes of content
-        for (int i = 0, number = 0; i < 8; i++) {
+        for (int i = 0; i < 8; i++) {
             // Payloads of 50 + 3i bytes, each filled with its frame number.
-            const Bytes f = i == c.odd_rate_frame ? adts_frame(Bytes(60, 0xEE), 0x50, 0x80)
-                                                  : adts_frame(Bytes(50 + 3 * i, static_cast<uint8_t>(number++)), 0x4C, 0x80);
+            const bool other_rate = (c.twist == rate_from_4 && i >= 4) || (c.twist == rate_at_4 && i == 4);
+            Bytes f = adts_frame(Bytes(50 + 3 * i, static_cast<uint8_t>(i)), other_rate ? 0x50 : 0x4C, 0x80);
+            if ((c.twist == layer_bit_first || c.twist == layer_bit_and_stray_bytes) && i == 0)
+                f[1] ^= 0x02;
+            if (c.twist == id_bit_from_4 && i >= 4)
+                f[1] ^= 0x08;
             stream.insert(stream.end(), f.begin(), f.end());
+            if (c.twist == stray_byte_after_each || c.twist == layer_bit_and_stray_bytes)
+                stream.push_back(0x00);
             if (i == 3)
                 stream.insert(stream.end(), c.between.begin(), c.between.end());
         }
@@ -209,13 +243,16 @@ TEST(AdtsReader, FindsEveryIntactFrameAndCountsTheDamage)
         for (aacdec::AdtsFrame f; reader.next(f); skipped.push_back(f.skipped)) {
             EXPECT_EQ(f.bytes.size(), f.header.frame_length);
             EXPECT_EQ(f.bytes[7], static_cast<uint8_t>(skipped.size()));
+            EXPECT_EQ(f.header.sampling_frequency_index, 3);
+            EXPECT_EQ(f.repaired, c.twist == rate_at_4 && skipped.size() == 4);
         }
         EXPECT_EQ(skipped.size(), c.frames);
-        ASSERT_GE(skipped.size(), 5u);
+        ASSERT_GE(skipped.size(), 4u);
         EXPECT_EQ(skipped[0], c.skipped_first);
-        EXPECT_EQ(skipped[4], c.skipped_4);
+        EXPECT_EQ(skipped.size() > 4 ? skipped[4] : 0, c.skipped_4);
         EXPECT_EQ(reader.truncated_bytes(), c.truncated);
         EXPECT_EQ(reader.trailing_bytes(), c.trailing);
+        EXPECT_EQ(reader.changed_at() != 0, c.twist == rate_from_4);
     }
 }
 

@@ -93,7 +93,8 @@ std::vector<float> read_floats(const std::string &path)
 {
     const Bytes b = read_file(path);
     std::vector<float> v(b.size() / 4);
-    std::memcpy(v.data(), b.data(), v.size() * 4);
+    if (!v.empty())
+        std::memcpy(v.data(), b.data(), v.size() * 4);
     return v;
 }
 

@@ -10,7 +10,10 @@ namespace aacdec {
 namespace {
 
 // The first frame may follow damaged or foreign bytes; look this far for it.
-constexpr size_t kFirstFrameSearch = 16384;
+constexpr size_t kFirstFrameSearch = 1 << 20;
+// Stray bytes allowed between two frames that confirm each other after
+// damage (a byte slipped in after every frame still gives a stream).
+constexpr size_t kSlack = 16;
 
 bool is_other_mpeg_audio(const uint8_t *h)
 {
@@ -21,17 +24,24 @@ bool is_other_mpeg_audio(const uint8_t *h)
 
 bool AdtsHeader::same_stream(const AdtsHeader &o) const
 {
-    return mpeg2 == o.mpeg2 && profile == o.profile &&
-           sampling_frequency_index == o.sampling_frequency_index &&
+    return profile == o.profile && sampling_frequency_index == o.sampling_frequency_index &&
            channel_configuration == o.channel_configuration;
+}
+
+std::string AdtsHeader::describe() const
+{
+    return "profile " + std::to_string(profile + 1) + ", " +
+           std::to_string(rate_of_index(sampling_frequency_index)) + " Hz, channel configuration " +
+           std::to_string(channel_configuration);
 }
 
 bool parse_adts_header(const uint8_t *h, AdtsHeader &out)
 {
-    if (h[0] != 0xFF || (h[1] & 0xF6) != 0xF0)
+    if (h[0] != 0xFF || (h[1] & 0xF0) != 0xF0)
         return false;
     AdtsHeader a;
     a.mpeg2 = (h[1] & 0x08) != 0;
+    a.layer = (h[1] >> 1) & 3;
     a.protection_absent = (h[1] & 0x01) != 0;
     a.profile = h[2] >> 6;
     a.sampling_frequency_index = (h[2] >> 2) & 15;
@@ -45,9 +55,9 @@ bool parse_adts_header(const uint8_t *h, AdtsHeader &out)
     return true;
 }
 
-AdtsReader::AdtsReader(ByteStream &in) : in_(in)
+void AdtsReader::skip_id3v2()
 {
-    // ID3v2 tags: "ID3", version, flags, size as four 7-bit bytes.
+    // "ID3", version, flags, size as four 7-bit bytes.
     while (fill(10) >= 10 && std::memcmp(&buf_[begin_], "ID3", 3) == 0) {
         const uint8_t *t = &buf_[begin_];
         if ((t[6] | t[7] | t[8] | t[9]) & 0x80)
@@ -63,20 +73,26 @@ AdtsReader::AdtsReader(ByteStream &in) : in_(in)
             size -= n;
         }
     }
+}
+
+AdtsReader::AdtsReader(ByteStream &in) : in_(in)
+{
+    skip_id3v2();
     if (fill(7) < 7)
         fail(Failure::input, "too short to be an AAC stream");
-    if (is_other_mpeg_audio(&buf_[begin_]))
-        fail(Failure::unsupported, "MPEG audio layer " + std::to_string(4 - ((buf_[begin_ + 1] >> 1) & 3)) +
-                                       ", not AAC");
     for (size_t at = 0; at < kFirstFrameSearch && fill(at + 7) >= at + 7; at++) {
-        if (resync_candidate(at, first_)) {
-            have_first_ = true;
+        if (confirmed(at, first_, kSlack)) {
+            first_pending_ = true;
             drop(at);
             lead_skipped_ = at;
             return;
         }
     }
-    fail(Failure::input, "not an ADTS or MP4 file (no AAC frame found at the start)");
+    if (is_other_mpeg_audio(&buf_[begin_]))
+        fail(Failure::unsupported, "MPEG audio layer " +
+                                       std::to_string(4 - ((buf_[begin_ + 1] >> 1) & 3)) +
+                                       ", not AAC");
+    fail(Failure::input, "not an ADTS or MP4 file (no AAC frame found in its first MiB)");
 }
 
 size_t AdtsReader::fill(size_t n)
@@ -105,22 +121,59 @@ void AdtsReader::drop(size_t n)
 
 bool AdtsReader::header_at(size_t at, AdtsHeader &h)
 {
-    if (fill(at + 7) < at + 7 || !parse_adts_header(&buf_[begin_ + at], h))
-        return false;
-    return !have_first_ || h.same_stream(first_);
+    return fill(at + 7) >= at + 7 && parse_adts_header(&buf_[begin_ + at], h);
 }
 
-// A header that the next one confirms (or that ends the data exactly):
-// after damage a lone sync pattern proves little.
-bool AdtsReader::resync_candidate(size_t at, AdtsHeader &h)
+// Whether a proper header of like's stream starts at next, or the data
+// ends there (either up to slack bytes later).
+bool AdtsReader::followed_at(size_t next, const AdtsHeader &like, size_t slack)
 {
-    if (!header_at(at, h))
-        return false;
-    size_t next = at + h.frame_length;
-    AdtsHeader following;
-    if (fill(next + 7) >= next + 7)
-        return parse_adts_header(&buf_[begin_ + next], following) && following.same_stream(h);
-    return eof_ && end_ - begin_ == next;
+    for (size_t d = 0; d <= slack; d++) {
+        AdtsHeader f;
+        if (header_at(next + d, f) && f.layer == 0 && f.same_stream(like))
+            return true;
+    }
+    size_t left = fill(next + slack + 1);
+    return eof_ && left >= next && left <= next + slack;
+}
+
+bool AdtsReader::confirmed(size_t at, AdtsHeader &h, size_t slack)
+{
+    return header_at(at, h) && followed_at(at + h.frame_length, h, slack);
+}
+
+// At the end of the previous frame a header of the stream is taken as it
+// is; one whose fields disagree (a flipped bit) is taken for the stream's
+// when its length leads to the next frame, and one that starts another
+// stream must be confirmed by the next.
+AdtsReader::Found AdtsReader::expected_frame(AdtsHeader &h, bool &repaired)
+{
+    if (!header_at(0, h))
+        return Found::none;
+    if (h.layer == 0 && h.same_stream(first_))
+        return Found::frame;
+    if (followed_at(h.frame_length, first_, 0)) {
+        repaired = !h.same_stream(first_);
+        h.profile = first_.profile;
+        h.sampling_frequency_index = first_.sampling_frequency_index;
+        h.channel_configuration = first_.channel_configuration;
+        return Found::frame;
+    }
+    if (h.layer == 0 && followed_at(h.frame_length, h, 0))
+        return Found::change;
+    return Found::none;
+}
+
+// After damaged data: a header that the next one confirms.
+AdtsReader::Found AdtsReader::resynced_frame(AdtsHeader &h)
+{
+    if (!confirmed(0, h, kSlack))
+        return Found::none;
+    if (h.same_stream(first_))
+        return Found::frame;
+    if (h.layer == 0 && followed_at(h.frame_length, h, 0))
+        return Found::change;
+    return Found::none;
 }
 
 bool AdtsReader::next(AdtsFrame &frame)
@@ -129,13 +182,26 @@ bool AdtsReader::next(AdtsFrame &frame)
     pending_ = 0;
     uint64_t skipped = lead_skipped_;
     lead_skipped_ = 0;
-    for (;;) {
+    while (changed_at_ == 0) {
         size_t avail = fill(7);
         if (avail == 0)
             break;
         AdtsHeader h;
-        bool found = skipped == 0 ? header_at(0, h) : resync_candidate(0, h);
-        if (found) {
+        bool repaired = false;
+        Found found = Found::none;
+        if (first_pending_) {
+            // Confirmed by the constructor, perhaps past a stray byte.
+            first_pending_ = false;
+            found = header_at(0, h) ? Found::frame : Found::none;
+        } else {
+            found = skipped == 0 ? expected_frame(h, repaired) : resynced_frame(h);
+        }
+        if (found == Found::change) {
+            changed_at_ = position();
+            changed_to_ = h;
+            break;
+        }
+        if (found == Found::frame) {
             if (fill(h.frame_length) < h.frame_length) {
                 // Cut short by the end of the data.
                 truncated_ = end_ - begin_;
@@ -146,6 +212,7 @@ bool AdtsReader::next(AdtsFrame &frame)
             frame.bytes = std::span<const uint8_t>(&buf_[begin_], h.frame_length);
             frame.offset = position();
             frame.skipped = skipped;
+            frame.repaired = repaired;
             pending_ = h.frame_length;
             return true;
         }

@@ -60,6 +60,21 @@ void read_sync_extension(BitReader &br, StreamConfig &config)
 
 }  // namespace
 
+size_t pce_length(const StreamConfig &config)
+{
+    if (config.sampling_frequency_index < 0 || config.sampling_frequency_index > 11)
+        return 0;
+    aac_dec_config c = decoder_config(config);
+    aac_decoder *dec = nullptr;
+    aac_status status = aac_dec_create(&dec, &c);
+    if (status == AAC_ERR_CORRUPT_FRAME)
+        fail(Failure::input, "the program_config_element is damaged");
+    if (status != AAC_OK)
+        return 0;
+    aac_dec_destroy(dec);
+    return 8 * static_cast<size_t>(c.bytes_used);
+}
+
 uint32_t rate_of_index(int index)
 {
     return index >= 0 && index < 13 ? kRates[index] : 0;
@@ -125,9 +140,12 @@ StreamConfig parse_audio_specific_config(std::span<const uint8_t> asc)
     bool extension = br.read(1) != 0;
     if (config.channel_configuration == 0) {
         size_t start = br.position();
-        skip_program_config_element(br);
         config.pce.assign(asc.begin() + static_cast<ptrdiff_t>(start / 8), asc.end());
         config.pce_bit_offset = static_cast<int>(start % 8);
+        size_t length = pce_length(config);
+        if (length == 0)
+            return config;  // refused: creating the decoder says why
+        br.skip(length - start % 8);
     }
     if (config.object_type == 6 || config.object_type == 20)
         br.skip(3);  // layerNr
@@ -148,39 +166,25 @@ StreamConfig parse_audio_specific_config(std::span<const uint8_t> asc)
     return config;
 }
 
-void check_supported(const StreamConfig &config)
+std::string unsupported_reason(const StreamConfig &config)
 {
     if (config.object_type != kAacLc)
-        fail(Failure::unsupported, "unsupported object type " +
-                                       std::to_string(config.object_type) + " (" +
-                                       object_type_name(config.object_type) +
-                                       "); only AAC LC is decoded");
+        return "unsupported object type " + std::to_string(config.object_type) + " (" +
+               object_type_name(config.object_type) + "); only AAC LC is decoded";
     if (config.frame_length_960)
-        fail(Failure::unsupported, "960-sample frames are not supported");
+        return "960-sample frames are not supported";
     if (config.sampling_frequency_index > 11)
-        fail(Failure::unsupported,
-             "sampling rate " + std::to_string(config.sample_rate) + " Hz is not supported");
+        return "sampling rate " + std::to_string(config.sample_rate) + " Hz is not supported";
     if (config.channel_configuration > 7)
-        fail(Failure::unsupported, "channel configuration " +
-                                       std::to_string(config.channel_configuration) +
-                                       " is not supported");
+        return "channel configuration " + std::to_string(config.channel_configuration) +
+               " is not supported";
+    return {};
 }
 
-void skip_program_config_element(BitReader &br)
+void check_supported(const StreamConfig &config)
 {
-    br.skip(4 + 2 + 4);  // element_instance_tag, object_type, sampling_frequency_index
-    int front = static_cast<int>(br.read(4));
-    int side = static_cast<int>(br.read(4));
-    int back = static_cast<int>(br.read(4));
-    int lfe = static_cast<int>(br.read(2));
-    int assoc = static_cast<int>(br.read(3));
-    int cc = static_cast<int>(br.read(4));
-    for (int mixdown_bits : {4, 4, 3})
-        if (br.read(1))
-            br.skip(static_cast<size_t>(mixdown_bits));
-    br.skip(static_cast<size_t>(5 * (front + side + back) + 4 * (lfe + assoc) + 5 * cc));
-    br.byte_align();
-    br.skip(8 * static_cast<size_t>(br.read(8)));
+    if (std::string why = unsupported_reason(config); !why.empty())
+        fail(Failure::unsupported, why);
 }
 
 aac_dec_config decoder_config(const StreamConfig &config)

@@ -40,6 +40,8 @@ const char *object_type_name(int object_type);
 // Parses an AudioSpecificConfig; ToolError (input) when it is damaged.
 StreamConfig parse_audio_specific_config(std::span<const uint8_t> asc);
 
+// Why the decoder cannot take the configuration, or "" when it can.
+std::string unsupported_reason(const StreamConfig &config);
 // ToolError (unsupported) unless the decoder can take the configuration.
 void check_supported(const StreamConfig &config);
 
@@ -47,9 +49,10 @@ void check_supported(const StreamConfig &config);
 // config.pce, which must outlive the call.
 aac_dec_config decoder_config(const StreamConfig &config);
 
-// Moves the reader over a program_config_element that starts at its
-// element_instance_tag (byte alignment before the comment is relative to
-// the reader's first byte, as in a frame or an AudioSpecificConfig).
-void skip_program_config_element(BitReader &br);
+// Bits from the first byte of config.pce to the end of the program_config_
+// element there, as the library's own parser finds them (creating a decoder
+// from it); 0 when the decoder refuses the layout.  ToolError (input) when
+// the element is damaged.
+size_t pce_length(const StreamConfig &config);
 
 }  // namespace aacdec

@@ -8,10 +8,14 @@
 #include <sndfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <exception>
+#include <utility>
 #include <vector>
 
 #include "channel_layout.h"
+#include "downmix.h"
 #include "lumdec.h"
+#include "output_file.h"
 #include "tool_error.h"
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
@@ -20,8 +24,6 @@ static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
 namespace aacdec {
 
 namespace {
-
-mode_t g_umask = 022;
 
 int sndfile_format(Format f, int channels)
 {
@@ -61,18 +63,7 @@ std::vector<int> channel_map(uint32_t mask)
     return map;
 }
 
-std::string errno_text()
-{
-    return std::strerror(errno);
-}
-
 }  // namespace
-
-void remember_umask()
-{
-    g_umask = ::umask(022);
-    ::umask(g_umask);
-}
 
 std::optional<Format> format_named(const std::string &name)
 {
@@ -104,18 +95,21 @@ std::optional<Format> format_for_path(const std::string &path)
     return std::nullopt;
 }
 
+bool has_extension(const std::string &path)
+{
+    size_t slash = path.rfind('/');
+    size_t dot = path.rfind('.');
+    return dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+}
+
 const char *extension_of(Format f)
 {
     return f == Format::flac16 || f == Format::flac24 ? ".flac" : f == Format::f32 ? ".f32" : ".wav";
 }
 
 struct AudioWriter::State {
-    std::string path, shown;   // final path and its name in messages
-    std::string temp;          // temporary name beside it, until renamed
-    int copy_fd = -1;          // output built in an unlinked file, copied to stdout
+    OutputFile file;
     SNDFILE *sf = nullptr;
-    FILE *raw = nullptr;
-    bool own_raw = false;
     // Scratch for one block, 16-byte aligned for the conversion services.
     struct alignas(16) Scratch {
         int32_t raw[2 * 1024];
@@ -126,73 +120,87 @@ struct AudioWriter::State {
     std::vector<int32_t> frames32;
     std::vector<float> framesf;
 
-    [[noreturn]] void failed(const std::string &why)
+    std::exception_ptr error;  // raised inside libsndfile's I/O, raised again after it
+
+    State(const std::string &path, bool needs_seek) : file(path, needs_seek) {}
+    // After each libsndfile call.
+    void raise_pending()
     {
-        fail(Failure::output, "cannot write " + shown + ": " + why);
+        if (error)
+            std::rethrow_exception(std::exchange(error, nullptr));
     }
+    ~State()
+    {
+        if (sf)
+            sf_close(sf);
+    }
+    [[noreturn]] void failed(const std::string &why) { fail(Failure::output, "cannot write " + file.shown() + ": " + why); }
 };
 
-AudioWriter::AudioWriter(const std::string &path, Format format, int layout, bool downmix,
+namespace {
+
+// libsndfile's virtual I/O over the State's OutputFile.  No exception may
+// cross libsndfile's C code: a failure is kept in the State, reported to
+// libsndfile as a short count, and raised again once its call returns.
+template <class F>
+auto guarded(void *state, F &&f, decltype(f(std::declval<OutputFile &>())) failed)
+{
+    auto *s = static_cast<AudioWriter::State *>(state);
+    try {
+        return f(s->file);
+    } catch (...) {
+        if (!s->error)
+            s->error = std::current_exception();
+        return failed;
+    }
+}
+
+sf_count_t vio_length(void *s)
+{
+    return guarded(s, [](OutputFile &f) { return sf_count_t{f.length()}; }, sf_count_t{-1});
+}
+sf_count_t vio_seek(sf_count_t offset, int whence, void *s)
+{
+    return guarded(s, [&](OutputFile &f) { return sf_count_t{f.seek(offset, whence)}; }, sf_count_t{-1});
+}
+sf_count_t vio_read(void *out, sf_count_t n, void *s)
+{
+    return guarded(s, [&](OutputFile &f) { return static_cast<sf_count_t>(f.read(out, static_cast<size_t>(n))); },
+                   sf_count_t{0});
+}
+sf_count_t vio_write(const void *data, sf_count_t n, void *s)
+{
+    return guarded(s, [&](OutputFile &f) { f.write(data, static_cast<size_t>(n)); return n; }, sf_count_t{0});
+}
+sf_count_t vio_tell(void *s)
+{
+    return guarded(s, [](OutputFile &f) { return sf_count_t{f.tell()}; }, sf_count_t{-1});
+}
+
+SF_VIRTUAL_IO g_vio = {vio_length, vio_seek, vio_read, vio_write, vio_tell};
+
+}  // namespace
+
+AudioWriter::AudioWriter(const std::string &path, Format format, int layout, const Downmix *downmix,
                          uint32_t rate)
-    : s_(std::make_unique<State>()), format_(format), layout_(layout), downmix_(downmix)
+    : format_(format), layout_(layout), downmix_(downmix)
 {
     const LayoutInfo *info = layout_info(layout);
     channels_ = downmix ? 2 : info->channels;
-    s_->path = path;
-    s_->shown = path == "-" ? "standard output" : path;
-    s_->frames16.resize(1024 * static_cast<size_t>(channels_));
-    s_->frames32.resize(1024 * static_cast<size_t>(channels_));
-    s_->framesf.resize(1024 * static_cast<size_t>(channels_));
-
-    int fd;
-    bool close_fd = true;
-    if (path == "-") {
-        struct stat st;
-        bool seekable = ::fstat(STDOUT_FILENO, &st) == 0 && S_ISREG(st.st_mode) &&
-                        ::lseek(STDOUT_FILENO, 0, SEEK_CUR) >= 0;
-        if (format == Format::f32 || seekable) {
-            fd = STDOUT_FILENO;
-            close_fd = false;
-        } else {
-            // libsndfile seeks back to complete the header: build the file
-            // aside and copy it out at the end.
-            const char *dir = std::getenv("TMPDIR");
-            std::string temp = std::string(dir && *dir ? dir : "/tmp") + "/aacdec.XXXXXX";
-            fd = ::mkstemp(temp.data());
-            if (fd < 0)
-                s_->failed("cannot create a temporary file: " + errno_text());
-            ::unlink(temp.c_str());
-            s_->copy_fd = ::dup(fd);
-        }
-    } else {
-        size_t slash = path.rfind('/');
-        std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-        std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-        s_->temp = dir + "." + base + ".XXXXXX";
-        fd = ::mkstemp(s_->temp.data());
-        if (fd < 0) {
-            s_->temp.clear();
-            s_->failed(errno_text());
-        }
-    }
-
-    if (format == Format::f32) {
-        s_->raw = fd == STDOUT_FILENO ? stdout : ::fdopen(fd, "wb");
-        s_->own_raw = fd != STDOUT_FILENO;
-        if (!s_->raw)
-            s_->failed(errno_text());
-        return;
-    }
     SF_INFO sfinfo{};
     sfinfo.samplerate = static_cast<int>(rate);
     sfinfo.channels = channels_;
     sfinfo.format = sndfile_format(format, channels_);
-    s_->sf = sf_open_fd(fd, SFM_WRITE, &sfinfo, close_fd ? SF_TRUE : SF_FALSE);
-    if (!s_->sf) {
-        if (close_fd)
-            ::close(fd);
+    s_ = std::make_unique<State>(path, format != Format::f32);
+    s_->frames16.resize(1024 * static_cast<size_t>(channels_));
+    s_->frames32.resize(1024 * static_cast<size_t>(channels_));
+    s_->framesf.resize(1024 * static_cast<size_t>(channels_));
+    if (format == Format::f32)
+        return;
+    s_->sf = sf_open_virtual(&g_vio, SFM_WRITE, &sfinfo, s_.get());
+    s_->raise_pending();
+    if (!s_->sf)
         s_->failed(sf_strerror(nullptr));
-    }
     if (format == Format::wavf)
         sf_command(s_->sf, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
     if ((sfinfo.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAVEX) {
@@ -204,17 +212,7 @@ AudioWriter::AudioWriter(const std::string &path, Format format, int layout, boo
     }
 }
 
-AudioWriter::~AudioWriter()
-{
-    if (s_->sf)
-        sf_close(s_->sf);
-    if (s_->raw && s_->own_raw)
-        std::fclose(s_->raw);
-    if (s_->copy_fd >= 0)
-        ::close(s_->copy_fd);
-    if (!s_->temp.empty())
-        ::unlink(s_->temp.c_str());
-}
+AudioWriter::~AudioWriter() = default;
 
 float AudioWriter::decoder_gain() const
 {
@@ -233,35 +231,30 @@ void AudioWriter::write(const float *block, size_t from, size_t to)
     const int raw = raw_format(format_);
     State::Scratch &sc = *s_->scratch;
     const LayoutInfo *info = layout_info(layout_);
-    // WAV and FLAC take the WAV channel order; raw float keeps the decoder's.
-    auto source = [&](size_t c) {
-        return format_ == Format::f32 ? c : static_cast<size_t>(info->wav_from[c]);
+    // The planes written: the fold's pair, or the decoder's channels in the
+    // WAV order (raw float keeps the decoder's).
+    const float *planes = block;
+    auto plane = [&](size_t c) {
+        size_t from_channel = downmix_ || format_ == Format::f32 ? c : info->wav_from[c];
+        return planes + 1024 * from_channel;
     };
-
     if (!block) {
         std::fill(s_->frames16.begin(), s_->frames16.end(), int16_t{0});
         std::fill(s_->frames32.begin(), s_->frames32.end(), 0);
         std::fill(s_->framesf.begin(), s_->framesf.end(), 0.0f);
-    } else if (raw == AAC_RAW_FLOAT) {
-        const float *planes = block;
+    } else {
         if (downmix_) {
-            aac_downmix_3_2_to_pair(block, sc.pair);
+            fold(*downmix_, block, sc.pair);
             planes = sc.pair;
         }
         for (size_t c = 0; c < C; c++) {
-            const float *p = planes + 1024 * (downmix_ ? c : source(c));
-            for (size_t i = from; i < to; i++)
-                s_->framesf[i * C + c] = p[i];
-        }
-    } else if (downmix_) {
-        aac_downmix_3_2_to_pair_raw(block, sc.raw, raw);
-        if (raw == AAC_RAW_S16)
-            std::memcpy(s_->frames16.data(), sc.raw, 2048 * sizeof(int16_t));
-        else
-            std::memcpy(s_->frames32.data(), sc.raw, 2048 * sizeof(int32_t));
-    } else {
-        for (size_t c = 0; c < C; c++) {
-            aac_convert_single_to_raw(block + 1024 * source(c), sc.raw, raw);
+            const float *p = plane(c);
+            if (raw == AAC_RAW_FLOAT) {
+                for (size_t i = from; i < to; i++)
+                    s_->framesf[i * C + c] = p[i];
+                continue;
+            }
+            aac_convert_single_to_raw(p, sc.raw, raw);
             if (raw == AAC_RAW_S16) {
                 const auto *v = reinterpret_cast<const int16_t *>(sc.raw);
                 for (size_t i = from; i < to; i++)
@@ -274,14 +267,14 @@ void AudioWriter::write(const float *block, size_t from, size_t to)
     }
 
     sf_count_t n = static_cast<sf_count_t>(to - from);
-    if (s_->raw) {
-        if (std::fwrite(&s_->framesf[from * C], sizeof(float) * C, to - from, s_->raw) != to - from)
-            s_->failed(errno_text());
+    if (!s_->sf) {
+        s_->file.write(&s_->framesf[from * C], sizeof(float) * C * (to - from));
         return;
     }
     sf_count_t written = raw == AAC_RAW_S16   ? sf_writef_short(s_->sf, &s_->frames16[from * C], n)
                          : raw == AAC_RAW_FLOAT ? sf_writef_float(s_->sf, &s_->framesf[from * C], n)
                                                 : sf_writef_int(s_->sf, &s_->frames32[from * C], n);
+    s_->raise_pending();
     if (written != n)
         s_->failed(sf_strerror(s_->sf));
 }
@@ -291,43 +284,11 @@ void AudioWriter::finish()
     if (s_->sf) {
         int status = sf_close(s_->sf);
         s_->sf = nullptr;
+        s_->raise_pending();
         if (status != 0)
             s_->failed(sf_error_number(status));
     }
-    if (s_->raw) {
-        bool ok = s_->own_raw ? std::fclose(s_->raw) == 0 : std::fflush(s_->raw) == 0;
-        s_->raw = nullptr;
-        if (!ok)
-            s_->failed(errno_text());
-    }
-    if (s_->copy_fd >= 0) {
-        if (::lseek(s_->copy_fd, 0, SEEK_SET) != 0)
-            s_->failed(errno_text());
-        char buf[65536];
-        for (;;) {
-            ssize_t got = ::read(s_->copy_fd, buf, sizeof buf);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0)
-                s_->failed(errno_text());
-            if (got == 0)
-                break;
-            for (ssize_t done = 0; done < got;) {
-                ssize_t w = ::write(STDOUT_FILENO, buf + done, static_cast<size_t>(got - done));
-                if (w < 0 && errno == EINTR)
-                    continue;
-                if (w < 0)
-                    s_->failed(errno_text());
-                done += w;
-            }
-        }
-    }
-    if (!s_->temp.empty()) {
-        if (::chmod(s_->temp.c_str(), 0666 & ~g_umask) != 0 ||
-            ::rename(s_->temp.c_str(), s_->path.c_str()) != 0)
-            s_->failed(errno_text());
-        s_->temp.clear();
-    }
+    s_->file.commit();
 }
 
 }  // namespace aacdec

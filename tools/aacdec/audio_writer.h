@@ -1,7 +1,5 @@
 // Writes decoded blocks to the output file: WAV (16-bit, 24-bit or float),
-// FLAC (16 or 24-bit) through libsndfile, or raw float.  The file is built
-// under a temporary name beside its final one and renamed when complete,
-// so a failed decoding leaves nothing behind.
+// FLAC (16 or 24-bit) through libsndfile, or raw float, into an OutputFile.
 #pragma once
 
 #include <cstddef>
@@ -16,15 +14,21 @@ enum class Format { wav16, wav24, wavf, flac16, flac24, f32 };
 
 // "wav16", "wav24", "wavf", "flac", "flac24", "f32".
 std::optional<Format> format_named(const std::string &name);
-// By the extension of a path: .wav is 16-bit, .flac 16-bit, .f32 raw.
+// By the extension of a path: .wav is 16-bit, .flac 16-bit, .f32 and .raw
+// raw; nothing for other extensions.
 std::optional<Format> format_for_path(const std::string &path);
+// Whether the path's file name has an extension.
+bool has_extension(const std::string &path);
+
+struct Downmix;
 const char *extension_of(Format format);
 
 class AudioWriter {
 public:
     // path "-" is standard output.  ToolError (output) when it cannot be
-    // created.
-    AudioWriter(const std::string &path, Format format, int layout, bool downmix, uint32_t rate);
+    // created.  With a downmix, the output is its stereo pair.
+    AudioWriter(const std::string &path, Format format, int layout, const Downmix *downmix,
+                uint32_t rate);
     ~AudioWriter();
     AudioWriter(const AudioWriter &) = delete;
     AudioWriter &operator=(const AudioWriter &) = delete;
@@ -40,16 +44,14 @@ public:
     // Completes the file and gives it its name.
     void finish();
 
+    struct State;  // public for libsndfile's I/O callbacks
+
 private:
-    struct State;
     std::unique_ptr<State> s_;
     Format format_;
     int layout_;
-    bool downmix_;
+    const Downmix *downmix_;
     int channels_;
 };
-
-// Reads the process umask once, before threads start creating files.
-void remember_umask();
 
 }  // namespace aacdec

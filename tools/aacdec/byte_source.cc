@@ -1,11 +1,13 @@
 #include "byte_source.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "interrupt.h"
 #include "tool_error.h"
 
 namespace aacdec {
@@ -29,6 +31,14 @@ FileSource::FileSource(const std::string &path) : path_(path)
         ::close(fd_);
         fail(Failure::input, "not a regular file");
     }
+    size_ = static_cast<uint64_t>(st.st_size);
+}
+
+FileSource::FileSource(int fd, std::string name) : fd_(fd), path_(std::move(name))
+{
+    struct stat st;
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0)
+        fail(Failure::input, "cannot read " + path_);
     size_ = static_cast<uint64_t>(st.st_size);
 }
 
@@ -84,21 +94,33 @@ size_t FdStream::read(void *out, size_t n)
             return static_cast<size_t>(got);
         if (errno != EINTR)
             fail(Failure::input, std::string("read error: ") + std::strerror(errno));
+        check_stop();
     }
 }
 
-std::vector<uint8_t> read_all(ByteStream &in, uint64_t limit, const std::string &name)
+std::unique_ptr<ByteSource> spool(ByteStream &in, const std::string &name)
 {
-    std::vector<uint8_t> data;
-    uint8_t chunk[65536];
-    for (;;) {
-        size_t got = in.read(chunk, sizeof chunk);
-        if (got == 0)
-            return data;
-        if (data.size() + got > limit)
-            fail(Failure::input, name + " is larger than " + std::to_string(limit >> 20) + " MiB");
-        data.insert(data.end(), chunk, chunk + got);
+    const char *dir = std::getenv("TMPDIR");
+    std::string temp = std::string(dir && *dir ? dir : "/tmp") + "/aacdec-in.XXXXXX";
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        fail(Failure::input, "cannot spool " + name + " to " + temp + ": " + std::strerror(errno));
+    ::unlink(temp.c_str());
+    FileSource owner(fd, name);  // closes the descriptor whichever way this ends
+    std::vector<uint8_t> chunk(1 << 16);
+    for (size_t got; (got = in.read(chunk.data(), chunk.size())) > 0;) {
+        for (size_t done = 0; done < got;) {
+            ssize_t w = ::write(fd, chunk.data() + done, got - done);
+            if (w < 0 && errno == EINTR) {
+                check_stop();
+                continue;
+            }
+            if (w < 0)
+                fail(Failure::input, "cannot spool " + name + ": " + std::strerror(errno));
+            done += static_cast<size_t>(w);
+        }
     }
+    return std::make_unique<FileSource>(::dup(fd), name);  // now sized
 }
 
 }  // namespace aacdec

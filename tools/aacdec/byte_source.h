@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -32,6 +33,8 @@ class FileSource : public ByteSource {
 public:
     // Opens path for reading; ToolError (input) when it cannot.
     explicit FileSource(const std::string &path);
+    // Takes over an open descriptor of a regular file.
+    FileSource(int fd, std::string name);
     ~FileSource() override;
     FileSource(const FileSource &) = delete;
     FileSource &operator=(const FileSource &) = delete;
@@ -78,7 +81,9 @@ private:
     uint64_t length_ = 0;
 };
 
-// Reads all of a stream into memory, refusing more than limit bytes.
-std::vector<uint8_t> read_all(ByteStream &in, uint64_t limit, const std::string &name);
+// Copies the rest of a stream into an unlinked temporary file under
+// $TMPDIR (or /tmp), so that it can be read at random without holding it
+// in memory.  ToolError (input) when the file cannot be written.
+std::unique_ptr<ByteSource> spool(ByteStream &in, const std::string &name);
 
 }  // namespace aacdec

@@ -19,10 +19,4 @@ struct LayoutInfo {
 // Layout numbers 1 to 10; null for any other.
 const LayoutInfo *layout_info(int layout);
 
-// Layouts that aac_downmix_3_2_to_pair folds: 3/2 and 3/2 + LFE.
-inline bool downmixable(int layout)
-{
-    return layout == 5 || layout == 6;
-}
-
 }  // namespace aacdec

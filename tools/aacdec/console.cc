@@ -4,7 +4,9 @@
 
 namespace aacdec {
 
-Console::Console(bool quiet, bool progress_line) : quiet_(quiet), progress_line_(progress_line && !quiet) {}
+Console::Console(int quiet, bool terminal) : warnings_(quiet < 2), progress_line_(terminal && quiet == 0)
+{
+}
 
 void Console::print(const std::string &line)
 {
@@ -23,8 +25,22 @@ void Console::error(const std::string &file, const std::string &message)
 void Console::warning(const std::string &file, const std::string &message)
 {
     std::lock_guard lock(mutex_);
-    if (!quiet_)
+    if (warnings_)
         print(file + ": warning: " + message);
+}
+
+void Console::note(const std::string &file, const std::string &message)
+{
+    std::lock_guard lock(mutex_);
+    if (warnings_)
+        print(file + ": " + message);
+}
+
+void Console::summary(const std::string &line)
+{
+    std::lock_guard lock(mutex_);
+    if (progress_line_)
+        print(line);
 }
 
 void Console::progress(const std::string &line)
@@ -71,6 +87,22 @@ void FileProgress::advanced(double share, double seconds)
         std::snprintf(line, sizeof line, "%s%s: %.1f s, %.1fx realtime", position_.c_str(),
                       file_.c_str(), seconds, wall > 0 ? seconds / wall : 0.0);
     console_.progress(line);
+}
+
+void FileProgress::finished(const DecodeSummary &summary, const std::string &output)
+{
+    if (!console_.shows_progress())
+        return;
+    double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    char line[256];
+    std::snprintf(line, sizeof line, "%.3f s of audio (%llu frames", summary.seconds,
+                  static_cast<unsigned long long>(summary.frames));
+    std::string text = position_ + file_ + ": " + line;
+    if (summary.lost_frames > 0)
+        text += ", " + std::to_string(summary.lost_frames) + " concealed";
+    std::snprintf(line, sizeof line, ") in %.2f s, %.0fx realtime, to ", wall,
+                  wall > 0 ? summary.seconds / wall : 0.0);
+    console_.summary(text + line + output);
 }
 
 }  // namespace aacdec

@@ -7,14 +7,13 @@
 
 #include "audio_writer.h"
 #include "channel_layout.h"
+#include "interrupt.h"
 #include "silent_frame.h"
 #include "tool_error.h"
 
 namespace aacdec {
 
 namespace {
-
-std::atomic<bool> g_stop{false};
 
 // Stands in for a frame that was lost before the decoder: a coupling
 // channel element, which the decoder always rejects.
@@ -105,6 +104,7 @@ public:
     void silence(uint64_t n)
     {
         while (n > 0) {
+            check_stop();
             uint64_t part = std::min<uint64_t>(n, 1024);
             out_.write(nullptr, 0, part);
             written_ += part;
@@ -119,12 +119,122 @@ private:
     uint64_t skip_, left_, written_ = 0;
 };
 
+// One decode call at a time, with the state the hooks see, its output
+// passed on to the trim.
+class Feeder {
+public:
+    Feeder(aac_decoder *dec, Trim &trim) : dec_(dec), trim_(trim) { t_call = &call_; }
+    ~Feeder() { t_call = nullptr; }
+    Feeder(const Feeder &) = delete;
+    Feeder &operator=(const Feeder &) = delete;
+
+    // The bytes the block used, or nothing when it was lost.
+    std::optional<size_t> decode(std::span<const uint8_t> data, const InputFrame *frame)
+    {
+        call_ = CallState{};
+        call_.block = data;
+        if (frame) {
+            call_.crc = frame->crc;
+            call_.crc_header = frame->crc_header;
+            call_.crc_value = frame->crc_value;
+        }
+        int32_t errors = dec_->error_count;
+        dec_->input_data = data.data();
+        dec_->input_size = static_cast<int32_t>(data.size());
+        aac_status status = aac_dec_decode(dec_);
+        if (status != AAC_OK && status != AAC_ERR_CORRUPT_FRAME && status != AAC_ERR_BAD_STREAM)
+            fail(Failure::input, "out of memory");
+        if (call_.delivered && call_.state == AAC_SLOT_VALID)
+            trim_.block(call_.samples);
+        else if (call_.delivered && call_.state == AAC_SLOT_LOST)
+            trim_.block(nullptr);
+        if (status != AAC_OK || dec_->error_count != errors)
+            return std::nullopt;
+        return static_cast<size_t>(dec_->bytes_used);
+    }
+    // A frame lost before the decoder: one the decoder refuses stands in.
+    void lose() { decode(kLostFrame, nullptr); }
+    bool crc_failed() const { return call_.crc_failed; }
+
+private:
+    aac_decoder *dec_;
+    Trim &trim_;
+    CallState call_;
+};
+
+// Damage reported one run at a time: consecutive frames with the same
+// kind of damage make one line with their count (a file of empty samples
+// would otherwise print a line per frame).
+class DamageLog {
+public:
+    DamageLog(Progress &progress, bool strict) : progress_(progress), strict_(strict) {}
+
+    void report(uint64_t frame, const std::string &what, bool silenced, uint64_t bytes = 0,
+                uint64_t lost = 0)
+    {
+        if (strict_)
+            fail(Failure::decode, "frame " + std::to_string(frame) + ": " + what);
+        if (count_ > 0 && (what != what_ || frame > last_ + 1 || silenced != silenced_))
+            flush();
+        if (count_ == 0) {
+            what_ = what;
+            first_ = frame;
+            silenced_ = silenced;
+        }
+        last_ = frame;
+        count_++;
+        bytes_ += bytes;
+        lost_ += lost;
+    }
+
+    void flush()
+    {
+        if (count_ == 0)
+            return;
+        std::string line = count_ == 1 ? "frame " + std::to_string(first_)
+                                       : "frames " + std::to_string(first_) + " to " +
+                                             std::to_string(last_);
+        line += ": " + what_;
+        std::string details;
+        auto add = [&](uint64_t n, const char *unit) {
+            if (n > 0)
+                details += (details.empty() ? "" : ", ") + std::to_string(n) + unit;
+        };
+        add(count_ > 1 ? count_ : 0, " times");
+        add(bytes_, " bytes");
+        add(lost_, " frames lost");
+        if (!details.empty())
+            line += " (" + details + ")";
+        progress_.warning(line + (silenced_ ? "; decoded as silence" : ""));
+        count_ = bytes_ = lost_ = 0;
+    }
+
+private:
+    Progress &progress_;
+    bool strict_;
+    std::string what_;
+    bool silenced_ = false;
+    uint64_t first_ = 0, last_ = 0, count_ = 0, bytes_ = 0, lost_ = 0;
+};
+
 }  // namespace
 
-void request_stop()
-{
-    g_stop = true;
-}
+// The state of one run: the feeder, the damage log and the counts.
+struct Decoding::Run {
+    Feeder feeder;
+    DamageLog log;
+    DecodeSummary summary;
+    uint64_t number = 0;  // of the input frame being decoded, from 1
+
+    void lost(const std::string &why)
+    {
+        number++;
+        summary.frames++;
+        summary.lost_frames++;
+        log.report(number, why, true);
+        feeder.lose();
+    }
+};
 
 Decoding::Decoding(const StreamConfig &config)
 {
@@ -152,7 +262,7 @@ Decoding::~Decoding()
         pool_->ops->destroy(pool_);
 }
 
-DecodeSummary Decoding::run(OpenedInput &in, AudioWriter &out, bool strict, Progress &progress)
+void Decoding::prepare(AudioWriter &out, bool strict)
 {
     // Blocks hold every channel the decoder writes, whatever the output keeps.
     if (aac_frame_alloc_create(&pool_, layout_info(layout())->channels) != AAC_OK)
@@ -163,13 +273,51 @@ DecodeSummary Decoding::run(OpenedInput &in, AudioWriter &out, bool strict, Prog
     dec_->output_hook = take_block;
     dec_->syn_elem_hook = check_crc;
     dec_->conceal_errors = strict ? 0 : 1;
+}
 
-    CallState call;
-    t_call = &call;
-    struct Reset {
-        ~Reset() { t_call = nullptr; }
-    } reset;
+// The raw_data_blocks of one input frame, after the frames presumed lost
+// in damage just before it.
+void Decoding::feed(const InputFrame &frame, Run &run)
+{
+    if (!frame.damage_note.empty() && frame.lost_before == 0)
+        run.log.report(run.number + 1, frame.damage_note, false, frame.skipped_bytes);
+    for (uint64_t i = 0; i < frame.lost_before; i++) {
+        run.number++;
+        run.summary.frames++;
+        run.summary.lost_frames++;
+        if (i == 0)
+            run.log.report(run.number, frame.damage_note, true, frame.skipped_bytes,
+                           frame.lost_before);
+        run.feeder.lose();
+    }
+    std::span<const uint8_t> rest = frame.data;
+    size_t check_word = frame.crc == InputFrame::Crc::after_each_block ? 2 : 0;
+    bool broken = false;
+    for (int b = 0; b < frame.blocks; b++) {
+        if (!frame.unusable.empty()) {
+            run.lost(frame.unusable);
+        } else if (broken) {
+            run.lost("follows a damaged raw_data_block in the same ADTS frame");
+        } else if (rest.empty()) {
+            run.lost("the ADTS frame holds fewer raw_data_blocks than its header says");
+        } else {
+            run.number++;
+            run.summary.frames++;
+            std::optional<size_t> used = run.feeder.decode(rest, &frame);
+            broken = !used;
+            if (used)
+                rest = rest.subspan(std::min(rest.size(), *used + check_word));
+            else
+                run.log.report(run.number, run.feeder.crc_failed() ? "CRC mismatch" : "damaged frame",
+                               true);
+            run.summary.lost_frames += broken;
+        }
+    }
+}
 
+DecodeSummary Decoding::run(OpenedInput &in, AudioWriter &out, bool strict, Progress &progress)
+{
+    prepare(out, strict);
     const OutputSpan &span = in.info.span;
     // The decoder's first block is normally samples 1024.. of a standard
     // decoding; a span that starts earlier needs a silent frame in front,
@@ -177,97 +325,31 @@ DecodeSummary Decoding::run(OpenedInput &in, AudioWriter &out, bool strict, Prog
     bool primer = span.start < 1024;
     Trim trim(out, primer ? span.start : span.start - 1024, span.length);
     trim.silence(span.lead_silence);
+    Run run{Feeder(dec_, trim), DamageLog(progress, strict), {}, 0};
 
     const std::vector<uint8_t> silent = silent_frame(dec_->element_map);
-    DecodeSummary summary;
-    uint64_t number = 0;  // of the input frame being decoded, from 1
-
-    auto report = [&](const std::string &what) {
-        if (strict)
-            fail(Failure::decode, "frame " + std::to_string(number) + ": " + what);
-        progress.warning("frame " + std::to_string(number) + ": " + what +
-                         "; decoded as silence");
-    };
-
-    // One decode call; the bytes the block used, or nothing when it was lost.
-    auto decode = [&](std::span<const uint8_t> data, InputFrame::Crc crc,
-                      const InputFrame *frame) -> std::optional<size_t> {
-        call = CallState{};
-        call.crc = crc;
-        call.block = data;
-        if (frame) {
-            call.crc_header = frame->crc_header;
-            call.crc_value = frame->crc_value;
-        }
-        int32_t errors = dec_->error_count;
-        dec_->input_data = data.data();
-        dec_->input_size = static_cast<int32_t>(data.size());
-        aac_status status = aac_dec_decode(dec_);
-        if (status != AAC_OK && status != AAC_ERR_CORRUPT_FRAME && status != AAC_ERR_BAD_STREAM)
-            fail(Failure::input, "out of memory");
-        bool lost = status != AAC_OK || dec_->error_count != errors;
-        if (lost && data.data() != kLostFrame) {
-            summary.lost_frames++;
-            report(call.crc_failed ? "CRC mismatch" : "damaged frame");
-        }
-        if (call.delivered && call.state == AAC_SLOT_VALID)
-            trim.block(call.samples);
-        else if (call.delivered && call.state == AAC_SLOT_LOST)
-            trim.block(nullptr);
-        if (lost)
-            return std::nullopt;
-        return static_cast<size_t>(dec_->bytes_used);
-    };
-    auto lose = [&](const std::string &why) {
-        number++;
-        summary.frames++;
-        summary.lost_frames++;
-        report(why);
-        decode(kLostFrame, InputFrame::Crc::none, nullptr);
-    };
-
     if (primer)
-        decode(silent, InputFrame::Crc::none, nullptr);
+        run.feeder.decode(silent, nullptr);
     InputFrame frame;
     while (!trim.full() && in.frames->next(frame)) {
-        if (g_stop)
-            fail(Failure::interrupted, "interrupted");
-        if (!frame.damage_before.empty())
-            lose(frame.damage_before);
-        std::span<const uint8_t> rest = frame.data;
-        size_t check_word = frame.crc == InputFrame::Crc::after_each_block ? 2 : 0;
-        bool broken = false;
-        for (int b = 0; b < frame.blocks; b++) {
-            if (!frame.unusable.empty()) {
-                lose(frame.unusable);
-            } else if (broken) {
-                lose("follows a damaged raw_data_block in the same ADTS frame");
-            } else if (rest.empty()) {
-                lose("the ADTS frame holds fewer raw_data_blocks than its header says");
-            } else {
-                number++;
-                summary.frames++;
-                std::optional<size_t> used = decode(rest, frame.crc, &frame);
-                broken = !used;
-                if (used)
-                    rest = rest.subspan(std::min(rest.size(), *used + check_word));
-            }
-        }
-        progress.advanced(in.frames->progress(),
-                          static_cast<double>(trim.written()) / rate_);
+        check_stop();
+        feed(frame, run);
+        progress.advanced(in.frames->progress(), static_cast<double>(trim.written()) / rate_);
     }
+    run.log.flush();
     for (const std::string &w : in.frames->end_warnings()) {
         if (strict)
             fail(Failure::decode, w);
         progress.warning(w);
     }
     // The last frame's second half comes out against a silent frame.
-    if (summary.frames > 0 && !trim.full())
-        decode(silent, InputFrame::Crc::none, nullptr);
+    if (run.summary.frames > 0 && !trim.full())
+        run.feeder.decode(silent, nullptr);
     dec_->input_size = 0;
     aac_dec_decode(dec_);
-    summary.samples = trim.written();
-    return summary;
+    run.summary.samples = trim.written();
+    run.summary.seconds = static_cast<double>(run.summary.samples) / rate_;
+    return run.summary;
 }
 
 }  // namespace aacdec

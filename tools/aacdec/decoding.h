@@ -25,6 +25,7 @@ struct DecodeSummary {
     uint64_t frames = 0;       // frames of the input handed to the decoder
     uint64_t lost_frames = 0;  // of them, concealed as lost
     uint64_t samples = 0;      // per channel, written to the output
+    double seconds = 0;        // of output
 };
 
 class Decoding {
@@ -45,12 +46,13 @@ public:
     DecodeSummary run(OpenedInput &in, AudioWriter &out, bool strict, Progress &progress);
 
 private:
+    struct Run;
+    void prepare(AudioWriter &out, bool strict);
+    void feed(const InputFrame &frame, Run &run);
+
     aac_decoder *dec_ = nullptr;
     aac_frame_alloc *pool_ = nullptr;
     uint32_t rate_ = 0;
 };
-
-// Set from a signal handler; decodings stop at the next frame.
-void request_stop();
 
 }  // namespace aacdec

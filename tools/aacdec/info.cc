@@ -6,14 +6,57 @@
 
 namespace aacdec {
 
+namespace {
+
+struct Layout {
+    const LayoutInfo *info = nullptr;
+    int number = 0;
+    uint32_t rate = 0;
+};
+
+// The layout and rate the decoder works with (a program_config_element
+// may name its own), or why there is none.
+Layout decoder_layout(InputInfo &info)
+{
+    Layout l;
+    l.rate = info.config.sample_rate;
+    l.number = info.config.channel_configuration;
+    if (info.unsupported.empty()) {
+        try {
+            Decoding decoding(info.config);
+            l.number = decoding.layout();
+            l.rate = decoding.sample_rate();
+        } catch (const ToolError &e) {
+            info.unsupported = e.what();
+        }
+    }
+    l.info = layout_info(l.number);
+    return l;
+}
+
+void print_tracks(const InputInfo &info, std::FILE *out)
+{
+    if (info.tracks.size() < 2)
+        return;
+    std::fprintf(out, "  tracks       %zu audio tracks (--track N):\n", info.tracks.size());
+    for (size_t i = 0; i < info.tracks.size(); i++) {
+        const TrackInfo &t = info.tracks[i];
+        std::fprintf(out, "    %c%zu  id %u, %s, %u Hz, %d channels, %llu frames, %.3f s\n",
+                     static_cast<int>(i + 1) == info.track ? '*' : ' ', i + 1, t.id,
+                     t.codec.c_str(), t.sample_rate, t.channels,
+                     static_cast<unsigned long long>(t.frames), t.seconds);
+    }
+}
+
+}  // namespace
+
 void print_info(const std::string &path, int track, Console &console, std::FILE *out)
 {
     OpenedInput in = open_input(path, track);
     for (const std::string &w : in.info.warnings)
         console.warning(path, w);
-    Decoding decoding(in.info.config);
-    const LayoutInfo *layout = layout_info(decoding.layout());
-    uint32_t rate = decoding.sample_rate();
+    Layout layout = decoder_layout(in.info);
+    uint32_t rate = layout.rate ? layout.rate : 1;
 
     uint64_t frames = 0, bytes = 0;
     InputFrame frame;
@@ -37,23 +80,34 @@ void print_info(const std::string &path, int track, Console &console, std::FILE 
 
     std::fprintf(out, "%s:\n", path.c_str());
     std::fprintf(out, "  container    %s\n", in.info.container.c_str());
-    if (in.info.audio_tracks > 1)
-        std::fprintf(out, "  track        %d of %d audio tracks\n", in.info.track,
-                     in.info.audio_tracks);
+    print_tracks(in.info, out);
     std::fprintf(out, "  object type  %s\n", object_type_name(in.info.config.object_type));
-    std::fprintf(out, "  sample rate  %u Hz\n", rate);
-    std::fprintf(out, "  channels     %d, layout %d (%s: %s)\n", layout->channels,
-                 decoding.layout(), layout->name, layout->element_order);
+    std::fprintf(out, "  sample rate  %u Hz\n", layout.rate);
+    if (layout.info)
+        std::fprintf(out, "  channels     %d, layout %d (%s: %s)\n", layout.info->channels,
+                     layout.number, layout.info->name, layout.info->element_order);
+    else
+        std::fprintf(out, "  channels     configuration %d\n", layout.number);
+    if (!in.info.unsupported.empty())
+        std::fprintf(out, "  decodable    no: %s\n", in.info.unsupported.c_str());
     std::fprintf(out, "  frames       %llu\n", static_cast<unsigned long long>(frames));
-    if (in.info.edit_list)
-        std::fprintf(out, "  edit list    %llu samples from sample %llu\n",
-                     static_cast<unsigned long long>(samples - span.lead_silence),
+    if (in.info.edit_list) {
+        std::fprintf(out, "  edit list    %llu samples from sample %llu",
+                     static_cast<unsigned long long>(samples - std::min(samples, span.lead_silence)),
                      static_cast<unsigned long long>(span.start));
-    std::fprintf(out, "  duration     %.3f s (%llu samples per channel)\n",
-                 static_cast<double>(samples) / rate, static_cast<unsigned long long>(samples));
+        if (span.lead_silence > 0)
+            std::fprintf(out, ", after %llu samples of silence (empty edit)",
+                         static_cast<unsigned long long>(span.lead_silence));
+        std::fputc('\n', out);
+    }
+    if (in.info.unsupported.empty())
+        std::fprintf(out, "  duration     %.3f s (%llu samples per channel)\n",
+                     static_cast<double>(samples) / rate, static_cast<unsigned long long>(samples));
     if (coded_seconds > 0)
         std::fprintf(out, "  bitrate      %.1f kbit/s\n",
                      static_cast<double>(bytes) * 8.0 / coded_seconds / 1000.0);
+    for (const auto &[name, value] : in.info.tags)
+        std::fprintf(out, "  %-12s %s\n", name.c_str(), value.c_str());
 }
 
 }  // namespace aacdec

@@ -8,8 +8,9 @@
 
 namespace aacdec {
 
-// Prints the description of one input to out; ToolError when the input
-// cannot be opened or its stream is not supported.
+// Prints the description of one input to out, also of a stream aacdec
+// cannot decode (with the reason); ToolError when the input cannot be read
+// or its container is damaged.
 void print_info(const std::string &path, int track, Console &console, std::FILE *out);
 
 }  // namespace aacdec

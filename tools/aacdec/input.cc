@@ -11,9 +11,6 @@ namespace aacdec {
 
 namespace {
 
-// MP4 from standard input is read whole; beyond this it is not worth it.
-constexpr uint64_t kMaxStdinMp4 = 1ull << 31;
-
 // Reads a random-access source front to back.
 class SourceStream : public ByteStream {
 public:
@@ -75,6 +72,13 @@ void refuse_other_formats(std::span<const uint8_t> head)
         fail(Failure::unsupported, "ADIF streams are not supported");
 }
 
+// ADTS carries one stream.
+void refuse_track(int track)
+{
+    if (track != 0)
+        fail(Failure::usage, "--track applies to MP4 files; this is an ADTS stream");
+}
+
 OpenedInput open_random_access(std::unique_ptr<ByteSource> source, int track)
 {
     uint8_t head[12] = {};
@@ -83,6 +87,7 @@ OpenedInput open_random_access(std::unique_ptr<ByteSource> source, int track)
     refuse_other_formats({head, n});
     if (looks_like_mp4({head, n}))
         return open_mp4(std::move(source), track);
+    refuse_track(track);
     return open_adts(std::make_unique<SourceStream>(std::move(source)));
 }
 
@@ -105,11 +110,12 @@ OpenedInput open_input(const std::string &path, int track)
     head.resize(got);
     refuse_other_formats(head);
     if (looks_like_mp4(head)) {
+        // An MP4 file is read at random: standard input is copied to a
+        // temporary file first.
         PrefixedStream whole(head, std::move(in));
-        return open_mp4(std::make_unique<OwnedMemorySource>(
-                            read_all(whole, kMaxStdinMp4, "MP4 input on standard input")),
-                        track);
+        return open_mp4(spool(whole, "standard input"), track);
     }
+    refuse_track(track);
     return open_adts(std::make_unique<PrefixedStream>(std::move(head), std::move(in)));
 }
 

@@ -28,13 +28,28 @@ struct OutputSpan {
     uint64_t lead_silence = 0;  // written before the span (empty edits)
 };
 
+// One audio track of an MP4 file, as --info lists them.
+struct TrackInfo {
+    uint32_t id = 0;
+    std::string codec;  // "AAC LC", or the sample entry's name
+    uint32_t sample_rate = 0;
+    int channels = 0;
+    uint64_t frames = 0;
+    double seconds = 0;  // of media, by the sample durations
+};
+
 struct InputInfo {
     std::string container;  // e.g. "ADTS (MPEG-4, CRC)" or "MP4, fragmented"
     StreamConfig config;
+    // Why the decoder cannot take the stream; empty when it can.  The rest
+    // still describes it.
+    std::string unsupported;
     uint64_t frames = 0;         // known in advance for MP4, else 0
     uint64_t payload_bytes = 0;  // bytes of the frames, for the bitrate
     int audio_tracks = 1;
     int track = 1;
+    std::vector<TrackInfo> tracks;  // MP4: every audio track
+    std::vector<std::pair<std::string, std::string>> tags;  // name, value
     bool edit_list = false;
     OutputSpan span;
     std::vector<std::string> warnings;
@@ -47,9 +62,11 @@ struct InputFrame {
     enum class Crc { none, with_header, after_each_block } crc = Crc::none;
     std::span<const uint8_t> crc_header;  // with_header: header bytes the check covers
     uint16_t crc_value = 0;               // with_header
-    // Set when data was lost just before this frame; one lost frame then
-    // stands in for it.
-    std::string damage_before;
+    // Damage found just before this frame (skipped bytes, a repaired
+    // header), reported once per run of damaged frames.
+    std::string damage_note;
+    uint64_t skipped_bytes = 0;
+    uint64_t lost_before = 0;  // frames presumed lost in the skipped bytes
     // Set when this frame cannot be decoded: its blocks are lost.
     std::string unusable;
 };
@@ -69,7 +86,8 @@ struct OpenedInput {
     std::unique_ptr<FrameSource> frames;
 };
 
-// path "-" reads standard input.  track counts audio tracks from 1.
+// path "-" reads standard input.  track counts the audio tracks of an MP4
+// file from 1; 0 is the first, and the only value an ADTS stream takes.
 // ToolError (input or unsupported) when the input cannot be decoded.
 OpenedInput open_input(const std::string &path, int track);
 // The same on bytes in memory, which the result keeps.
@@ -81,7 +99,9 @@ OpenedInput open_mp4(std::unique_ptr<class ByteSource> file, int track);
 
 // The span an MP4 track presents: its edit list within the media, or the
 // whole media; warnings for what it cannot apply.
+// ToolError (input) when empty edits ask for far more silence than the
+// media lasts.
 OutputSpan presented_span(const Mp4Track &track, uint32_t movie_timescale, uint32_t sample_rate,
-                          bool fragmented, std::vector<std::string> &warnings);
+                          std::vector<std::string> &warnings);
 
 }  // namespace aacdec

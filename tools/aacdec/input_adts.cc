@@ -1,5 +1,6 @@
 // ADTS input: configuration from the first header (and the program_config_
 // element of the first frame), frames with their error checks.
+#include <algorithm>
 #include <cstdio>
 
 #include "adts_reader.h"
@@ -45,9 +46,9 @@ public:
         frame.data = f.bytes.subspan(h.header_size());
         frame.file_bytes = f.bytes.size();
         frame.blocks = h.raw_blocks;
-        if (f.skipped > 0)
-            frame.damage_before = "lost the ADTS frame grid, skipped " +
-                                  std::to_string(f.skipped) + " bytes";
+        note_damage(f, frame);
+        frames_++;
+        frame_bytes_ += f.bytes.size();
         if (!h.protection_absent) {
             if (h.raw_blocks == 1) {
                 frame.crc = InputFrame::Crc::with_header;
@@ -78,6 +79,10 @@ public:
     std::vector<std::string> end_warnings() const override
     {
         std::vector<std::string> w;
+        if (reader_.changed_at())
+            w.push_back("at byte " + std::to_string(reader_.changed_at()) +
+                        " the stream changes to " + reader_.changed_to().describe() +
+                        "; the output ends there (decode the parts separately)");
         if (reader_.truncated_bytes())
             w.push_back("the last frame is cut short (" +
                         std::to_string(reader_.truncated_bytes()) + " bytes); it is left out");
@@ -88,7 +93,26 @@ public:
     }
 
 private:
+    // Bytes skipped before a frame may have held frames: as many as they
+    // would hold at the mean frame size so far (none before the first
+    // frame, or when too few to hold even one), each lost.
+    void note_damage(const AdtsFrame &f, InputFrame &frame) const
+    {
+        if (f.repaired)
+            frame.damage_note = "its header disagrees with the stream's (damaged); decoded as "
+                                "the stream's";
+        if (f.skipped == 0)
+            return;
+        frame.damage_note = "damaged data skipped before it";
+        frame.skipped_bytes = f.skipped;
+        if (frames_ == 0 || f.skipped < 8)
+            return;
+        uint64_t mean = std::max<uint64_t>(frame_bytes_ / frames_, 8);
+        frame.lost_before = std::max<uint64_t>(1, (f.skipped + mean / 2) / mean);
+    }
+
     std::unique_ptr<ByteStream> stream_;
+    uint64_t frames_ = 0, frame_bytes_ = 0;
     AdtsReader reader_;
     AdtsFrame peeked_;
     bool have_peeked_ = false, peeked_valid_ = false;
@@ -109,14 +133,14 @@ OpenedInput open_adts(std::unique_ptr<ByteStream> stream)
     config.sampling_frequency_index = h.sampling_frequency_index;
     config.sample_rate = rate_of_index(h.sampling_frequency_index);
     config.channel_configuration = h.channel_configuration;
-    check_supported(config);
-    if (config.channel_configuration == 0) {
+    info.unsupported = unsupported_reason(config);
+    if (config.channel_configuration == 0 && info.unsupported.empty()) {
         const AdtsFrame *first = source->peek_first();
         auto block = first ? first->bytes.subspan(first->header.header_size())
                            : std::span<const uint8_t>();
         if (block.empty() || (block[0] >> 5) != AAC_ID_PCE)
-            fail(Failure::unsupported, "channel configuration 0 without a "
-                                       "program_config_element at the start of the first frame");
+            info.unsupported = "channel configuration 0 without a program_config_element at "
+                               "the start of the first frame";
         config.pce.assign(block.begin(), block.end());
         config.pce_bit_offset = 3;
     }

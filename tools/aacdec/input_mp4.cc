@@ -1,5 +1,9 @@
 // MP4 input: the chosen audio track's configuration, its samples and the
 // span its edit list selects.
+#include <algorithm>
+#include <cstdio>
+
+#include "channel_layout.h"
 #include "input.h"
 #include "mp4_reader.h"
 
@@ -10,6 +14,8 @@ namespace {
 // An AAC frame holds at most 6144 bits per channel; anything far larger
 // is damage, not audio.
 constexpr uint32_t kMaxSampleSize = 1u << 20;
+// Silence an edit list may put ahead of the media, beyond the media's length.
+constexpr uint32_t kMaxLeadSeconds = 60;
 
 class Mp4FrameSource : public FrameSource {
 public:
@@ -67,6 +73,11 @@ private:
 // value * to / from, rounded to nearest and saturated. Both scales are 32-bit,
 // so the remainder term r * to + from / 2 stays below 2^64 and no wide type is
 // needed (32-bit targets have none).
+uint64_t add_saturated(uint64_t a, uint64_t b)
+{
+    return b > UINT64_MAX - a ? UINT64_MAX : a + b;
+}
+
 uint64_t rescale(uint64_t value, uint32_t to, uint32_t from)
 {
     uint64_t whole = value / from, rest = value % from;
@@ -76,20 +87,22 @@ uint64_t rescale(uint64_t value, uint32_t to, uint32_t from)
     return scaled > UINT64_MAX - part ? UINT64_MAX : scaled + part;
 }
 
-StreamConfig track_config(const Mp4Track &track, int number)
+// The configuration of an audio track; why aacdec cannot decode it goes to
+// unsupported (damage is a ToolError).
+StreamConfig track_config(const Mp4Track &track, std::string &unsupported)
 {
-    std::string which = "track " + std::to_string(number);
-    if (track.sample_entry == fourcc("enca"))
-        fail(Failure::unsupported, which + " is encrypted");
-    if (track.sample_entry != fourcc("mp4a"))
-        fail(Failure::unsupported,
-             which + " holds " + quoted(track.sample_entry) + " audio, not AAC");
-    if (track.several_descriptions_used)
-        fail(Failure::unsupported, which + " changes its sample description");
-    int oti = track.object_type_indication;
-    if (oti == 0x69 || oti == 0x6B)
-        fail(Failure::unsupported, which + " holds MPEG audio layer 1-3, not AAC");
     StreamConfig config;
+    int oti = track.object_type_indication;
+    if (track.sample_entry == fourcc("enca"))
+        unsupported = "the track is encrypted";
+    else if (track.sample_entry != fourcc("mp4a"))
+        unsupported = "the track holds " + quoted(track.sample_entry) + " audio, not AAC";
+    else if (track.several_descriptions_used)
+        unsupported = "the track changes its sample description";
+    else if (oti == 0x69 || oti == 0x6B)
+        unsupported = "the track holds MPEG audio layer 1-3, not AAC";
+    if (!unsupported.empty())
+        return config;
     if (!track.audio_specific_config.empty() && (oti == 0x40 || (oti >= 0x66 && oti <= 0x68))) {
         config = parse_audio_specific_config(track.audio_specific_config);
     } else if (oti >= 0x66 && oti <= 0x68) {
@@ -100,16 +113,54 @@ StreamConfig track_config(const Mp4Track &track, int number)
         config.sampling_frequency_index = index_for_rate(track.sample_rate);
         config.channel_configuration = track.channel_count == 8 ? 7 : track.channel_count;
         if (track.sample_rate == 0 || track.channel_count == 0 || track.channel_count > 8)
-            fail(Failure::input, which + ": sample entry gives no usable rate or channel count");
+            fail(Failure::input, "track " + std::to_string(track.track_id) +
+                                     ": sample entry gives no usable rate or channel count");
     } else if (oti == 0x40) {
-        fail(Failure::input, which + ": the 'esds' box holds no AudioSpecificConfig");
+        fail(Failure::input, "track " + std::to_string(track.track_id) +
+                                 ": the 'esds' box holds no AudioSpecificConfig");
     } else {
         char hex[8];
         std::snprintf(hex, sizeof hex, "0x%02X", oti & 0xFF);
-        fail(Failure::unsupported, which + ": object type indication " + hex + " is not AAC");
+        unsupported = std::string("object type indication ") + hex + " is not AAC";
+        return config;
     }
-    check_supported(config);
+    unsupported = unsupported_reason(config);
     return config;
+}
+
+// The end of the media in output samples: where the sample durations say,
+// else 1024 samples per frame.  (The media header's duration is not used:
+// some muxers write it less the encoder delay.)
+uint64_t media_end(const Mp4Track &track, uint32_t sample_rate)
+{
+    if (track.has_durations)
+        return rescale(track.sample_durations, sample_rate, track.media_timescale);
+    return (track.samples.size() + track.samples_cut) * 1024;
+}
+
+TrackInfo describe_track(const Mp4Track &track)
+{
+    TrackInfo t;
+    t.id = track.track_id;
+    std::string unsupported;
+    StreamConfig config;
+    try {
+        config = track_config(track, unsupported);
+    } catch (const ToolError &) {
+        unsupported = "damaged";
+    }
+    t.codec = track.sample_entry == fourcc("mp4a") && config.object_type
+                  ? object_type_name(config.object_type)
+                  : quoted(track.sample_entry);
+    t.sample_rate = config.sample_rate ? config.sample_rate : track.sample_rate;
+    const LayoutInfo *layout = layout_info(config.channel_configuration);
+    t.channels = layout ? layout->channels : track.channel_count;
+    t.frames = track.samples.size();
+    if (track.media_timescale)
+        t.seconds = static_cast<double>(track.has_durations ? track.sample_durations
+                                                            : t.frames * 1024) /
+                    (track.has_durations ? track.media_timescale : std::max(t.sample_rate, 1u));
+    return t;
 }
 
 }  // namespace
@@ -132,7 +183,7 @@ OutputSpan edit_span(const Mp4Track &track, uint32_t movie_timescale, uint32_t s
         const Mp4Edit &e = track.edits[i];
         uint64_t duration = rescale(e.segment_duration, sample_rate, movie_timescale);
         if (e.media_time == -1) {
-            lead += duration;
+            lead = add_saturated(lead, duration);
             continue;
         }
         if (e.media_time < 0 || e.media_rate != 0x10000) {
@@ -156,21 +207,31 @@ OutputSpan edit_span(const Mp4Track &track, uint32_t movie_timescale, uint32_t s
 }  // namespace
 
 OutputSpan presented_span(const Mp4Track &track, uint32_t movie_timescale, uint32_t sample_rate,
-                          bool fragmented, std::vector<std::string> &warnings)
+                          std::vector<std::string> &warnings)
 {
     OutputSpan span = edit_span(track, movie_timescale, sample_rate, warnings);
-    // The media ends with its last frame's duration: the media header says
-    // where (fragmented files leave it 0), else 1024 samples per frame.
-    uint64_t end = track.samples.size() * 1024;
-    if (!fragmented && track.media_duration > 0)
-        end = std::min(end, rescale(track.media_duration, sample_rate, track.media_timescale));
+    uint64_t end = media_end(track, sample_rate);
+    if (span.start >= end && track.has_edit_list && end > 0)
+        warnings.push_back("the edit list starts at sample " + std::to_string(span.start) +
+                           ", past the end of the media (" + std::to_string(end) +
+                           " samples): nothing of the media is presented");
     uint64_t room = end > span.start ? end - span.start : 0;
     span.length = std::min(span.length, room);
+    // Empty edits become silence, but no more than the media and a minute:
+    // a few bytes of edit list must not ask for hours of output.
+    uint64_t most = add_saturated(end, uint64_t{kMaxLeadSeconds} * sample_rate);
+    if (span.lead_silence > most)
+        fail(Failure::input, "the edit list asks for " +
+                                 std::to_string(span.lead_silence / sample_rate) +
+                                 " s of silence ahead of " + std::to_string(end / sample_rate) +
+                                 " s of media; refused");
     return span;
 }
 
 OpenedInput open_mp4(std::unique_ptr<ByteSource> file, int track_number)
 {
+    if (track_number == 0)
+        track_number = 1;
     Mp4File mp4 = read_mp4(*file);
     int count = static_cast<int>(mp4.audio_tracks.size());
     if (count == 0)
@@ -186,14 +247,18 @@ OpenedInput open_mp4(std::unique_ptr<ByteSource> file, int track_number)
     info.container = mp4.fragmented ? "MP4, fragmented" : "MP4";
     info.audio_tracks = count;
     info.track = track_number;
-    info.config = track_config(track, track_number);
+    for (const Mp4Track &t : mp4.audio_tracks)
+        info.tracks.push_back(describe_track(t));
+    for (const Mp4Tag &tag : mp4.tags)
+        info.tags.emplace_back(tag.name, tag.value);
+    info.config = track_config(track, info.unsupported);
     info.frames = track.samples.size();
     for (const Mp4Sample &s : track.samples)
         info.payload_bytes += s.size;
     info.edit_list = track.has_edit_list && !track.edits.empty();
-    info.span = presented_span(track, mp4.movie_timescale, info.config.sample_rate,
-                               mp4.fragmented, info.warnings);
-    if (info.config.sbr_signalled)
+    uint32_t rate = info.config.sample_rate ? info.config.sample_rate : 48000;
+    info.span = presented_span(track, mp4.movie_timescale, rate, info.warnings);
+    if (info.config.sbr_signalled && info.unsupported.empty())
         info.warnings.push_back(std::string("the stream carries ") +
                                 (info.config.ps_signalled ? "SBR and PS" : "SBR") +
                                 " data, which is skipped: the output is the AAC LC core");

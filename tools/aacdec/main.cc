@@ -2,6 +2,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <new>
 #include <sys/stat.h>
 #include <thread>
@@ -12,18 +13,43 @@
 #include "channel_layout.h"
 #include "console.h"
 #include "decoding.h"
+#include "downmix.h"
 #include "info.h"
 #include "input.h"
+#include "interrupt.h"
 #include "options.h"
+#include "output_file.h"
 #include "tool_error.h"
 
 using namespace aacdec;
 
 namespace {
 
-void on_signal(int)
+void on_signal(int signal)
 {
-    request_stop();
+    request_stop(signal);
+}
+
+// Without SA_RESTART, so that a read or write blocked on a pipe returns and
+// sees the request.
+void catch_signal(int signal)
+{
+    struct sigaction action {};
+    action.sa_handler = on_signal;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(signal, &action, nullptr);
+}
+
+// The fold --downmix asks for, after saying what it does.
+const Downmix *chosen_downmix(int layout, const std::string &file, Console &console)
+{
+    const Downmix *mix = downmix_for(layout);
+    if (mix)
+        console.note(file, mix->description);
+    else if (layout == 10)
+        console.warning(file, "--downmix: dual mono holds two programmes; both channels are "
+                              "written as they are");
+    return mix;
 }
 
 bool same_file(const std::string &a, const std::string &b)
@@ -38,20 +64,21 @@ int decode_file(const Job &job, const Options &options, Console &console, std::s
     try {
         if (same_file(job.input, job.output))
             fail(Failure::usage, "the output " + job.output + " is the input itself");
+        check_stop();
         OpenedInput in = open_input(job.input, options.track);
         for (const std::string &w : in.info.warnings)
             console.warning(job.input, w);
+        if (!in.info.unsupported.empty())
+            fail(Failure::unsupported, in.info.unsupported);
         Decoding decoding(in.info.config);
-        const LayoutInfo *layout = layout_info(decoding.layout());
-        bool downmix = options.downmix && downmixable(decoding.layout());
-        if (options.downmix && !downmix && layout->channels > 2)
-            console.warning(job.input, std::string("--downmix folds 5.0 and 5.1 only; writing "
-                                                   "all channels of ") + layout->name);
-        AudioWriter writer(job.output, job.format, decoding.layout(), downmix,
+        const Downmix *mix =
+            options.downmix ? chosen_downmix(decoding.layout(), job.input, console) : nullptr;
+        AudioWriter writer(job.output, job.format, decoding.layout(), mix,
                            decoding.sample_rate());
         FileProgress progress(console, job.input, std::move(position));
-        decoding.run(in, writer, options.strict, progress);
+        DecodeSummary summary = decoding.run(in, writer, options.strict, progress);
         writer.finish();
+        progress.finished(summary, job.output == "-" ? "standard output" : job.output);
         return 0;
     } catch (const ToolError &e) {
         console.error(job.input, e.what());
@@ -79,14 +106,38 @@ int describe(const Options &options, Console &console)
     return status;
 }
 
+// Each thread takes the next file; statuses are kept per file so the exit
+// status is that of the first failed file in command-line order.
+std::vector<int> run_jobs(const std::vector<Job> &jobs, const Options &options, Console &console)
+{
+    std::vector<int> status(jobs.size(), 0);
+    std::atomic<size_t> next{0};
+    auto worker = [&] {
+        for (size_t i; stop_signal() == 0 && (i = next++) < jobs.size();) {
+            char position[48] = "";
+            if (jobs.size() > 1)
+                std::snprintf(position, sizeof position, "[%zu/%zu] ", i + 1, jobs.size());
+            status[i] = decode_file(jobs[i], options, console, position);
+        }
+    };
+    size_t threads = std::min<size_t>(static_cast<size_t>(options.jobs), jobs.size());
+    std::vector<std::thread> pool;
+    for (size_t t = 1; t < threads; t++)
+        pool.emplace_back(worker);
+    worker();
+    for (std::thread &t : pool)
+        t.join();
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
 {
     remember_umask();
     std::signal(SIGPIPE, SIG_IGN);
-    std::signal(SIGINT, on_signal);
-    std::signal(SIGTERM, on_signal);
+    catch_signal(SIGINT);
+    catch_signal(SIGTERM);
 
     Options options;
     std::vector<Job> jobs;
@@ -109,27 +160,20 @@ int main(int argc, char **argv)
     Console console(options.quiet, ::isatty(STDERR_FILENO) == 1);
     if (options.info)
         return describe(options, console);
-
-    // Each thread takes the next file; statuses are kept per file so the
-    // exit status is that of the first failed file in command-line order.
-    std::vector<int> status(jobs.size(), 0);
-    std::atomic<size_t> next{0};
-    auto worker = [&] {
-        for (size_t i; (i = next++) < jobs.size();) {
-            char position[48] = "";
-            if (jobs.size() > 1)
-                std::snprintf(position, sizeof position, "[%zu/%zu] ", i + 1, jobs.size());
-            status[i] = decode_file(jobs[i], options, console, position);
+    if (!options.directory.empty()) {
+        std::error_code error;
+        std::filesystem::create_directories(options.directory, error);
+        if (error) {
+            console.error("", "cannot create the directory " + options.directory + ": " +
+                                  error.message());
+            return exit_status(Failure::output);
         }
-    };
-    size_t threads = std::min<size_t>(static_cast<size_t>(options.jobs), jobs.size());
-    std::vector<std::thread> pool;
-    for (size_t t = 1; t < threads; t++)
-        pool.emplace_back(worker);
-    worker();
-    for (std::thread &t : pool)
-        t.join();
+    }
+
+    std::vector<int> status = run_jobs(jobs, options, console);
     console.clear();
+    if (stop_signal() != 0)
+        return exit_status(Failure::interrupted);
     for (int s : status)
         if (s != 0)
             return s;

@@ -96,9 +96,10 @@ std::optional<Mp4Track> read_track(std::span<const uint8_t> trak, uint64_t file_
     return track;
 }
 
-std::vector<TrackDefaults> read_track_extends(const std::vector<Box> &moov)
+// The track extends boxes, by track: fragments look theirs up once each.
+std::unordered_map<uint32_t, TrackDefaults> read_track_extends(const std::vector<Box> &moov)
 {
-    std::vector<TrackDefaults> defaults;
+    std::unordered_map<uint32_t, TrackDefaults> defaults;
     const Box *mvex = find_box(moov, fourcc("mvex"));
     if (!mvex)
         return defaults;
@@ -107,12 +108,12 @@ std::vector<TrackDefaults> read_track_extends(const std::vector<Box> &moov)
             continue;
         Cursor c(b.payload, b.type);
         full_box(c);
+        uint32_t track_id = c.u32();
         TrackDefaults d;
-        d.track_id = c.u32();
         d.sample_description_index = c.u32();
-        c.skip(4);  // default_sample_duration
+        d.sample_duration = c.u32();
         d.sample_size = c.u32();
-        defaults.push_back(d);
+        defaults.emplace(track_id, d);
     }
     return defaults;
 }
@@ -145,50 +146,65 @@ bool looks_like_mp4(std::span<const uint8_t> head)
     return false;
 }
 
+namespace {
+
+// The top-level box at pos: its type and its extent (a cut last box runs
+// to the end of the file), or nothing when the file ends in its header.
+std::optional<std::pair<uint32_t, TopLevelBox>> top_level_box(ByteSource &file, uint64_t pos)
+{
+    uint64_t end = file.size();
+    uint8_t h[16];
+    file.read_at(pos, h, 8);
+    Cursor c(std::span<const uint8_t>(h, 8), 0);
+    uint64_t size = c.u32();
+    uint32_t type = c.u32();
+    size_t header = 8;
+    if (size == 1) {
+        if (!file.read_at(pos + 8, h + 8, 8))
+            return std::nullopt;
+        size = Cursor(std::span<const uint8_t>(h + 8, 8), type).u64();
+        header = 16;
+    } else if (size == 0) {
+        size = end - pos;
+    }
+    if (size < header)
+        damaged("top-level " + quoted(type) + " box has size " + std::to_string(size));
+    if (size > end - pos) {
+        if (type == fourcc("moov"))
+            damaged("the 'moov' box runs past the end of the file (truncated file?)");
+        // A cut mdat still holds the samples before the cut.
+        size = end - pos;
+    }
+    return std::make_pair(type, TopLevelBox{pos, size, header});
+}
+
+}  // namespace
+
 Mp4File read_mp4(ByteSource &file)
 {
     Mp4File result;
     std::optional<TopLevelBox> moov;
     std::vector<TopLevelBox> moofs;
     bool seen_mdat = false;
-    uint64_t end = file.size();
     size_t count = 0;
-    for (uint64_t pos = 0; end - pos >= 8;) {
-        uint8_t h[16];
-        file.read_at(pos, h, 8);
-        Cursor c(std::span<const uint8_t>(h, 8), 0);
-        uint64_t size = c.u32();
-        uint32_t type = c.u32();
-        size_t header = 8;
-        if (size == 1) {
-            if (!file.read_at(pos + 8, h + 8, 8))
-                break;
-            size = Cursor(std::span<const uint8_t>(h + 8, 8), type).u64();
-            header = 16;
-        } else if (size == 0) {
-            size = end - pos;
-        }
-        if (size < header)
-            damaged("top-level " + quoted(type) + " box has size " + std::to_string(size));
-        if (size > end - pos) {
-            if (type == fourcc("moov"))
-                damaged("the 'moov' box runs past the end of the file (truncated file?)");
-            // A cut mdat still holds the samples before the cut.
-            size = end - pos;
-        }
+    for (uint64_t pos = 0; file.size() - pos >= 8;) {
+        auto found = top_level_box(file, pos);
+        if (!found)
+            break;
+        auto [type, box] = *found;
         if (++count > kMaxTopLevelBoxes)
             damaged("too many top-level boxes");
         if (type == fourcc("moov")) {
             if (moov)
                 damaged("two 'moov' boxes");
-            moov = TopLevelBox{pos, size, header};
+            moov = box;
             result.moov_before_mdat = !seen_mdat;
         } else if (type == fourcc("moof")) {
-            moofs.push_back({pos, size, header});
+            moofs.push_back(box);
         } else if (type == fourcc("mdat")) {
             seen_mdat = true;
         }
-        pos += size;
+        pos += box.size;
     }
     if (!moov)
         damaged("no 'moov' box (truncated file?)");
@@ -203,11 +219,16 @@ Mp4File read_mp4(ByteSource &file)
             if (auto track = read_track(b.payload, file.size()))
                 result.audio_tracks.push_back(std::move(*track));
 
-    std::vector<TrackDefaults> defaults = read_track_extends(boxes);
-    result.fragmented = !defaults.empty() || !moofs.empty();
+    result.tags = read_tags(boxes);
+
+    FragmentTracks index;
+    index.defaults = read_track_extends(boxes);
+    for (Mp4Track &t : result.audio_tracks)
+        index.tracks.emplace(t.track_id, &t);
+    result.fragmented = !index.defaults.empty() || !moofs.empty();
     for (const TopLevelBox &moof : moofs) {
         std::vector<uint8_t> payload = read_box_payload(file, moof, kMaxMoof, "moof");
-        read_movie_fragment(payload, moof.offset, defaults, result.audio_tracks);
+        read_movie_fragment(payload, moof.offset, index);
     }
     return result;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "byte_source.h"
@@ -38,6 +39,10 @@ struct Mp4Track {
     bool has_edit_list = false;
     std::vector<Mp4Edit> edits;
     std::vector<Mp4Sample> samples;
+    // Sum of the sample durations the tables give (media timescale), and
+    // whether they give any: the media ends there.
+    uint64_t sample_durations = 0;
+    bool has_durations = false;
     // Samples are taken only while they fit in the file: each counts at
     // least one byte, so a damaged table cannot claim more samples than the
     // file has bytes.  The ones left out count as missing at the end.
@@ -46,8 +51,14 @@ struct Mp4Track {
     uint64_t samples_cut = 0;
 };
 
+struct Mp4Tag {
+    std::string name;   // "title", "artist", ...
+    std::string value;  // UTF-8
+};
+
 struct Mp4File {
     uint32_t movie_timescale = 0;
+    std::vector<Mp4Tag> tags;  // the iTunes metadata list of the movie
     bool fragmented = false;
     bool moov_before_mdat = false;
     std::vector<Mp4Track> audio_tracks;  // in file order
@@ -67,14 +78,24 @@ void read_esds(std::span<const uint8_t> esds, Mp4Track &track);
 void read_sample_table(const std::vector<Box> &stbl, Mp4Track &track);
 
 struct TrackDefaults {
-    uint32_t track_id = 0;
     uint32_t sample_description_index = 1;
+    uint32_t sample_duration = 0;
     uint32_t sample_size = 0;
 };
+
+// What the fragments of a file refer to by track_ID: the defaults of the
+// movie's track extends boxes and the audio tracks samples are added to.
+struct FragmentTracks {
+    std::unordered_map<uint32_t, TrackDefaults> defaults;
+    std::unordered_map<uint32_t, Mp4Track *> tracks;
+};
+
 // Appends the samples of one movie fragment (the payload of a moof box
 // that starts at moof_offset in the file) to the tracks they belong to.
 void read_movie_fragment(std::span<const uint8_t> moof, uint64_t moof_offset,
-                         const std::vector<TrackDefaults> &defaults,
-                         std::vector<Mp4Track> &tracks);
+                         const FragmentTracks &index);
+
+// The iTunes metadata list ('ilst', inside 'udta'/'meta' of the movie).
+std::vector<Mp4Tag> read_tags(const std::vector<Box> &moov);
 
 }  // namespace aacdec

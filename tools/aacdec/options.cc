@@ -28,6 +28,55 @@ std::string stem(const std::string &path)
     return dot == std::string::npos || dot == 0 ? base : base.substr(0, dot);
 }
 
+bool takes_value(const std::string &name)
+{
+    for (const char *n : {"-o", "--output", "-d", "--directory", "-f", "--format", "--track", "-j", "--jobs"})
+        if (name == n)
+            return true;
+    return false;
+}
+
+void set_value(Options &o, const std::string &name, const std::string &value)
+{
+    if (name == "-o" || name == "--output") {
+        o.output = value;
+    } else if (name == "-d" || name == "--directory") {
+        o.directory = value;
+    } else if (name == "-f" || name == "--format") {
+        o.format = format_named(value);
+        if (!o.format)
+            fail(Failure::usage, "unknown format '" + value + "'");
+    } else if (name == "--track") {
+        o.track = number(name, value, 1, 1 << 20);
+    } else {
+        o.jobs = number(name, value, 0, 256);
+        if (o.jobs == 0)
+            o.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    }
+}
+
+// False for an unknown option.
+bool set_flag(Options &o, const std::string &arg)
+{
+    if (arg == "--downmix")
+        o.downmix = true;
+    else if (arg == "--strict")
+        o.strict = true;
+    else if (arg == "--info")
+        o.info = true;
+    else if (arg == "-q" || arg == "--quiet")
+        o.quiet++;
+    else if (arg == "-qq")
+        o.quiet += 2;
+    else if (arg == "-h" || arg == "--help")
+        o.help = true;
+    else if (arg == "--version")
+        o.version = true;
+    else
+        return false;
+    return true;
+}
+
 }  // namespace
 
 const char *usage_text()
@@ -40,17 +89,19 @@ const char *usage_text()
            "  -f FORMAT       wav16 (default), wav24, wavf (32-bit float), flac, flac24,\n"
            "                  f32 (raw little-endian float, decoder channel order);\n"
            "                  without -f the extension of -o decides\n"
-           "      --downmix   fold 5.0 and 5.1 to stereo (LFE dropped)\n"
+           "      --downmix   fold 3.0 to 7.1 to stereo (centre and surrounds at -3 dB,\n"
+           "                  LFE dropped, scaled so that nothing clips)\n"
            "      --track N   decode the Nth audio track of an MP4 file (default 1)\n"
            "      --strict    stop at the first damaged frame (exit status 5)\n"
            "      --info      describe the input without decoding\n"
            "  -j N            decode up to N files at once (0: one per processor)\n"
-           "  -q              no progress line, no warnings\n"
+           "  -q              no progress line; -qq: no warnings either\n"
            "  -h, --help      this text\n"
            "      --version   the version\n"
            "\n"
            "Exit status: 0 success, 1 usage, 2 unreadable or damaged input, 3 unsupported\n"
-           "stream, 4 output not writable, 5 damaged frame with --strict, 130 interrupted.\n";
+           "stream, 4 output not writable, 5 damaged frame with --strict, 128 + the signal\n"
+           "when interrupted (130 SIGINT, 143 SIGTERM).\n";
 }
 
 Options parse_options(int argc, const char *const *argv)
@@ -77,7 +128,7 @@ Options parse_options(int argc, const char *const *argv)
                 value = arg.substr(eq + 1);
                 inline_value = true;
             }
-        } else if (arg.size() > 2) {
+        } else if (arg.size() > 2 && arg != "-qq") {
             name = arg.substr(0, 2);
             value = arg.substr(2);
             inline_value = true;
@@ -89,38 +140,10 @@ Options parse_options(int argc, const char *const *argv)
                 fail(Failure::usage, name + " needs a value");
             return argv[++i];
         };
-        if (name == "-o" || name == "--output") {
-            o.output = take_value();
-        } else if (name == "-d" || name == "--directory") {
-            o.directory = take_value();
-        } else if (name == "-f" || name == "--format") {
-            std::string f = take_value();
-            o.format = format_named(f);
-            if (!o.format)
-                fail(Failure::usage, "unknown format '" + f + "'");
-        } else if (name == "--track") {
-            o.track = number(name, take_value(), 1, 1 << 20);
-        } else if (name == "-j" || name == "--jobs") {
-            o.jobs = number(name, take_value(), 0, 256);
-            if (o.jobs == 0)
-                o.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-        } else if (inline_value) {
+        if (takes_value(name))
+            set_value(o, name, take_value());
+        else if (inline_value || !set_flag(o, arg))
             fail(Failure::usage, "unknown option '" + arg + "'");
-        } else if (arg == "--downmix") {
-            o.downmix = true;
-        } else if (arg == "--strict") {
-            o.strict = true;
-        } else if (arg == "--info") {
-            o.info = true;
-        } else if (arg == "-q" || arg == "--quiet") {
-            o.quiet = true;
-        } else if (arg == "-h" || arg == "--help") {
-            o.help = true;
-        } else if (arg == "--version") {
-            o.version = true;
-        } else {
-            fail(Failure::usage, "unknown option '" + arg + "'");
-        }
     }
     if (!o.help && !o.version && o.inputs.empty())
         fail(Failure::usage, "no input file");
@@ -139,8 +162,13 @@ std::vector<Job> plan_jobs(const Options &o)
     for (const std::string &input : o.inputs) {
         Job job{input, o.output, o.format.value_or(Format::wav16)};
         if (!job.output.empty()) {
-            if (!o.format && job.output != "-")
-                job.format = format_for_path(job.output).value_or(Format::wav16);
+            if (!o.format && job.output != "-") {
+                std::optional<Format> f = format_for_path(job.output);
+                if (!f && has_extension(job.output))
+                    fail(Failure::usage, "cannot tell the format of " + job.output +
+                                             " (.wav, .flac, .f32 or .raw; or give -f)");
+                job.format = f.value_or(Format::wav16);
+            }
         } else if (input == "-") {
             fail(Failure::usage, "standard input needs -o to name its output");
         } else {

@@ -17,10 +17,10 @@ struct Options {
     bool downmix = false;
     bool strict = false;
     bool info = false;
-    bool quiet = false;
+    int quiet = 0;  // -q: no progress line; -qq: no warnings either
     bool help = false;
     bool version = false;
-    int track = 1;
+    int track = 0;  // --track N; 0: not given (the first audio track)
     int jobs = 1;
 };
 

@@ -13,13 +13,11 @@ enum class Failure {
     unsupported = 3,  // a stream the decoder cannot decode
     output = 4,       // the output cannot be written
     decode = 5,       // a damaged frame under --strict
-    interrupted = 130,
+    interrupted = 128,  // plus the signal (SIGINT 130, SIGTERM 143)
 };
 
-inline int exit_status(Failure f)
-{
-    return static_cast<int>(f);
-}
+// The exit status of a failure; an interruption adds the signal's number.
+int exit_status(Failure f);
 
 class ToolError : public std::runtime_error {
 public:
