@@ -24,11 +24,12 @@ foreach(line IN LISTS lines)
   if(NOT line MATCHES "^[0-9a-fA-F]+ [A-Za-z] ([^ ]+)$")
     continue()
   endif()
-  # Sanitizer builds add a twin of each global (__odr_asan.NAME), and code
-  # with exception tables a hidden reference to the C++ runtime's
-  # personality routine (DW.ref.NAME): neither is a name of the library's.
+  # Sanitizer builds add a twin of each global (__odr_asan.NAME); code with
+  # exception tables a hidden reference to the C++ runtime's personality
+  # routine (DW.ref.NAME), and clang a hidden helper that calls
+  # std::terminate: none is a name of the library's.
   string(REGEX REPLACE "^__odr_asan(\\.|_gen_)" "" name "${CMAKE_MATCH_1}")
-  if(name MATCHES "^DW\\.ref\\.")
+  if(name MATCHES "^(DW\\.ref\\.|__clang_call_terminate$)")
     continue()
   endif()
   if(name IN_LIST exports)
