@@ -111,6 +111,7 @@ void he_drive_frame(he_decoder *he)
         io.stereo_re = he->stereo_re;
         io.stereo_im = he->stereo_im;
         io.stereo_v = he->stereo_v;
+        io.downsampled = he->sbr_mode == AAC_SBR_DOWNSAMPLED;
         const int outputs = el.num_channels == 1 && he->format.ps ? 2 : el.num_channels;
         for (int j = 0; j < outputs; j++) {
             const int c = e.channel + j;

@@ -143,10 +143,19 @@ void he_setup(he_decoder *he)
     // the host's gain, the 16-bit-to-1.0 scale and the synthesis bank's 1/64
     // go into each output channel's prototype.
     aac_fill_channel_gain(he->unity, 32768.0f);
+    // The 32-band synthesis of downsampled SBR takes the even taps.
+    const bool down = he->sbr_mode == AAC_SBR_DOWNSAMPLED;
     for (int c = 0; c < 8; c++) {
-        const float scale = he->base.gain[c] * 0x1p-15f * 0x1p-6f;
-        for (int i = 0; i < 640; i++)
-            he->windows[640 * c + i] = sbr_qmf_window[i] * scale;
+        float *w = he->windows + 640 * c;
+        if (down) {
+            const float scale = he->base.gain[c] * 0x1p-15f * 0x1p-6f;
+            for (int i = 0; i < 320; i++)
+                w[i] = sbr_qmf_window[2 * i] * scale;
+        } else {
+            const float scale = he->base.gain[c] * 0x1p-15f * 0x1p-6f;
+            for (int i = 0; i < 640; i++)
+                w[i] = sbr_qmf_window[i] * scale;
+        }
     }
     int channel = 0;
     for (int i = 0; i < layout.num_elements; i++) {

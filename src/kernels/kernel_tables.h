@@ -110,6 +110,11 @@ struct aac_sbr_kernels {
     // window is the 640-tap prototype with the output scale folded in.
     void (*qmf_synthesis)(float *v, const float *re, const float *im, const float *window,
                           float *out, int32_t num_slots);
+    // The 32-band synthesis of downsampled SBR: bands 0..31 of each row of
+    // 64 into 32 samples per slot; v holds 64-value vectors, window the
+    // even taps of the prototype (320) with the output scale.
+    void (*qmf_synthesis_down)(float *v, const float *re, const float *im, const float *window,
+                               float *out, int32_t num_slots);
     // Covariances of bands 0..bands-1 of a low-band matrix (rows of 32, 40
     // slots), over slots n = 0..37 of x = slot n, x1 = slot n+1, x2 = slot
     // n+2: out[32 i + b] for i = 0..7 holds sum |x1|^2, sum |x|^2, and the

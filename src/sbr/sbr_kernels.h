@@ -16,4 +16,7 @@ void sbr_analysis_slot_generic(const float *in, float *fft, aac_transform_fn fft
 // upper half zero).
 void sbr_synthesis_slot_pre_generic(const float *re, const float *im, float *fft);
 
+// The same for the 32-band synthesis (fft: 128 floats, the upper half zero).
+void sbr_synthesis_down_pre_generic(const float *re, const float *im, float *fft);
+
 }  // namespace lumdec

@@ -31,6 +31,16 @@ void sbr_analysis_slot_generic(const float *in, float *fft, aac_transform_fn fft
     fft64(fft);
 }
 
+void sbr_synthesis_down_pre_generic(const float *re, const float *im, float *fft)
+{
+    for (int k = 0; k < 32; k++) {
+        const float c = sbr_synthesis_down_pre[k][0], s = sbr_synthesis_down_pre[k][1];
+        fft[2 * k] = re[k] * c + im[k] * s;
+        fft[2 * k + 1] = re[k] * s - im[k] * c;
+    }
+    std::memset(fft + 64, 0, 64 * sizeof(float));
+}
+
 void sbr_synthesis_slot_pre_generic(const float *re, const float *im, float *fft)
 {
     for (int k = 0; k < 64; k++) {
@@ -79,6 +89,30 @@ void qmf_synthesis(float *v, const float *re, const float *im, const float *wind
         }
     }
     std::memmove(v, v + 128 * num_slots, 9 * 128 * sizeof(float));
+}
+
+void qmf_synthesis_down(float *v, const float *re, const float *im, const float *window,
+                        float *out, int32_t num_slots)
+{
+    alignas(16) float fft[128];
+    for (int32_t s = 0; s < num_slots; s++) {
+        sbr_synthesis_down_pre_generic(re + 64 * s, im + 64 * s, fft);
+        aac_transform_kernels_generic.fft64_forward(fft);
+        float *cur = v + 64 * (9 + s);
+        for (int n = 0; n < 64; n++)
+            cur[n] = fft[2 * n] * sbr_synthesis_down_post[n][0] +
+                     fft[2 * n + 1] * sbr_synthesis_down_post[n][1];
+        for (int k = 0; k < 32; k++) {
+            float acc = cur[k] * window[k];
+            acc = acc + cur[-64 + 32 + k] * window[32 + k];
+            for (int j = 1; j < 5; j++) {
+                acc = acc + cur[-128 * j + k] * window[64 * j + k];
+                acc = acc + cur[-128 * j - 64 + 32 + k] * window[64 * j + 32 + k];
+            }
+            out[32 * s + k] = acc;
+        }
+    }
+    std::memmove(v, v + 64 * num_slots, 9 * 64 * sizeof(float));
 }
 
 void hf_covariance(const float *re, const float *im, int32_t bands, float *out)
@@ -143,6 +177,6 @@ void band_energy(const float *re, const float *im, int32_t bands, int32_t first,
 }  // namespace lumdec
 
 const aac_sbr_kernels aac_sbr_kernels_generic = {
-    lumdec::qmf_analysis, lumdec::qmf_synthesis, lumdec::hf_covariance, lumdec::hf_filter,
+    lumdec::qmf_analysis, lumdec::qmf_synthesis, lumdec::qmf_synthesis_down, lumdec::hf_covariance, lumdec::hf_filter,
     lumdec::band_energy,
 };

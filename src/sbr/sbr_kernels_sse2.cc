@@ -111,6 +111,38 @@ void qmf_synthesis(float *v, const float *re, const float *im, const float *wind
     std::memmove(v, v + 128 * num_slots, 9 * 128 * sizeof(float));
 }
 
+// The pre-rotation of 32 bands is a short loop: the generic one serves.
+void qmf_synthesis_down(float *v, const float *re, const float *im, const float *window,
+                        float *out, int32_t num_slots)
+{
+    alignas(16) float fft[128];
+    const float *post = &sbr_synthesis_down_post[0][0];
+    for (int32_t s = 0; s < num_slots; s++) {
+        sbr_synthesis_down_pre_generic(re + 64 * s, im + 64 * s, fft);
+        aac_transform_kernels_sse2.fft64_forward(fft);
+        float *cur = v + 64 * (9 + s);
+        for (int n = 0; n < 64; n += 4) {
+            v4 p, q;
+            deinterleave(fft + 2 * n, &p, &q);
+            const v4 t0 = _mm_loadu_ps(post + 2 * n), t1 = _mm_loadu_ps(post + 2 * n + 4);
+            const v4 c = _mm_shuffle_ps(t0, t1, _MM_SHUFFLE(2, 0, 2, 0));
+            const v4 sn = _mm_shuffle_ps(t0, t1, _MM_SHUFFLE(3, 1, 3, 1));
+            _mm_store_ps(cur + n, add(mul(p, c), mul(q, sn)));
+        }
+        for (int k = 0; k < 32; k += 4) {
+            v4 acc = mul(_mm_load_ps(cur + k), _mm_loadu_ps(window + k));
+            acc = add(acc, mul(_mm_load_ps(cur - 32 + k), _mm_loadu_ps(window + 32 + k)));
+            for (int j = 1; j < 5; j++) {
+                acc = add(acc, mul(_mm_load_ps(cur - 128 * j + k), _mm_loadu_ps(window + 64 * j + k)));
+                acc = add(acc, mul(_mm_load_ps(cur - 128 * j - 32 + k),
+                                   _mm_loadu_ps(window + 64 * j + 32 + k)));
+            }
+            _mm_storeu_ps(out + 32 * s + k, acc);
+        }
+    }
+    std::memmove(v, v + 64 * num_slots, 9 * 64 * sizeof(float));
+}
+
 template <class Load>
 void covariance_lanes(const float *re, const float *im, float *out, int b, Load load, int width)
 {
@@ -203,6 +235,6 @@ void band_energy(const float *re, const float *im, int32_t bands, int32_t first,
 }  // namespace lumdec
 
 const aac_sbr_kernels aac_sbr_kernels_sse2 = {
-    lumdec::qmf_analysis, lumdec::qmf_synthesis, lumdec::hf_covariance, lumdec::hf_filter,
+    lumdec::qmf_analysis, lumdec::qmf_synthesis, lumdec::qmf_synthesis_down, lumdec::hf_covariance, lumdec::hf_filter,
     lumdec::band_energy,
 };

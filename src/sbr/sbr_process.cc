@@ -51,6 +51,13 @@ void finish(sbr_channel *ch, int kx, int end)
     ch->prev_end = end;
 }
 
+void synthesise(const sbr_frame_io &io, float *v, const float *re, const float *im, int c)
+{
+    const aac_sbr_kernels *k = aac_active_sbr_kernels;
+    (io.downsampled ? k->qmf_synthesis_down : k->qmf_synthesis)(v, re, im, io.window[c],
+                                                                 io.out[c], sbr_slots);
+}
+
 }  // namespace
 
 void sbr_reset_channel(sbr_channel *ch)
@@ -118,12 +125,10 @@ void sbr_process_element(sbr_element *el, bool payload_ok, const sbr_frame_io &i
             // Until the PS tool takes the matrix, both channels carry it.
             std::memcpy(io.stereo_re, x_re, sizeof(float) * 64 * sbr_slots);
             std::memcpy(io.stereo_im, x_im, sizeof(float) * 64 * sbr_slots);
-            aac_active_sbr_kernels->qmf_synthesis(io.stereo_v, io.stereo_re[0], io.stereo_im[0],
-                                                  io.window[1], io.out[1], sbr_slots);
+            synthesise(io, io.stereo_v, io.stereo_re[0], io.stereo_im[0], 1);
         }
         if (io.out[c])
-            aac_active_sbr_kernels->qmf_synthesis(ch->synthesis_v, x_re[0], x_im[0],
-                                                  io.window[c], io.out[c], sbr_slots);
+            synthesise(io, ch->synthesis_v, x_re[0], x_im[0], c);
         finish(ch, kx, end);
     }
 }

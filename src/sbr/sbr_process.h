@@ -10,7 +10,8 @@ namespace lumdec {
 
 // The frame's buffers for one element.  core[c] is channel c's core output
 // (1024 samples in the 16-bit scale), null for a channel that is off;
-// out[c] receives 2048 samples through the synthesis prototype window[c].
+// out[c] receives 2048 samples through the synthesis prototype window[c]
+// (1024 through the even taps for downsampled SBR).
 // A single channel element with parametric stereo writes its second output
 // channel to out[1] through window[1], synthesised from the right-hand
 // matrix in stereo_re/stereo_im (32 slots of 64 bands) with the synthesis
@@ -22,6 +23,7 @@ struct sbr_frame_io {
     float (*stereo_re)[64];
     float (*stereo_im)[64];
     float *stereo_v;
+    bool downsampled;  // 32-band synthesis: 1024 samples at the core rate
 };
 
 // payload_ok: the element's payload of this frame parsed (or there was

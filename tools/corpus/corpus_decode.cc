@@ -6,7 +6,9 @@
 //                 [--conceal] [--he]
 //
 // --he creates the decoder with aac_dec_create_he, implicit SBR and PS
-// allowed, and writes what the decoder's output format says.
+// allowed, --asc HEX with aac_dec_create_asc from an AudioSpecificConfig
+// (implicit signalling allowed; the ADTS headers then only delimit the
+// access units); both write what the decoder's output format says.
 //
 // Prints one line of figures: frames, parse failures, frames whose
 // bytes_used differs from the ADTS payload, and the output blocks by state.
@@ -83,6 +85,7 @@ int main(int argc, char **argv)
     const char *in_path = argv[1], *out_path = argv[2];
     int sfi = -1, layout = 0, pce_bit_offset = -1;
     bool conceal = false, he = false;
+    std::vector<uint8_t> asc;
     for (int i = 3; i < argc; i++) {
         std::string arg = argv[i];
         if (arg == "--sfi" && i + 1 < argc)
@@ -95,6 +98,9 @@ int main(int argc, char **argv)
             conceal = true;
         else if (arg == "--he")
             he = true;
+        else if (arg == "--asc" && i + 1 < argc)
+            for (const char *p = argv[++i]; p[0] && p[1]; p += 2)
+                asc.push_back(static_cast<uint8_t>(std::stoi(std::string(p, 2), nullptr, 16)));
     }
 
     std::vector<uint8_t> file = read_all(in_path);
@@ -128,7 +134,11 @@ int main(int argc, char **argv)
     he_config.core = config;
     he_config.sbr_mode = AAC_SBR_IMPLICIT;
     he_config.ps_mode = AAC_PS_IMPLICIT;
-    aac_status created = he ? aac_dec_create_he(&dec, &he_config) : aac_dec_create(&dec, &config);
+    aac_status created =
+        !asc.empty() ? aac_dec_create_asc(&dec, asc.data(), static_cast<int32_t>(asc.size()),
+                                          AAC_ASC_IMPLICIT)
+        : he         ? aac_dec_create_he(&dec, &he_config)
+                     : aac_dec_create(&dec, &config);
     if (created != AAC_OK) {
         std::printf("create_status=0x%08X\n", static_cast<unsigned>(created));
         return 0;

@@ -125,6 +125,12 @@ extern const float sbr_analysis_post[32][2];
 extern const float sbr_synthesis_pre[64][2];
 extern const float sbr_synthesis_post[128][2];
 
+// The same for the 32-band synthesis of downsampled SBR, around a 64-point
+// FFT: (cos, sin) of 255 pi k/128 and of pi (n - 63.75)/64, which centres the
+// bands on the even taps of the prototype.
+extern const float sbr_synthesis_down_pre[32][2];
+extern const float sbr_synthesis_down_post[64][2];
+
 // The 512 complex values of the noise table, (re, im).
 extern const float sbr_noise_table[512][2];
 
@@ -199,6 +205,8 @@ def sbr_tables_source():
     pairs("sbr_analysis_post", 32, post)
     pairs("sbr_synthesis_pre", 64, [_turn(255 * k, 128) for k in range(64)])
     pairs("sbr_synthesis_post", 128, [_turn(2 * n - 255, 256) for n in range(128)])
+    pairs("sbr_synthesis_down_pre", 32, [_turn(255 * k, 128) for k in range(32)])
+    pairs("sbr_synthesis_down_post", 64, [_turn(4 * n - 255, 256) for n in range(64)])
 
     noise = tables["noise_table_V"]["values"]
     assert len(noise) == 512
