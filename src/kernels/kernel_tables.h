@@ -59,6 +59,7 @@ struct aac_transform_kernels {
     aac_transform_fn rfft2048;         // 2048 real values
     aac_transform_fn dct4_128;         // unnormalised DCT-IV of 128 values
     aac_transform_fn dct4_1024;        // unnormalised DCT-IV of 1024 values
+    aac_transform_fn fft32_forward;    // 32 complex points
 };
 
 // ---------------------------------------------------------------------------

@@ -1,16 +1,22 @@
 // The generic band replication kernels: plain scalar code whose operation
 // order the SSE2 kernels repeat lane by lane.
 //
-// The QMF banks run the complex modulations as FFTs:
+// The QMF banks run the complex modulations as FFTs and DCT-IVs:
 //   analysis   X[k] = 2 e^(-i pi (2k+1)/256) conj(FFT64(u[n] e^(-i pi n/64)))[k]
-//   synthesis  V[n] = Re(e^(i pi (n-127.5)/128) conj(FFT128(conj(X[k]) e^(i 255 pi k/128))))[n]
-// with u the windowed and folded input, and the forward FFTs of the
-// transform table.
+//              with u the windowed and folded input;
+//   synthesis  with C = DCT-IV(Re X) and S[n] = (-1)^n DCT-IV(Im X reversed)[n]
+//              (the DST-IV of Im X), V[n] = S[n] - C[n] and V[127-n] =
+//              C[n] + S[n] for n < 64;
+//   downsampled synthesis (32 bands)
+//              V[n] = Re(e^(i pi (n-63.75)/64) conj(FFT64(conj(X[k]) e^(i 255 pi k/128))))[n];
+// the 1/64 of the synthesis sits in its window.
 #include <cstring>
 
 #include "kernels/kernel_tables.h"
 #include "sbr/sbr_kernels.h"
 #include "sbr/sbr_tables.h"
+#include "synthesis/transform.h"
+#include "synthesis/transform_tables.h"
 
 namespace lumdec {
 
@@ -41,14 +47,11 @@ void sbr_synthesis_down_pre_generic(const float *re, const float *im, float *fft
     std::memset(fft + 64, 0, 64 * sizeof(float));
 }
 
-void sbr_synthesis_slot_pre_generic(const float *re, const float *im, float *fft)
+void sbr_dct4_64(float *x, aac_transform_fn fft32)
 {
-    for (int k = 0; k < 64; k++) {
-        const float c = sbr_synthesis_pre[k][0], s = sbr_synthesis_pre[k][1];
-        fft[2 * k] = re[k] * c + im[k] * s;
-        fft[2 * k + 1] = re[k] * s - im[k] * c;
-    }
-    std::memset(fft + 128, 0, 128 * sizeof(float));
+    aac_dct4_pre_rotate(32, x, aac_dct4_rotation_64);
+    fft32(x);
+    aac_dct4_post_rotate(32, x, aac_dct4_rotation_64);
 }
 
 namespace {
@@ -70,14 +73,21 @@ void qmf_analysis(const float *in, float *re, float *im, int32_t num_slots)
 void qmf_synthesis(float *v, const float *re, const float *im, const float *window, float *out,
                    int32_t num_slots)
 {
-    alignas(16) float fft[256];
+    alignas(16) float c[64], d[64];
+    const aac_transform_fn fft32 = aac_transform_kernels_generic.fft32_forward;
     for (int32_t s = 0; s < num_slots; s++) {
-        sbr_synthesis_slot_pre_generic(re + 64 * s, im + 64 * s, fft);
-        aac_transform_kernels_generic.fft128_forward(fft);
+        for (int k = 0; k < 64; k++) {
+            c[k] = re[64 * s + k];
+            d[k] = im[64 * s + 63 - k];
+        }
+        sbr_dct4_64(c, fft32);
+        sbr_dct4_64(d, fft32);
         float *cur = v + 128 * (9 + s);
-        for (int n = 0; n < 128; n++)
-            cur[n] = fft[2 * n] * sbr_synthesis_post[n][0] +
-                     fft[2 * n + 1] * sbr_synthesis_post[n][1];
+        for (int n = 0; n < 64; n++) {
+            const float sn = (n & 1) ? -d[n] : d[n];
+            cur[n] = sn - c[n];
+            cur[127 - n] = c[n] + sn;
+        }
         for (int k = 0; k < 64; k++) {
             float acc = cur[k] * window[k];
             acc = acc + cur[-128 + 64 + k] * window[64 + k];

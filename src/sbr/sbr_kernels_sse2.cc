@@ -3,11 +3,14 @@
 // the same order, so the results agree to the bit.
 #include <emmintrin.h>
 
+#include <climits>
+#include <cstdint>
 #include <cstring>
 
 #include "kernels/kernel_tables.h"
 #include "sbr/sbr_kernels.h"
 #include "sbr/sbr_tables.h"
+#include "synthesis/transform_tables.h"
 
 namespace lumdec {
 
@@ -30,6 +33,42 @@ inline void deinterleave(const float *p, v4 *even, v4 *odd)
 inline v4 reversed(v4 v)
 {
     return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3));
+}
+
+// The DCT-IV of sbr_dct4_64 with its rotations four elements at a time:
+// pre-rotation z[j] = (x[2j] + i x[63-2j]) conj(t[j]) as
+//   re = t.i x[63-2j] + t.r x[2j],  im = x[63-2j] t.r - t.i x[2j],
+// post-rotation of Z[j]: x[2j] = t.i Im + t.r Re, x[63-2j] = t.i Re - Im t.r.
+void dct4_64(float *x)
+{
+    alignas(16) float z[64], yre[32], yneg[32];
+    const float *t = &aac_dct4_rotation_64[0][0];
+    for (int j = 0; j < 32; j += 4) {
+        v4 re, im_ignored, re_ignored, im;
+        deinterleave(x + 2 * j, &re, &im_ignored);
+        deinterleave(x + 2 * (28 - j), &re_ignored, &im);
+        const v4 ip = reversed(im);
+        v4 tr, ti;
+        deinterleave(t + 2 * j, &tr, &ti);
+        const v4 a = add(mul(ti, ip), mul(tr, re));
+        const v4 b = sub(mul(ip, tr), mul(ti, re));
+        _mm_store_ps(z + 2 * j, _mm_unpacklo_ps(a, b));
+        _mm_store_ps(z + 2 * j + 4, _mm_unpackhi_ps(a, b));
+    }
+    aac_transform_kernels_sse2.fft32_forward(z);
+    for (int j = 0; j < 32; j += 4) {
+        v4 zr, zi, tr, ti;
+        deinterleave(z + 2 * j, &zr, &zi);
+        deinterleave(t + 2 * j, &tr, &ti);
+        _mm_store_ps(yre + j, add(mul(ti, zi), mul(tr, zr)));
+        _mm_store_ps(yneg + j, sub(mul(ti, zr), mul(zi, tr)));
+    }
+    for (int b = 0; b < 8; b++) {
+        const v4 even = _mm_load_ps(yre + 4 * b);
+        const v4 odd = reversed(_mm_load_ps(yneg + 28 - 4 * b));
+        _mm_store_ps(x + 8 * b, _mm_unpacklo_ps(even, odd));
+        _mm_store_ps(x + 8 * b + 4, _mm_unpackhi_ps(even, odd));
+    }
 }
 
 void analysis_slot(const float *in, float *fft)
@@ -71,31 +110,22 @@ void qmf_analysis(const float *in, float *re, float *im, int32_t num_slots)
 void qmf_synthesis(float *v, const float *re, const float *im, const float *window, float *out,
                    int32_t num_slots)
 {
-    alignas(16) float fft[256];
-    const float *pre = &sbr_synthesis_pre[0][0];
-    const float *post = &sbr_synthesis_post[0][0];
+    alignas(16) float c[64], d[64];
+    const v4 odd_sign = _mm_castsi128_ps(_mm_set_epi32(INT32_MIN, 0, INT32_MIN, 0));
     for (int32_t s = 0; s < num_slots; s++) {
         const float *xr = re + 64 * s, *xi = im + 64 * s;
         for (int k = 0; k < 64; k += 4) {
-            const v4 r = _mm_loadu_ps(xr + k), i = _mm_loadu_ps(xi + k);
-            const v4 t0 = _mm_loadu_ps(pre + 2 * k), t1 = _mm_loadu_ps(pre + 2 * k + 4);
-            const v4 c = _mm_shuffle_ps(t0, t1, _MM_SHUFFLE(2, 0, 2, 0));
-            const v4 sn = _mm_shuffle_ps(t0, t1, _MM_SHUFFLE(3, 1, 3, 1));
-            const v4 a = add(mul(r, c), mul(i, sn));
-            const v4 b = sub(mul(r, sn), mul(i, c));
-            _mm_store_ps(fft + 2 * k, _mm_unpacklo_ps(a, b));
-            _mm_store_ps(fft + 2 * k + 4, _mm_unpackhi_ps(a, b));
+            _mm_store_ps(c + k, _mm_loadu_ps(xr + k));
+            _mm_store_ps(d + k, reversed(_mm_loadu_ps(xi + 60 - k)));
         }
-        std::memset(fft + 128, 0, 128 * sizeof(float));
-        aac_transform_kernels_sse2.fft128_forward(fft);
+        dct4_64(c);
+        dct4_64(d);
         float *cur = v + 128 * (9 + s);
-        for (int n = 0; n < 128; n += 4) {
-            v4 p, q;
-            deinterleave(fft + 2 * n, &p, &q);
-            const v4 t0 = _mm_loadu_ps(post + 2 * n), t1 = _mm_loadu_ps(post + 2 * n + 4);
-            const v4 c = _mm_shuffle_ps(t0, t1, _MM_SHUFFLE(2, 0, 2, 0));
-            const v4 sn = _mm_shuffle_ps(t0, t1, _MM_SHUFFLE(3, 1, 3, 1));
-            _mm_store_ps(cur + n, add(mul(p, c), mul(q, sn)));
+        for (int n = 0; n < 64; n += 4) {
+            const v4 cn = _mm_load_ps(c + n);
+            const v4 sn = _mm_xor_ps(_mm_load_ps(d + n), odd_sign);
+            _mm_store_ps(cur + n, sub(sn, cn));
+            _mm_store_ps(cur + 124 - n, reversed(add(cn, sn)));
         }
         for (int k = 0; k < 64; k += 4) {
             v4 acc = mul(_mm_load_ps(cur + k), _mm_loadu_ps(window + k));

@@ -19,12 +19,7 @@ extern const float sbr_qmf_analysis_window[320];
 extern const float sbr_analysis_pre[64][2];
 extern const float sbr_analysis_post[32][2];
 
-// Synthesis rotations: before the 128-point FFT (cos, sin) of 255 pi k/128;
-// after it (cos, sin) of pi (n - 127.5)/128.
-extern const float sbr_synthesis_pre[64][2];
-extern const float sbr_synthesis_post[128][2];
-
-// The same for the 32-band synthesis of downsampled SBR, around a 64-point
+// Rotations of the 32-band synthesis of downsampled SBR, around a 64-point
 // FFT: (cos, sin) of 255 pi k/128 and of pi (n - 63.75)/64, which centres the
 // bands on the even taps of the prototype.
 extern const float sbr_synthesis_down_pre[32][2];

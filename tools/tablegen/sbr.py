@@ -120,12 +120,7 @@ extern const float sbr_qmf_analysis_window[320];
 extern const float sbr_analysis_pre[64][2];
 extern const float sbr_analysis_post[32][2];
 
-// Synthesis rotations: before the 128-point FFT (cos, sin) of 255 pi k/128;
-// after it (cos, sin) of pi (n - 127.5)/128.
-extern const float sbr_synthesis_pre[64][2];
-extern const float sbr_synthesis_post[128][2];
-
-// The same for the 32-band synthesis of downsampled SBR, around a 64-point
+// Rotations of the 32-band synthesis of downsampled SBR, around a 64-point
 // FFT: (cos, sin) of 255 pi k/128 and of pi (n - 63.75)/64, which centres the
 // bands on the even taps of the prototype.
 extern const float sbr_synthesis_down_pre[32][2];
@@ -203,8 +198,6 @@ def sbr_tables_source():
         cs, sn = _turn(2 * k + 1, 256)
         post.append((to_float(2 * cs), to_float(-2 * sn)))
     pairs("sbr_analysis_post", 32, post)
-    pairs("sbr_synthesis_pre", 64, [_turn(255 * k, 128) for k in range(64)])
-    pairs("sbr_synthesis_post", 128, [_turn(2 * n - 255, 256) for n in range(128)])
     pairs("sbr_synthesis_down_pre", 32, [_turn(255 * k, 128) for k in range(32)])
     pairs("sbr_synthesis_down_post", 64, [_turn(4 * n - 255, 256) for n in range(64)])
 
