@@ -131,6 +131,17 @@ struct aac_sbr_kernels {
     // out[b] = sum over slots first..end-1 of |x[l][b]|^2, rows of 64.
     void (*band_energy)(const float *re, const float *im, int32_t bands, int32_t first,
                         int32_t end, float *out);
+    // Time smoothing of gains: out[b] = cur[b] h[4] + past[0][b] h[3] + ...
+    // + past[3][b] h[0], summed in that order (past[0] the latest slot).
+    void (*hf_smooth)(float *out, const float *cur, const float *const *past, const float *h,
+                      int32_t bands);
+    // One slot of the adjusted high band, in place: y = y gain, then at
+    // bands with a sinusoid level y += sine (phi_re, phi_im (-1)^b), at the
+    // others (when noisy) y += noise_level V[(index + b + 1) mod 512] with V
+    // the noise table.
+    void (*hf_assemble)(float *re, float *im, const float *gain, const float *noise_level,
+                        const float *sine, int32_t index, float phi_re, float phi_im,
+                        int32_t noisy, int32_t bands);
 };
 
 // ---------------------------------------------------------------------------

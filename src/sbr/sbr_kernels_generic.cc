@@ -182,11 +182,42 @@ void band_energy(const float *re, const float *im, int32_t bands, int32_t first,
     }
 }
 
+void hf_smooth(float *out, const float *cur, const float *const *past, const float *h,
+               int32_t bands)
+{
+    for (int32_t b = 0; b < bands; b++) {
+        float acc = cur[b] * h[4];
+        for (int j = 0; j < 4; j++)
+            acc = acc + past[j][b] * h[3 - j];
+        out[b] = acc;
+    }
+}
+
+void hf_assemble(float *re, float *im, const float *gain, const float *noise_level,
+                 const float *sine, int32_t index, float phi_re, float phi_im, int32_t noisy,
+                 int32_t bands)
+{
+    for (int32_t b = 0; b < bands; b++) {
+        float yr = re[b] * gain[b], yi = im[b] * gain[b];
+        if (sine[b] != 0.0f) {
+            yr = yr + sine[b] * phi_re;
+            yi = yi + sine[b] * phi_im;
+        } else if (noisy) {
+            const float *v = sbr_noise_table[(index + b + 1) & 511];
+            yr = yr + noise_level[b] * v[0];
+            yi = yi + noise_level[b] * v[1];
+        }
+        re[b] = yr;
+        im[b] = yi;
+        phi_im = -phi_im;
+    }
+}
+
 }  // namespace
 
 }  // namespace lumdec
 
 const aac_sbr_kernels aac_sbr_kernels_generic = {
     lumdec::qmf_analysis, lumdec::qmf_synthesis, lumdec::qmf_synthesis_down, lumdec::hf_covariance, lumdec::hf_filter,
-    lumdec::band_energy,
+    lumdec::band_energy, lumdec::hf_smooth, lumdec::hf_assemble,
 };

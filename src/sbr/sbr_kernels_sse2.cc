@@ -260,11 +260,73 @@ void band_energy(const float *re, const float *im, int32_t bands, int32_t first,
         aac_sbr_kernels_generic.band_energy(re + b, im + b, bands - b, first, end, out + b);
 }
 
+void hf_smooth(float *out, const float *cur, const float *const *past, const float *h,
+               int32_t bands)
+{
+    const v4 h4 = _mm_set1_ps(h[4]), h3 = _mm_set1_ps(h[3]), h2 = _mm_set1_ps(h[2]);
+    const v4 h1 = _mm_set1_ps(h[1]), h0 = _mm_set1_ps(h[0]);
+    int32_t b = 0;
+    for (; b + 4 <= bands; b += 4) {
+        v4 acc = mul(_mm_loadu_ps(cur + b), h4);
+        acc = add(acc, mul(_mm_loadu_ps(past[0] + b), h3));
+        acc = add(acc, mul(_mm_loadu_ps(past[1] + b), h2));
+        acc = add(acc, mul(_mm_loadu_ps(past[2] + b), h1));
+        acc = add(acc, mul(_mm_loadu_ps(past[3] + b), h0));
+        _mm_storeu_ps(out + b, acc);
+    }
+    if (b < bands) {
+        const float *rest[4] = {past[0] + b, past[1] + b, past[2] + b, past[3] + b};
+        aac_sbr_kernels_generic.hf_smooth(out + b, cur + b, rest, h, bands - b);
+    }
+}
+
+// Four bands at a time: both the sinusoid and the noise sum are formed and
+// the band's own one is kept, which is the value the generic loop forms.
+void hf_assemble(float *re, float *im, const float *gain, const float *noise_level,
+                 const float *sine, int32_t index, float phi_re, float phi_im, int32_t noisy,
+                 int32_t bands)
+{
+    const v4 pr = _mm_set1_ps(phi_re);
+    const v4 pi = _mm_setr_ps(phi_im, -phi_im, phi_im, -phi_im);
+    const v4 noise_on = _mm_castsi128_ps(_mm_set1_epi32(noisy ? -1 : 0));
+    int32_t b = 0;
+    for (; b + 4 <= bands; b += 4) {
+        const v4 g = _mm_loadu_ps(gain + b);
+        const v4 yr = mul(_mm_loadu_ps(re + b), g), yi = mul(_mm_loadu_ps(im + b), g);
+        const v4 s = _mm_loadu_ps(sine + b), q = _mm_loadu_ps(noise_level + b);
+        alignas(16) float v[8];
+        const int32_t first = (index + b + 1) & 511;
+        if (first <= 508) {
+            _mm_store_ps(v, _mm_loadu_ps(&sbr_noise_table[first][0]));
+            _mm_store_ps(v + 4, _mm_loadu_ps(&sbr_noise_table[first + 2][0]));
+        } else {
+            for (int i = 0; i < 4; i++) {
+                v[2 * i] = sbr_noise_table[(first + i) & 511][0];
+                v[2 * i + 1] = sbr_noise_table[(first + i) & 511][1];
+            }
+        }
+        v4 vr, vi;
+        deinterleave(v, &vr, &vi);
+        const v4 with_sine = _mm_cmpneq_ps(s, _mm_setzero_ps());
+        const v4 with_noise = _mm_andnot_ps(with_sine, noise_on);
+        const v4 sr = add(yr, mul(s, pr)), si = add(yi, mul(s, pi));
+        const v4 nr = add(yr, mul(q, vr)), ni = add(yi, mul(q, vi));
+        const v4 keep = _mm_andnot_ps(_mm_or_ps(with_sine, with_noise), _mm_castsi128_ps(_mm_set1_epi32(-1)));
+        _mm_storeu_ps(re + b, _mm_or_ps(_mm_or_ps(_mm_and_ps(with_sine, sr), _mm_and_ps(with_noise, nr)),
+                                        _mm_and_ps(keep, yr)));
+        _mm_storeu_ps(im + b, _mm_or_ps(_mm_or_ps(_mm_and_ps(with_sine, si), _mm_and_ps(with_noise, ni)),
+                                        _mm_and_ps(keep, yi)));
+    }
+    if (b < bands)
+        aac_sbr_kernels_generic.hf_assemble(re + b, im + b, gain + b, noise_level + b, sine + b,
+                                            index + b, phi_re, phi_im, noisy, bands - b);
+}
+
 }  // namespace
 
 }  // namespace lumdec
 
 const aac_sbr_kernels aac_sbr_kernels_sse2 = {
     lumdec::qmf_analysis, lumdec::qmf_synthesis, lumdec::qmf_synthesis_down, lumdec::hf_covariance, lumdec::hf_filter,
-    lumdec::band_energy,
+    lumdec::band_energy, lumdec::hf_smooth, lumdec::hf_assemble,
 };
