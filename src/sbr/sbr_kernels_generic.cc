@@ -2,8 +2,13 @@
 // order the SSE2 kernels repeat lane by lane.
 //
 // The QMF banks run the complex modulations as FFTs and DCT-IVs:
-//   analysis   X[k] = 2 e^(-i pi (2k+1)/256) conj(FFT64(u[n] e^(-i pi n/64)))[k]
-//              with u the windowed and folded input;
+//   analysis   X[k] = 2 e^(-i pi (2k+1)/256) G(k), G(k) = sum of the 64
+//              windowed and folded inputs u[n] e^(i pi (k+1/2) n/32): with the
+//              32-point FFT F of conj((u[2m] + i u[2m+1]) e^(i pi m/32)), P =
+//              F[k] and Q = F[31-k] (G of a real input is conjugate
+//              symmetric, so half its even and odd parts are redundant),
+//              X[k] = A (conj P + Q) + B (conj P - Q) with A = e^(-i pi
+//              (2k+1)/256) and B = -i e^(i 3 pi (2k+1)/256);
 //   synthesis  with C = DCT-IV(Re X) and S[n] = (-1)^n DCT-IV(Im X reversed)[n]
 //              (the DST-IV of Im X), V[n] = S[n] - C[n] and V[127-n] =
 //              C[n] + S[n] for n < 64;
@@ -20,21 +25,14 @@
 
 namespace lumdec {
 
-void sbr_analysis_slot_generic(const float *in, float *fft, aac_transform_fn fft64)
+void sbr_analysis_window_generic(const float *in, float *u)
 {
-    // u[63 - m] = sum_j in[256 - 64 j + m] * w[64 j + m]
-    float u[64];
     for (int m = 0; m < 64; m++) {
         float acc = in[256 + m] * sbr_qmf_analysis_window[m];
         for (int j = 1; j < 5; j++)
             acc = acc + in[256 - 64 * j + m] * sbr_qmf_analysis_window[64 * j + m];
         u[63 - m] = acc;
     }
-    for (int n = 0; n < 64; n++) {
-        fft[2 * n] = u[n] * sbr_analysis_pre[n][0];
-        fft[2 * n + 1] = u[n] * sbr_analysis_pre[n][1];
-    }
-    fft64(fft);
 }
 
 void sbr_synthesis_down_pre_generic(const float *re, const float *im, float *fft)
@@ -58,14 +56,24 @@ namespace {
 
 void qmf_analysis(const float *in, float *re, float *im, int32_t num_slots)
 {
-    alignas(16) float fft[128];
+    alignas(16) float u[64], fft[64];
     for (int32_t s = 0; s < num_slots; s++) {
-        sbr_analysis_slot_generic(in + 32 * s, fft, aac_transform_kernels_generic.fft64_forward);
+        sbr_analysis_window_generic(in + 32 * s, u);
+        for (int m = 0; m < 32; m++) {
+            const float u0 = u[2 * m], u1 = u[2 * m + 1];
+            const float c = sbr_analysis_pre[m][0], ms = sbr_analysis_pre[m][1];
+            fft[2 * m] = u0 * c + u1 * ms;
+            fft[2 * m + 1] = u0 * ms - u1 * c;
+        }
+        aac_transform_kernels_generic.fft32_forward(fft);
         for (int k = 0; k < 32; k++) {
-            const float p = fft[2 * k], q = fft[2 * k + 1];
-            const float cr = sbr_analysis_post[k][0], ci = sbr_analysis_post[k][1];
-            re[32 * s + k] = p * cr + q * ci;
-            im[32 * s + k] = p * ci - q * cr;
+            const float pr = fft[2 * k], pi = -fft[2 * k + 1];
+            const float qr = fft[2 * (31 - k)], qi = fft[2 * (31 - k) + 1];
+            const float sr = pr + qr, si = pi + qi, dr = pr - qr, di = pi - qi;
+            const float ar = sbr_analysis_post_a[k][0], ai = sbr_analysis_post_a[k][1];
+            const float br = sbr_analysis_post_b[k][0], bi = sbr_analysis_post_b[k][1];
+            re[32 * s + k] = (ar * sr - ai * si) + (br * dr - bi * di);
+            im[32 * s + k] = (ar * si + ai * sr) + (br * di + bi * dr);
         }
     }
 }

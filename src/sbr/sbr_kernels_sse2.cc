@@ -71,38 +71,45 @@ void dct4_64(float *x)
     }
 }
 
-void analysis_slot(const float *in, float *fft)
-{
-    alignas(16) float u[64];
-    for (int m = 0; m < 64; m += 4) {
-        v4 acc = mul(_mm_load_ps(in + 256 + m), _mm_load_ps(sbr_qmf_analysis_window + m));
-        for (int j = 1; j < 5; j++)
-            acc = add(acc, mul(_mm_load_ps(in + 256 - 64 * j + m),
-                               _mm_load_ps(sbr_qmf_analysis_window + 64 * j + m)));
-        _mm_store_ps(u + 60 - m, reversed(acc));
-    }
-    for (int n = 0; n < 64; n += 2) {
-        const v4 un = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double *>(u + n)));
-        const v4 pairs = _mm_unpacklo_ps(un, un);  // (u0, u0, u1, u1)
-        _mm_store_ps(fft + 2 * n, mul(pairs, _mm_loadu_ps(&sbr_analysis_pre[n][0])));
-    }
-    aac_transform_kernels_sse2.fft64_forward(fft);
-}
-
 void qmf_analysis(const float *in, float *re, float *im, int32_t num_slots)
 {
-    alignas(16) float fft[128];
-    const float *post = &sbr_analysis_post[0][0];
+    alignas(16) float u[64], fft[64];
+    const float *pre = &sbr_analysis_pre[0][0];
+    const float *post_a = &sbr_analysis_post_a[0][0], *post_b = &sbr_analysis_post_b[0][0];
+    const v4 sign = _mm_castsi128_ps(_mm_set1_epi32(INT32_MIN));
     for (int32_t s = 0; s < num_slots; s++) {
-        analysis_slot(in + 32 * s, fft);
+        const float *x = in + 32 * s;
+        for (int m = 0; m < 64; m += 4) {
+            v4 acc = mul(_mm_load_ps(x + 256 + m), _mm_load_ps(sbr_qmf_analysis_window + m));
+            for (int j = 1; j < 5; j++)
+                acc = add(acc, mul(_mm_load_ps(x + 256 - 64 * j + m),
+                                   _mm_load_ps(sbr_qmf_analysis_window + 64 * j + m)));
+            _mm_store_ps(u + 60 - m, reversed(acc));
+        }
+        for (int m = 0; m < 32; m += 4) {
+            v4 u0, u1, c, ms;
+            deinterleave(u + 2 * m, &u0, &u1);
+            deinterleave(pre + 2 * m, &c, &ms);
+            const v4 a = add(mul(u0, c), mul(u1, ms));
+            const v4 b = sub(mul(u0, ms), mul(u1, c));
+            _mm_store_ps(fft + 2 * m, _mm_unpacklo_ps(a, b));
+            _mm_store_ps(fft + 2 * m + 4, _mm_unpackhi_ps(a, b));
+        }
+        aac_transform_kernels_sse2.fft32_forward(fft);
         for (int k = 0; k < 32; k += 4) {
-            v4 p, q, cr, ci;
-            deinterleave(fft + 2 * k, &p, &q);
-            const v4 t0 = _mm_loadu_ps(post + 2 * k), t1 = _mm_loadu_ps(post + 2 * k + 4);
-            cr = _mm_shuffle_ps(t0, t1, _MM_SHUFFLE(2, 0, 2, 0));
-            ci = _mm_shuffle_ps(t0, t1, _MM_SHUFFLE(3, 1, 3, 1));
-            _mm_storeu_ps(re + 32 * s + k, add(mul(p, cr), mul(q, ci)));
-            _mm_storeu_ps(im + 32 * s + k, sub(mul(p, ci), mul(q, cr)));
+            v4 pr, pi, qr, qi, ar, ai, br, bi;
+            deinterleave(fft + 2 * k, &pr, &pi);
+            deinterleave(fft + 2 * (28 - k), &qr, &qi);
+            pi = _mm_xor_ps(pi, sign);
+            qr = reversed(qr);
+            qi = reversed(qi);
+            deinterleave(post_a + 2 * k, &ar, &ai);
+            deinterleave(post_b + 2 * k, &br, &bi);
+            const v4 sr = add(pr, qr), si = add(pi, qi), dr = sub(pr, qr), di = sub(pi, qi);
+            _mm_storeu_ps(re + 32 * s + k,
+                          add(sub(mul(ar, sr), mul(ai, si)), sub(mul(br, dr), mul(bi, di))));
+            _mm_storeu_ps(im + 32 * s + k,
+                          add(add(mul(ar, si), mul(ai, sr)), add(mul(br, di), mul(bi, dr))));
         }
     }
 }

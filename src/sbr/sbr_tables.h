@@ -14,10 +14,12 @@ extern const float sbr_qmf_window[640];
 // entry 64 j + m is c[2 (63 - m) + 128 j].
 extern const float sbr_qmf_analysis_window[320];
 
-// Analysis rotations: before the 64-point FFT (cos(pi n/64), -sin(pi n/64));
-// after it 2 (cos(pi (2k+1)/256), -sin(pi (2k+1)/256)).
-extern const float sbr_analysis_pre[64][2];
-extern const float sbr_analysis_post[32][2];
+// Analysis rotations around its 32-point FFT (see sbr_kernels_generic.cc):
+// before it (cos(pi m/32), -sin(pi m/32)); after it A = e^(-i pi (2k+1)/256)
+// and B = -i e^(i 3 pi (2k+1)/256).
+extern const float sbr_analysis_pre[32][2];
+extern const float sbr_analysis_post_a[32][2];
+extern const float sbr_analysis_post_b[32][2];
 
 // Rotations of the 32-band synthesis of downsampled SBR, around a 64-point
 // FFT: (cos, sin) of 255 pi k/128 and of pi (n - 63.75)/64, which centres the

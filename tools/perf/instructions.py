@@ -33,10 +33,10 @@ STAGES = [
     ("PNS", ("noise_substitution(", "noise_substitution_pair(")),
     ("transform", ("inverse_transform(",)),
     ("windowing and overlap", ("output_single_channel(", "output_channel_pair(")),
-    ("QMF analysis", ("lumdec::(anonymous namespace)::analyse(",)),
+    ("QMF analysis", ("lumdec::(anonymous namespace)::qmf_analysis(",)),
     ("HF generation", ("lumdec::sbr_hf_generate(",)),
     ("HF adjustment", ("lumdec::sbr_hf_adjust(",)),
-    ("QMF synthesis", ("lumdec::(anonymous namespace)::synthesise(",)),
+    ("QMF synthesis", ("lumdec::(anonymous namespace)::qmf_synthesis(",)),
 ]
 
 
