@@ -73,7 +73,7 @@ void he_drive_frame(he_decoder *he)
     const aac_layout &layout = aac_layouts[dec->channel_configuration];
     bool payload_ok[5];
     for (int i = 0; i < layout.num_elements; i++) {
-        payload_ok[i] = sbr_parse_payload(&he->sbr[i], dec->input_data);
+        payload_ok[i] = sbr_parse_payload(&he->sbr[i], dec->input_data, dec->input_size);
         if (!payload_ok[i])
             he->sbr[i].error_count++;
     }
