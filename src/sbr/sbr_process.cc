@@ -51,6 +51,22 @@ void finish(sbr_channel *ch, int kx, int end)
     ch->prev_end = end;
 }
 
+// Parametric stereo: the right channel's matrix from the mono one.  The PS
+// tool also reads the six rows after the frame, bands 0..4, which the
+// analysis has produced already (the output runs two slots behind it, the
+// frame's last slots then follow): they are put in place first.  The rows
+// go to the next frame as its first ones, whose low bands are rebuilt there.
+void stereo_from_mono(sbr_channel *ch, const sbr_frame_io &io)
+{
+    for (int l = sbr_slots + 2; l < sbr_high_slots; l++) {
+        std::memcpy(ch->high_re[l], ch->low_re[l], sizeof(float) * 5);
+        std::memcpy(ch->high_im[l], ch->low_im[l], sizeof(float) * 5);
+    }
+    // Until the PS tool takes the matrix, both channels carry it.
+    std::memcpy(io.stereo_re, ch->high_re + 2, sizeof(float) * 64 * sbr_slots);
+    std::memcpy(io.stereo_im, ch->high_im + 2, sizeof(float) * 64 * sbr_slots);
+}
+
 void synthesise(const sbr_frame_io &io, float *v, const float *re, const float *im, int c)
 {
     const aac_sbr_kernels *k = aac_active_sbr_kernels;
@@ -121,10 +137,7 @@ void sbr_process_element(sbr_element *el, bool payload_ok, const sbr_frame_io &i
         float (*x_re)[64] = ch->high_re + 2;
         float (*x_im)[64] = ch->high_im + 2;
         if (n == 1 && io.out[1] != nullptr) {
-            // Parametric stereo: the right channel from the mono matrix.
-            // Until the PS tool takes the matrix, both channels carry it.
-            std::memcpy(io.stereo_re, x_re, sizeof(float) * 64 * sbr_slots);
-            std::memcpy(io.stereo_im, x_im, sizeof(float) * 64 * sbr_slots);
+            stereo_from_mono(ch, io);
             synthesise(io, io.stereo_v, io.stereo_re[0], io.stereo_im[0], 1);
         }
         if (io.out[c])
