@@ -83,14 +83,16 @@ void check_format(const aac_decoder *dec)
     FUZZ_CHECK(f.object_type == (f.ps ? 29 : f.sbr ? 5 : 2));
 }
 
-aac_status create_he(aac_decoder **dec, aac_dec_config config, uint8_t modes)
+// The core record goes in by value and its bytes_used comes back.
+aac_status create_he(aac_decoder **dec, aac_dec_config &config, uint8_t modes)
 {
     aac_he_config he{};
-    config.stream_flag = 0;
     he.core = config;
+    he.core.stream_flag = 0;
     he.sbr_mode = modes & 7;  // 4..7 are refused
     he.ps_mode = (modes >> 3) & 3;
     aac_status status = aac_dec_create_he(dec, &he);
+    config.bytes_used = he.core.bytes_used;
     if (he.sbr_mode > AAC_SBR_DOWNSAMPLED || he.ps_mode > AAC_PS_EXPLICIT)
         FUZZ_CHECK(status == AAC_ERR_BAD_STREAM);
     return status;

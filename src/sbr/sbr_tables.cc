@@ -568,7 +568,7 @@ const sbr_rate_params sbr_rate_table[9] = {
 };
 
 const float sbr_limiter_gains[4] = {0.707949996f, 1.0f, 1.41253996f, 1e+10f};
-const float sbr_limiter_bands_per_octave[4] = {0.0f, 1.20000005f, 2.0f, 3.0f};
+const float sbr_limiter_merge_ratio[4] = {0.0f, 1.32715178f, 1.18509281f, 1.11987162f};
 const float sbr_smoothing_filter[5] = {0.0318305008f, 0.115163833f, 0.218169495f, 0.301502824f, 0.333333343f};
 const float sbr_chirp_new[4][4] = {
     {0.0f, 0.600000024f, 0.0f, 0.0f},

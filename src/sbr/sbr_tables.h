@@ -50,10 +50,11 @@ struct sbr_rate_params {
 };
 extern const sbr_rate_params sbr_rate_table[9];
 
-// Limiter gains by bs_limiter_gains (amplitude) and limiter bands per octave
-// by bs_limiter_bands (entry 0 unused).
+// Limiter gains by bs_limiter_gains (amplitude), and by bs_limiter_bands the
+// ratio 2^(0.49 / bands per octave) below which neighbouring limiter borders
+// merge (entry 0 unused: one band).
 extern const float sbr_limiter_gains[4];
-extern const float sbr_limiter_bands_per_octave[4];
+extern const float sbr_limiter_merge_ratio[4];
 
 // Gain smoothing filter: entry 4 weights the current slot.
 extern const float sbr_smoothing_filter[5];

@@ -151,10 +151,11 @@ struct sbr_rate_params {
 };
 extern const sbr_rate_params sbr_rate_table[9];
 
-// Limiter gains by bs_limiter_gains (amplitude) and limiter bands per octave
-// by bs_limiter_bands (entry 0 unused).
+// Limiter gains by bs_limiter_gains (amplitude), and by bs_limiter_bands the
+// ratio 2^(0.49 / bands per octave) below which neighbouring limiter borders
+// merge (entry 0 unused: one band).
 extern const float sbr_limiter_gains[4];
-extern const float sbr_limiter_bands_per_octave[4];
+extern const float sbr_limiter_merge_ratio[4];
 
 // Gain smoothing filter: entry 4 weights the current slot.
 extern const float sbr_smoothing_filter[5];
@@ -236,9 +237,9 @@ def sbr_tables_source():
 
     gains = tables["limiter_gains"]["gain"]
     out.append("const float sbr_limiter_gains[4] = {%s};" % ", ".join(float_literal(g) for g in gains))
-    bands = [0.0] + tables["limiter_bands_per_octave"]["bands_per_octave"][1:]
-    out.append("const float sbr_limiter_bands_per_octave[4] = {%s};" %
-               ", ".join(float_literal(b) for b in bands))
+    ratios = [0.0] + [2.0 ** (0.49 / b) for b in tables["limiter_bands_per_octave"]["bands_per_octave"][1:]]
+    out.append("const float sbr_limiter_merge_ratio[4] = {%s};" %
+               ", ".join(float_literal(r) for r in ratios))
     smooth = tables["smoothing_filter"]["h_smooth"]
     out.append("const float sbr_smoothing_filter[5] = {%s};" %
                ", ".join(float_literal(h) for h in smooth))
