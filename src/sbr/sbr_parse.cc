@@ -381,7 +381,7 @@ bool sbr_parse_payload(sbr_element *el, const uint8_t *frame, int32_t frame_size
     } else if (!el->header_seen) {
         // Data before the first header cannot be read: the element stays
         // without a high band until a header comes.
-        return true;
+        return !b.overrun;
     }
 
     sbr_frame_data d0, d1;
