@@ -211,9 +211,9 @@ void hf_assemble(float *re, float *im, const float *gain, const float *noise_lev
             yr = yr + sine[b] * phi_re;
             yi = yi + sine[b] * phi_im;
         } else if (noisy) {
-            const float *v = sbr_noise_table[(index + b + 1) & 511];
-            yr = yr + noise_level[b] * v[0];
-            yi = yi + noise_level[b] * v[1];
+            const int32_t v = (index + b + 1) & 511;
+            yr = yr + noise_level[b] * sbr_noise_re[v];
+            yi = yi + noise_level[b] * sbr_noise_im[v];
         }
         re[b] = yr;
         im[b] = yi;

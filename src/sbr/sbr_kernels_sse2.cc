@@ -301,19 +301,8 @@ void hf_assemble(float *re, float *im, const float *gain, const float *noise_lev
         const v4 g = _mm_loadu_ps(gain + b);
         const v4 yr = mul(_mm_loadu_ps(re + b), g), yi = mul(_mm_loadu_ps(im + b), g);
         const v4 s = _mm_loadu_ps(sine + b), q = _mm_loadu_ps(noise_level + b);
-        alignas(16) float v[8];
         const int32_t first = (index + b + 1) & 511;
-        if (first <= 508) {
-            _mm_store_ps(v, _mm_loadu_ps(&sbr_noise_table[first][0]));
-            _mm_store_ps(v + 4, _mm_loadu_ps(&sbr_noise_table[first + 2][0]));
-        } else {
-            for (int i = 0; i < 4; i++) {
-                v[2 * i] = sbr_noise_table[(first + i) & 511][0];
-                v[2 * i + 1] = sbr_noise_table[(first + i) & 511][1];
-            }
-        }
-        v4 vr, vi;
-        deinterleave(v, &vr, &vi);
+        const v4 vr = _mm_loadu_ps(sbr_noise_re + first), vi = _mm_loadu_ps(sbr_noise_im + first);
         const v4 with_sine = _mm_cmpneq_ps(s, _mm_setzero_ps());
         const v4 with_noise = _mm_andnot_ps(with_sine, noise_on);
         const v4 sr = add(yr, mul(s, pr)), si = add(yi, mul(s, pi));

@@ -27,8 +27,11 @@ extern const float sbr_analysis_post_b[32][2];
 extern const float sbr_synthesis_down_pre[32][2];
 extern const float sbr_synthesis_down_post[64][2];
 
-// The 512 complex values of the noise table, (re, im).
-extern const float sbr_noise_table[512][2];
+// The 512 complex values of the noise table as real and imaginary planes,
+// each followed by its first three entries again, so that four values from
+// any index can be read without wrapping.
+extern const float sbr_noise_re[515];
+extern const float sbr_noise_im[515];
 
 // Envelope and noise Huffman books as binary trees (see sbr/huffman.h).
 struct sbr_huffman_book {

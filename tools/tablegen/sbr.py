@@ -128,8 +128,11 @@ extern const float sbr_analysis_post_b[32][2];
 extern const float sbr_synthesis_down_pre[32][2];
 extern const float sbr_synthesis_down_post[64][2];
 
-// The 512 complex values of the noise table, (re, im).
-extern const float sbr_noise_table[512][2];
+// The 512 complex values of the noise table as real and imaginary planes,
+// each followed by its first three entries again, so that four values from
+// any index can be read without wrapping.
+extern const float sbr_noise_re[515];
+extern const float sbr_noise_im[515];
 
 // Envelope and noise Huffman books as binary trees (see sbr/huffman.h).
 struct sbr_huffman_book {
@@ -209,7 +212,12 @@ def sbr_tables_source():
 
     noise = tables["noise_table_V"]["values"]
     assert len(noise) == 512
-    pairs("sbr_noise_table", 512, noise)
+    for name, part in (("sbr_noise_re", 0), ("sbr_noise_im", 1)):
+        values = [v[part] for v in noise] + [v[part] for v in noise[:3]]
+        out.append("alignas(16) const float %s[515] = {" % name)
+        out.append(_floats(values))
+        out.append("};")
+        out.append("")
 
     assert [b["name"] for b in huff["books"]] == BOOKS
     for i, book in enumerate(huff["books"]):
