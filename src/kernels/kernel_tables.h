@@ -99,7 +99,8 @@ static_assert(AAC_SK_SLOT_OFFSET(mute) == AAC_SK_MUTE);
 // bands per slot, real and imaginary parts in separate planes; the low band
 // has rows of 32 bands, the high band rows of 64.  Buffers handed to the
 // QMF banks start on a 16-byte boundary; the band loops take any band
-// offset and count.
+// offset and count, and their outputs never overlap their inputs (except
+// hf_assemble, which works in place).
 struct aac_sbr_kernels {
     // 32-band complex analysis of num_slots slots.  in holds 288 samples of
     // history, then 32 new samples per slot (in time order); slot s writes

@@ -210,26 +210,38 @@ void covariance_lanes(const float *re, const float *im, float *out, int b, Load 
     }
 }
 
+// A band count that is not a multiple of four ends with a group that
+// overlaps the one before: lanes are independent, so the bands computed
+// twice come out the same both times.
 void hf_covariance(const float *re, const float *im, int32_t bands, float *out)
 {
-    int32_t b = 0;
-    for (; b + 4 <= bands; b += 4)
-        covariance_lanes(re, im, out, b, [](const float *p) { return _mm_loadu_ps(p); }, 4);
-    if (b < bands) {
-        const int width = bands - b;
-        covariance_lanes(re, im, out, b, [width](const float *p) {
-            alignas(16) float lanes[4] = {0, 0, 0, 0};
-            std::memcpy(lanes, p, sizeof(float) * width);
-            return _mm_load_ps(lanes);
-        }, width);
+    const auto load = [](const float *p) { return _mm_loadu_ps(p); };
+    if (bands >= 4) {
+        for (int32_t b = 0;; b += 4) {
+            const int32_t at = b + 4 <= bands ? b : bands - 4;
+            covariance_lanes(re, im, out, at, load, 4);
+            if (at + 4 >= bands)
+                return;
+        }
     }
+    covariance_lanes(re, im, out, 0, [bands](const float *p) {
+        alignas(16) float lanes[4] = {0, 0, 0, 0};
+        std::memcpy(lanes, p, sizeof(float) * bands);
+        return _mm_load_ps(lanes);
+    }, bands);
 }
 
 void hf_filter(float *dst_re, float *dst_im, const float *src_re, const float *src_im,
                const float *coef, int32_t bands, int32_t first, int32_t end)
 {
-    int32_t b = 0;
-    for (; b + 4 <= bands; b += 4) {
+    if (bands < 4) {
+        aac_sbr_kernels_generic.hf_filter(dst_re, dst_im, src_re, src_im, coef, bands, first, end);
+        return;
+    }
+    // The last group overlaps the one before when bands is not a multiple
+    // of four (source and destination are different matrices).
+    for (int32_t group = 0; group < bands; group += 4) {
+        const int32_t b = group + 4 <= bands ? group : bands - 4;
         const v4 a0r = _mm_loadu_ps(coef + b), a0i = _mm_loadu_ps(coef + 64 + b);
         const v4 a1r = _mm_loadu_ps(coef + 128 + b), a1i = _mm_loadu_ps(coef + 192 + b);
         for (int32_t l = first; l < end; l++) {
@@ -246,16 +258,17 @@ void hf_filter(float *dst_re, float *dst_im, const float *src_re, const float *s
             _mm_storeu_ps(dst_im + 64 * l + b, yi);
         }
     }
-    if (b < bands)
-        aac_sbr_kernels_generic.hf_filter(dst_re + b, dst_im + b, src_re + b, src_im + b, coef + b,
-                                          bands - b, first, end);
 }
 
 void band_energy(const float *re, const float *im, int32_t bands, int32_t first, int32_t end,
                  float *out)
 {
-    int32_t b = 0;
-    for (; b + 4 <= bands; b += 4) {
+    if (bands < 4) {
+        aac_sbr_kernels_generic.band_energy(re, im, bands, first, end, out);
+        return;
+    }
+    for (int32_t group = 0; group < bands; group += 4) {
+        const int32_t b = group + 4 <= bands ? group : bands - 4;
         v4 acc = _mm_setzero_ps();
         for (int32_t l = first; l < end; l++) {
             const v4 r = _mm_loadu_ps(re + 64 * l + b), i = _mm_loadu_ps(im + 64 * l + b);
@@ -263,8 +276,6 @@ void band_energy(const float *re, const float *im, int32_t bands, int32_t first,
         }
         _mm_storeu_ps(out + b, acc);
     }
-    if (b < bands)
-        aac_sbr_kernels_generic.band_energy(re + b, im + b, bands - b, first, end, out + b);
 }
 
 void hf_smooth(float *out, const float *cur, const float *const *past, const float *h,
@@ -272,18 +283,18 @@ void hf_smooth(float *out, const float *cur, const float *const *past, const flo
 {
     const v4 h4 = _mm_set1_ps(h[4]), h3 = _mm_set1_ps(h[3]), h2 = _mm_set1_ps(h[2]);
     const v4 h1 = _mm_set1_ps(h[1]), h0 = _mm_set1_ps(h[0]);
-    int32_t b = 0;
-    for (; b + 4 <= bands; b += 4) {
+    if (bands < 4) {
+        aac_sbr_kernels_generic.hf_smooth(out, cur, past, h, bands);
+        return;
+    }
+    for (int32_t group = 0; group < bands; group += 4) {
+        const int32_t b = group + 4 <= bands ? group : bands - 4;
         v4 acc = mul(_mm_loadu_ps(cur + b), h4);
         acc = add(acc, mul(_mm_loadu_ps(past[0] + b), h3));
         acc = add(acc, mul(_mm_loadu_ps(past[1] + b), h2));
         acc = add(acc, mul(_mm_loadu_ps(past[2] + b), h1));
         acc = add(acc, mul(_mm_loadu_ps(past[3] + b), h0));
         _mm_storeu_ps(out + b, acc);
-    }
-    if (b < bands) {
-        const float *rest[4] = {past[0] + b, past[1] + b, past[2] + b, past[3] + b};
-        aac_sbr_kernels_generic.hf_smooth(out + b, cur + b, rest, h, bands - b);
     }
 }
 
