@@ -61,7 +61,7 @@ void qmf_analysis(const float *in, float *re, float *im, int32_t num_slots)
         sbr_analysis_window_generic(in + 32 * s, u);
         for (int m = 0; m < 32; m++) {
             const float u0 = u[2 * m], u1 = u[2 * m + 1];
-            const float c = sbr_analysis_pre[m][0], ms = sbr_analysis_pre[m][1];
+            const float c = sbr_analysis_pre[0][m], ms = sbr_analysis_pre[1][m];
             fft[2 * m] = u0 * c + u1 * ms;
             fft[2 * m + 1] = u0 * ms - u1 * c;
         }
@@ -70,8 +70,8 @@ void qmf_analysis(const float *in, float *re, float *im, int32_t num_slots)
             const float pr = fft[2 * k], pi = -fft[2 * k + 1];
             const float qr = fft[2 * (31 - k)], qi = fft[2 * (31 - k) + 1];
             const float sr = pr + qr, si = pi + qi, dr = pr - qr, di = pi - qi;
-            const float ar = sbr_analysis_post_a[k][0], ai = sbr_analysis_post_a[k][1];
-            const float br = sbr_analysis_post_b[k][0], bi = sbr_analysis_post_b[k][1];
+            const float ar = sbr_analysis_post_a[0][k], ai = sbr_analysis_post_a[1][k];
+            const float br = sbr_analysis_post_b[0][k], bi = sbr_analysis_post_b[1][k];
             re[32 * s + k] = (ar * sr - ai * si) + (br * dr - bi * di);
             im[32 * s + k] = (ar * si + ai * sr) + (br * di + bi * dr);
         }

@@ -42,14 +42,13 @@ inline v4 reversed(v4 v)
 void dct4_64(float *x)
 {
     alignas(16) float z[64], yre[32], yneg[32];
-    const float *t = &aac_dct4_rotation_64[0][0];
     for (int j = 0; j < 32; j += 4) {
         v4 re, im_ignored, re_ignored, im;
         deinterleave(x + 2 * j, &re, &im_ignored);
         deinterleave(x + 2 * (28 - j), &re_ignored, &im);
         const v4 ip = reversed(im);
-        v4 tr, ti;
-        deinterleave(t + 2 * j, &tr, &ti);
+        const v4 tr = _mm_load_ps(sbr_dct4_64_rotation[0] + j);
+        const v4 ti = _mm_load_ps(sbr_dct4_64_rotation[1] + j);
         const v4 a = add(mul(ti, ip), mul(tr, re));
         const v4 b = sub(mul(ip, tr), mul(ti, re));
         _mm_store_ps(z + 2 * j, _mm_unpacklo_ps(a, b));
@@ -57,9 +56,10 @@ void dct4_64(float *x)
     }
     aac_transform_kernels_sse2.fft32_forward(z);
     for (int j = 0; j < 32; j += 4) {
-        v4 zr, zi, tr, ti;
+        v4 zr, zi;
         deinterleave(z + 2 * j, &zr, &zi);
-        deinterleave(t + 2 * j, &tr, &ti);
+        const v4 tr = _mm_load_ps(sbr_dct4_64_rotation[0] + j);
+        const v4 ti = _mm_load_ps(sbr_dct4_64_rotation[1] + j);
         _mm_store_ps(yre + j, add(mul(ti, zi), mul(tr, zr)));
         _mm_store_ps(yneg + j, sub(mul(ti, zr), mul(zi, tr)));
     }
@@ -74,8 +74,6 @@ void dct4_64(float *x)
 void qmf_analysis(const float *in, float *re, float *im, int32_t num_slots)
 {
     alignas(16) float u[64], fft[64];
-    const float *pre = &sbr_analysis_pre[0][0];
-    const float *post_a = &sbr_analysis_post_a[0][0], *post_b = &sbr_analysis_post_b[0][0];
     const v4 sign = _mm_castsi128_ps(_mm_set1_epi32(INT32_MIN));
     for (int32_t s = 0; s < num_slots; s++) {
         const float *x = in + 32 * s;
@@ -87,9 +85,9 @@ void qmf_analysis(const float *in, float *re, float *im, int32_t num_slots)
             _mm_store_ps(u + 60 - m, reversed(acc));
         }
         for (int m = 0; m < 32; m += 4) {
-            v4 u0, u1, c, ms;
+            v4 u0, u1;
             deinterleave(u + 2 * m, &u0, &u1);
-            deinterleave(pre + 2 * m, &c, &ms);
+            const v4 c = _mm_load_ps(sbr_analysis_pre[0] + m), ms = _mm_load_ps(sbr_analysis_pre[1] + m);
             const v4 a = add(mul(u0, c), mul(u1, ms));
             const v4 b = sub(mul(u0, ms), mul(u1, c));
             _mm_store_ps(fft + 2 * m, _mm_unpacklo_ps(a, b));
@@ -97,14 +95,14 @@ void qmf_analysis(const float *in, float *re, float *im, int32_t num_slots)
         }
         aac_transform_kernels_sse2.fft32_forward(fft);
         for (int k = 0; k < 32; k += 4) {
-            v4 pr, pi, qr, qi, ar, ai, br, bi;
+            v4 pr, pi, qr, qi;
             deinterleave(fft + 2 * k, &pr, &pi);
             deinterleave(fft + 2 * (28 - k), &qr, &qi);
             pi = _mm_xor_ps(pi, sign);
             qr = reversed(qr);
             qi = reversed(qi);
-            deinterleave(post_a + 2 * k, &ar, &ai);
-            deinterleave(post_b + 2 * k, &br, &bi);
+            const v4 ar = _mm_load_ps(sbr_analysis_post_a[0] + k), ai = _mm_load_ps(sbr_analysis_post_a[1] + k);
+            const v4 br = _mm_load_ps(sbr_analysis_post_b[0] + k), bi = _mm_load_ps(sbr_analysis_post_b[1] + k);
             const v4 sr = add(pr, qr), si = add(pi, qi), dr = sub(pr, qr), di = sub(pi, qi);
             _mm_storeu_ps(re + 32 * s + k,
                           add(sub(mul(ar, sr), mul(ai, si)), sub(mul(br, dr), mul(bi, di))));

@@ -14,12 +14,17 @@ extern const float sbr_qmf_window[640];
 // entry 64 j + m is c[2 (63 - m) + 128 j].
 extern const float sbr_qmf_analysis_window[320];
 
-// Analysis rotations around its 32-point FFT (see sbr_kernels_generic.cc):
-// before it (cos(pi m/32), -sin(pi m/32)); after it A = e^(-i pi (2k+1)/256)
-// and B = -i e^(i 3 pi (2k+1)/256).
-extern const float sbr_analysis_pre[32][2];
-extern const float sbr_analysis_post_a[32][2];
-extern const float sbr_analysis_post_b[32][2];
+// Analysis rotations around its 32-point FFT (see sbr_kernels_generic.cc),
+// real parts in row 0 and imaginary parts in row 1: before it
+// (cos(pi m/32), -sin(pi m/32)); after it A = e^(-i pi (2k+1)/256) and
+// B = -i e^(i 3 pi (2k+1)/256).
+extern const float sbr_analysis_pre[2][32];
+extern const float sbr_analysis_post_a[2][32];
+extern const float sbr_analysis_post_b[2][32];
+
+// The rotations of the transform kernels' 64-point DCT-IV
+// (aac_dct4_rotation_64) as a row of cosines and a row of sines.
+extern const float sbr_dct4_64_rotation[2][32];
 
 // Rotations of the 32-band synthesis of downsampled SBR, around a 64-point
 // FFT: (cos, sin) of 255 pi k/128 and of pi (n - 63.75)/64, which centres the

@@ -15,7 +15,7 @@ import os
 from fractions import Fraction
 
 from .common import float_literal, header, output, rows, to_float
-from .transform import cos_sin, nearest_float
+from .transform import cos_sin, nearest_float, rotation
 
 DATA_DIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "data", "sbr")
 HEADER_PATH = "src/sbr/sbr_tables.h"
@@ -115,12 +115,17 @@ extern const float sbr_qmf_window[640];
 // entry 64 j + m is c[2 (63 - m) + 128 j].
 extern const float sbr_qmf_analysis_window[320];
 
-// Analysis rotations around its 32-point FFT (see sbr_kernels_generic.cc):
-// before it (cos(pi m/32), -sin(pi m/32)); after it A = e^(-i pi (2k+1)/256)
-// and B = -i e^(i 3 pi (2k+1)/256).
-extern const float sbr_analysis_pre[32][2];
-extern const float sbr_analysis_post_a[32][2];
-extern const float sbr_analysis_post_b[32][2];
+// Analysis rotations around its 32-point FFT (see sbr_kernels_generic.cc),
+// real parts in row 0 and imaginary parts in row 1: before it
+// (cos(pi m/32), -sin(pi m/32)); after it A = e^(-i pi (2k+1)/256) and
+// B = -i e^(i 3 pi (2k+1)/256).
+extern const float sbr_analysis_pre[2][32];
+extern const float sbr_analysis_post_a[2][32];
+extern const float sbr_analysis_post_b[2][32];
+
+// The rotations of the transform kernels' 64-point DCT-IV
+// (aac_dct4_rotation_64) as a row of cosines and a row of sines.
+extern const float sbr_dct4_64_rotation[2][32];
 
 // Rotations of the 32-band synthesis of downsampled SBR, around a 64-point
 // FFT: (cos, sin) of 255 pi k/128 and of pi (n - 63.75)/64, which centres the
@@ -194,19 +199,30 @@ def sbr_tables_source():
         out.append("};")
         out.append("")
 
+    def planes(name, values):
+        out.append("alignas(16) const float %s[2][32] = {" % name)
+        for part in range(2):
+            out.append("    {")
+            out.append(_floats([v[part] for v in values], 6).replace("    ", "        ", 1)
+                       .replace("\n    ", "\n        "))
+            out.append("    },")
+        out.append("};")
+        out.append("")
+
     pre = []
     for m in range(32):
         cs, sn = _turn(m, 32)
         pre.append((cs, -sn))
-    pairs("sbr_analysis_pre", 32, pre)
+    planes("sbr_analysis_pre", pre)
     post_a, post_b = [], []
     for k in range(32):
         cs, sn = _turn(2 * k + 1, 256)
         post_a.append((cs, -sn))
         cs, sn = _turn(3 * (2 * k + 1), 256)
         post_b.append((sn, -cs))
-    pairs("sbr_analysis_post_a", 32, post_a)
-    pairs("sbr_analysis_post_b", 32, post_b)
+    planes("sbr_analysis_post_a", post_a)
+    planes("sbr_analysis_post_b", post_b)
+    planes("sbr_dct4_64_rotation", [rotation(k, 64) for k in range(32)])
     pairs("sbr_synthesis_down_pre", 32, [_turn(255 * k, 128) for k in range(32)])
     pairs("sbr_synthesis_down_post", 64, [_turn(4 * n - 255, 256) for n in range(64)])
 
