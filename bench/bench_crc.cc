@@ -6,6 +6,8 @@
 #include "frame/crc.h"
 #include "lumdec.h"
 
+using namespace lumdec;
+
 namespace {
 
 void BM_crc_bytes(benchmark::State &state)

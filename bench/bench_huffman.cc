@@ -11,6 +11,8 @@
 
 #include "syntax/huffman.h"
 
+using namespace lumdec;
+
 namespace {
 
 std::vector<uint8_t> random_bytes(size_t size)

@@ -11,6 +11,8 @@
 #include "kernels/kernel_tables.h"
 #include "synthesis/filterbank.h"
 
+using namespace lumdec;
+
 namespace {
 
 struct alignas(16) buffers {

@@ -12,6 +12,8 @@
 #include "syntax/raw_data_block.h"
 #include "test_streams.h"
 
+using namespace lumdec;
+
 namespace {
 
 void BM_parse_stream(benchmark::State &state, const std::string &name)

@@ -6,6 +6,8 @@
 
 #include "kernels/kernel_tables.h"
 
+using namespace lumdec;
+
 namespace {
 
 constexpr size_t FRAME = 1024;

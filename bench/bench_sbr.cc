@@ -10,6 +10,8 @@
 
 #include "kernels/kernel_tables.h"
 
+using namespace lumdec;
+
 namespace {
 
 alignas(16) float samples[288 + 1024], v[(9 + 32) * 128], window[640];

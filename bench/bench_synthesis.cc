@@ -16,6 +16,8 @@
 #include "synthesis/tns.h"
 #include "syntax/stream_tables.h"
 
+using namespace lumdec;
+
 namespace {
 
 struct Frame {
@@ -68,7 +70,7 @@ Frame &frame()
         f->dequantized = f->parsed;
         for (aac_channel_state &ch : f->dequantized.channel)
             dequantize_and_scale(&f->decoder.stream_tables, ics, ch.sections, ch.scalefactors,
-                                 ch.coef);
+                                 ch.coef, ch.pulse_data_present);
         return f;
     }();
     return *f;
@@ -95,7 +97,7 @@ void dequantize(Frame &f)
     aac_channel_state &ch = f.work.channel[0];
     apply_pulse_data(&ch.pulse, ch.coef);
     dequantize_and_scale(&f.decoder.stream_tables, &ch.ics_info, ch.sections, ch.scalefactors,
-                         ch.coef);
+                         ch.coef, ch.pulse_data_present);
 }
 
 void stereo_tools(Frame &f)

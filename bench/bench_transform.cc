@@ -7,6 +7,8 @@
 #include "kernels/kernel_tables.h"
 #include "synthesis/transform.h"
 
+using namespace lumdec;
+
 namespace {
 
 // The data is transformed again and again in place.  It grows until it

@@ -8,6 +8,8 @@
 
 #include "kernels/kernel_tables.h"
 
+using namespace lumdec;
+
 namespace {
 
 // The overlaps read two 2n-long window tables.

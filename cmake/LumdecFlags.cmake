@@ -25,6 +25,12 @@ if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   target_compile_options(lumdec_flags INTERFACE $<$<COMPILE_LANGUAGE:CXX>:-faligned-new=8>)
 endif()
 
+# Checked builds keep the reason of every raise (which check refused a
+# frame) and assert what callers promise the kernels.
+if(LUMDEC_CHECKED)
+  target_compile_definitions(lumdec_flags INTERFACE LUMDEC_CHECKED=1)
+endif()
+
 if(LUMDEC_WERROR)
   target_compile_options(lumdec_flags INTERFACE -Werror)
 endif()

@@ -15,6 +15,8 @@
 #include "fuzz_input.h"
 #include "lumdec.h"
 
+using namespace lumdec;
+
 namespace {
 
 aac_decoder *const kUntouched = reinterpret_cast<aac_decoder *>(uintptr_t{0x5A5A5A50});

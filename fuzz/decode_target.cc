@@ -24,6 +24,8 @@
 #include "observing_host.h"
 #include "frame_checks.h"
 
+using namespace lumdec;
+
 namespace {
 
 constexpr int kMaxCalls = 96;

@@ -3,6 +3,10 @@
 #include "fuzz_input.h"
 #include "syntax/records.h"
 
+
+
+namespace lumdec {
+
 namespace {
 
 bool channel_in_range(const aac_channel_state &ch, const aac_ics_info &ics)
@@ -84,3 +88,5 @@ bool frames_may_overflow(const aac_decoder &dec, const aac_layout &layout)
     return !workspace_in_range(without_state(dec.cur_work), layout) ||
            !workspace_in_range(without_state(dec.prev_work), layout);
 }
+
+}  // namespace lumdec

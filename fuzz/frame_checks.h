@@ -6,6 +6,8 @@
 #include "decoder/layouts.h"
 #include "lumdec.h"
 
+namespace lumdec {
+
 // The element list of a frame: known ids in stream order at increasing
 // positions inside the frame and its eight-byte zero tail, the second
 // channel of a pair inside the pair, as many channel elements as the
@@ -18,3 +20,5 @@ void check_element_list(const aac_syn_elem *list, const aac_decoder &dec, int32_
 // positions) that may legitimately overflow single precision.  Reads the
 // records as they are while output_hook runs for a valid block.
 bool frames_may_overflow(const aac_decoder &dec, const aac_layout &layout);
+
+}  // namespace lumdec

@@ -18,6 +18,8 @@
 #include "lumdec.h"
 #include "tool_error.h"
 
+using namespace lumdec;
+
 namespace {
 
 constexpr int kMaxFrames = 200;

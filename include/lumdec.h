@@ -336,13 +336,14 @@ AAC_API aac_status AAC_CALL aac_enc_destroy(void *encoder);
 AAC_API aac_status AAC_CALL aac_enc_encode(void *encoder);
 
 /* Block pool of blocks of units x 4096 bytes.  units must lie in
- * 1..AAC_FRAME_ALLOC_MAX_UNITS; other values are refused with
- * AAC_ERR_BAD_STREAM. */
+ * 1..AAC_FRAME_ALLOC_MAX_UNITS; other values, and a null out, are refused
+ * with AAC_ERR_BAD_STREAM. */
 #define AAC_FRAME_ALLOC_MAX_UNITS 0x7FFFF
 AAC_API aac_status AAC_CALL aac_frame_alloc_create(aac_frame_alloc **out, int32_t units);
 
 /* CRC-16 of the AAC error check (polynomial 0x8005, MSB first, no
- * reflection, no final inversion), continued from crc. */
+ * reflection, no final inversion), continued from crc.  Null data, list or
+ * frame pointers leave crc unchanged. */
 AAC_API uint16_t AAC_CALL aac_calc_crc_bytes(uint16_t crc, int32_t count, const uint8_t *data);
 AAC_API uint16_t AAC_CALL aac_calc_crc_syn_elems(uint16_t crc, const aac_syn_elem *list,
                                                  const uint8_t *frame);

@@ -15,7 +15,7 @@ import argparse
 import os
 import sys
 
-from tablegen.common import OUTPUTS, ROOT, MissingInput
+from tablegen.common import OUTPUTS, ROOT, MissingInput, in_namespace
 
 # Each module registers the files it generates when it is imported.
 import tablegen  # noqa: F401  (the package imports its modules)
@@ -30,6 +30,8 @@ def main():
     for path, fn in sorted(OUTPUTS.items()):
         try:
             text = fn()
+            if path.startswith("src/"):
+                text = in_namespace(text)
         except MissingInput as missing:
             if not args.check:
                 raise

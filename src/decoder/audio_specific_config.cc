@@ -25,9 +25,11 @@ struct asc_reader {
 
     // A value read past the end is no reason to refuse the configuration:
     // it is cut short.
-    [[noreturn]] void refuse() const
+    [[noreturn]] void refuse(aac_reason reason) const
     {
-        aac_raise(left() < 0 ? AAC_ERR_CORRUPT_FRAME : AAC_ERR_BAD_STREAM);
+        if (left() < 0)
+            aac_raise(AAC_ERR_CORRUPT_FRAME, "AudioSpecificConfig cut short");
+        aac_raise(AAC_ERR_BAD_STREAM, reason);
     }
 };
 
@@ -49,7 +51,7 @@ int read_rate_index(asc_reader &r)
     for (int i = 0; i < 12; i++)
         if (rates[i] == rate)
             return i;
-    r.refuse();
+    r.refuse("a sampling frequency outside the table");
 }
 
 // Parses the configuration into a creation record (a program_config_element
@@ -57,7 +59,7 @@ int read_rate_index(asc_reader &r)
 void parse(const uint8_t *asc, int32_t size, int32_t flags, aac_he_config *config)
 {
     if (asc == nullptr || size <= 0)
-        aac_raise(AAC_ERR_BAD_STREAM);
+        aac_raise(AAC_ERR_BAD_STREAM, "no AudioSpecificConfig");
     asc_reader r;
     aac_bits_init(&r.bits, asc, size);
     r.size_bits = 8 * size;
@@ -73,11 +75,11 @@ void parse(const uint8_t *asc, int32_t size, int32_t flags, aac_he_config *confi
         type = read_object_type(r);
     }
     if (type != 2 || index > 11)
-        r.refuse();
+        r.refuse("an object type or rate other than AAC LC's");
 
     // GASpecificConfig: 960-sample frames and core coders are refused.
     if (r.get(1) != 0 || r.get(1) != 0)
-        r.refuse();
+        r.refuse("960-sample frames or a core coder");
     const bool extension = r.get(1) != 0;
     config->core.profile = 1;
     config->core.sampling_frequency_index = index;
@@ -90,7 +92,7 @@ void parse(const uint8_t *asc, int32_t size, int32_t flags, aac_he_config *confi
         aac_pce pce;
         aac_parse_pce(&r.bits, &pce);
     } else if (channels > 7) {
-        r.refuse();
+        r.refuse("a reserved channel configuration");
     }
     if (extension)
         r.get(1);  // extensionFlag3
@@ -106,7 +108,7 @@ void parse(const uint8_t *asc, int32_t size, int32_t flags, aac_he_config *confi
         }
     }
     if (r.left() < 0)
-        aac_raise(AAC_ERR_CORRUPT_FRAME);
+        aac_raise(AAC_ERR_CORRUPT_FRAME, "AudioSpecificConfig cut short");
 
     if (sbr == 1) {
         if (ext_index == index)
@@ -114,7 +116,7 @@ void parse(const uint8_t *asc, int32_t size, int32_t flags, aac_he_config *confi
         else if (ext_index == index - 3)
             config->sbr_mode = AAC_SBR_EXPLICIT;
         else
-            r.refuse();
+            r.refuse("an SBR rate neither the core's nor twice it");
     } else if (sbr == 0) {
         config->sbr_mode = AAC_SBR_OFF;
     } else {
@@ -134,12 +136,14 @@ void parse(const uint8_t *asc, int32_t size, int32_t flags, aac_he_config *confi
 
 }  // namespace lumdec
 
+using namespace lumdec;
+
 extern "C" AAC_API aac_status AAC_CALL aac_dec_create_asc(aac_decoder **out, const uint8_t *asc,
                                                           int32_t size, int32_t flags)
 {
     aac_he_config config{};
-    aac_guard frame;
-    const aac_status status = frame.run([&] { lumdec::parse(asc, size, flags, &config); });
+    aac_guard guard;
+    const aac_status status = guard.run([&] { parse(asc, size, flags, &config); });
     if (status != AAC_OK)
         return status;
     return aac_dec_create_he(out, &config);

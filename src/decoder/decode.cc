@@ -18,7 +18,7 @@
 #include "synthesis/filterbank.h"
 #include "synthesis/pipeline.h"
 
-using namespace lumdec;
+namespace lumdec {
 
 namespace {
 
@@ -35,7 +35,7 @@ aac_channel_gain *get_channel_gain(aac_decoder *dec, int c)
     if (dec->gain_alloc[c] == nullptr) {
         void *block = aac_alloc_aligned(sizeof(aac_channel_gain));
         if (block == nullptr)
-            aac_raise(AAC_ERR_NO_MEMORY);
+            aac_raise(AAC_ERR_NO_MEMORY, "window set");
         dec->gain_alloc[c] = block;
     }
     auto *set = static_cast<aac_channel_gain *>(dec->gain_alloc[c]);
@@ -44,13 +44,14 @@ aac_channel_gain *get_channel_gain(aac_decoder *dec, int c)
 }
 
 // Buffers that a failed set-up obtained stay recorded in the instance and
-// are reused when the next call repeats the set-up, or released by destroy;
-// the output block is taken from the pool only once.
+// are reused when the next call repeats the set-up, or released by destroy.
+// The output block is the exception: the decode call gives it back to the
+// pool when the set-up fails (see undo_block_of_failed_setup).
 void setup_frame_resources(aac_decoder *dec)
 {
     const aac_layout &layout = aac_layouts[dec->channel_configuration];
     dec->pns_state = 0;
-    if (dec->pool != nullptr && dec->out_block == nullptr) {
+    if (dec->pool != nullptr) {
         aac_status status = dec->pool->ops->get(dec->pool, &dec->out_block);
         if (status < 0)
             aac_raise(status);
@@ -59,21 +60,19 @@ void setup_frame_resources(aac_decoder *dec)
         if (work == nullptr) {
             work = aac_alloc_aligned(aac_workspace_size(layout));
             if (work == nullptr)
-                aac_raise(AAC_ERR_NO_MEMORY);
+                aac_raise(AAC_ERR_NO_MEMORY, "frame workspace");
         }
     }
     dec->cur_work = static_cast<char *>(dec->work_alloc[0]) + AAC_SLOT_EMPTY;
     dec->prev_work = static_cast<char *>(dec->work_alloc[1]) + AAC_SLOT_EMPTY;
     for (int c = 0; c < layout.num_channels; c++)
         dec->channel_gain[c] = get_channel_gain(dec, c);
-    if (lumdec::he_decoder *he = lumdec::he_of(dec))
-        lumdec::he_setup(he);
+    if (he_decoder *he = he_of(dec))
+        he_setup(he);
     dec->initialised = 1;
 }
 
 }  // namespace
-
-namespace lumdec {
 
 void drive_frame(aac_decoder *dec)
 {
@@ -121,8 +120,6 @@ void drive_frame(aac_decoder *dec)
     }
 }
 
-}  // namespace lumdec
-
 namespace {
 
 // The current frame failed: it becomes a lost frame, and the block that
@@ -148,6 +145,18 @@ void end_stream(aac_decoder *dec)
     call_output_hook(dec);
 }
 
+// A set-up that took a block from the pool and then failed gives it back,
+// so that the repeated set-up takes one again and no block is lost; the
+// slot gets back what it held before, which may be a block the host placed
+// there and still owns.
+void undo_block_of_failed_setup(aac_decoder *dec, void *block_before)
+{
+    if (dec->initialised || dec->out_block == block_before)
+        return;
+    dec->pool->ops->put(dec->pool, pointer_of(dec->out_block));
+    dec->out_block = block_before;
+}
+
 bool concealable(aac_status status)
 {
     return status == AAC_ERR_CORRUPT_FRAME || status == AAC_ERR_BAD_STREAM;
@@ -155,32 +164,39 @@ bool concealable(aac_status status)
 
 }  // namespace
 
+}  // namespace lumdec
+
+using namespace lumdec;
+
 extern "C" AAC_API aac_status AAC_CALL aac_dec_decode(aac_decoder *dec)
 {
     if (dec == nullptr)
         return AAC_ERR_BAD_STREAM;
     bool conceal = dec->conceal_errors > 0;
-    aac_guard frame;
-    aac_status status = frame.run([dec] {
+    void *const block_before = dec->out_block;
+    aac_guard guard;
+    aac_status status = guard.run([dec] {
         if (!dec->initialised)
             setup_frame_resources(dec);
         dec->frame_open = 1;
         set_state(dec->cur_work, AAC_SLOT_VALID);
         if (dec->input_size >= 1) {
             if (dec->input_data == nullptr)
-                aac_raise(AAC_ERR_CORRUPT_FRAME);
+                aac_raise(AAC_ERR_CORRUPT_FRAME, "input_size without input_data");
             aac_parse_raw_data_block(dec);
-            if (lumdec::he_decoder *he = lumdec::he_of(dec))
-                lumdec::he_drive_frame(he);
+            if (he_decoder *he = he_of(dec))
+                he_drive_frame(he);
             else
-                lumdec::drive_frame(dec);
+                drive_frame(dec);
         } else {
             end_stream(dec);
         }
     });
+    if (status != AAC_OK)
+        undo_block_of_failed_setup(dec, block_before);
     if (status != AAC_OK && conceal && concealable(status)) {
         dec->error_count += 1;
-        status = dec->frame_open == 1 ? frame.run([dec] { drop_frame(dec); }) : AAC_OK;
+        status = dec->frame_open == 1 ? guard.run([dec] { drop_frame(dec); }) : AAC_OK;
     }
     return status;
 }

@@ -3,6 +3,8 @@
 #include "decoder/layouts.h"
 #include "frame/error.h"
 
+namespace lumdec {
+
 namespace {
 
 // One accepted make-up of a program_config_element: its element counts,
@@ -95,7 +97,7 @@ const pce_row *find_row(const aac_pce *pce)
 void aac_map_from_layout(int32_t layout, aac_element_map *map)
 {
     if (static_cast<uint32_t>(layout) - 1 >= 10)
-        aac_raise(AAC_ERR_BAD_STREAM);
+        aac_raise(AAC_ERR_BAD_STREAM, "layout number beyond 1..10");
     clear_map(map, 0);
     const aac_layout &table = aac_layouts[layout];
     for (int i = 0; i < table.num_elements; i++) {
@@ -110,10 +112,10 @@ int32_t aac_map_from_pce(const aac_pce *pce, aac_element_map *map)
     clear_map(map, 1);
     if (pce->num_valid_cc_elements != 0 || pce->mono_mixdown_present != 0 ||
         pce->stereo_mixdown_present != 0 || pce->num_side_channel_elements != 0)
-        aac_raise(AAC_ERR_BAD_STREAM);
+        aac_raise(AAC_ERR_BAD_STREAM, "PCE with coupling, mixdown or side elements");
     const pce_row *row = find_row(pce);
     if (row == nullptr)
-        aac_raise(AAC_ERR_BAD_STREAM);
+        aac_raise(AAC_ERR_BAD_STREAM, "PCE of no supported layout");
 
     uint32_t tags[5];
     int n = 0;
@@ -130,9 +132,11 @@ int32_t aac_map_from_pce(const aac_pce *pce, aac_element_map *map)
         int32_t &slot = offsets_of(map, kind)[tags[i]];
         // Frames could never bind both elements of a kind that share a tag.
         if (slot != -1)
-            aac_raise(AAC_ERR_BAD_STREAM);
+            aac_raise(AAC_ERR_BAD_STREAM, "PCE binds two elements of a kind to one tag");
         slot = static_cast<int32_t>(aac_element_offset(table, i));
         count_of(map, kind) += 1;
     }
     return row->layout;
 }
+
+}  // namespace lumdec

@@ -8,6 +8,8 @@
 #include "lumdec.h"
 #include "syntax/pce.h"
 
+namespace lumdec {
+
 // Binds the elements of layout 1..10 by their order of appearance: the k-th
 // element of a kind takes map index k.  Any other layout raises
 // AAC_ERR_BAD_STREAM.
@@ -18,3 +20,5 @@ void aac_map_from_layout(int32_t layout, aac_element_map *map);
 // elements, element lists that match no layout, and two elements of one
 // kind with the same tag raise AAC_ERR_BAD_STREAM.
 int32_t aac_map_from_pce(const aac_pce *pce, aac_element_map *map);
+
+}  // namespace lumdec

@@ -78,13 +78,13 @@ aac_status build(aac_decoder **out, aac_he_config *config)
     aac_guard frame;
     aac_status status = frame.run([&] {
         if (out == nullptr || config == nullptr)
-            aac_raise(AAC_ERR_BAD_STREAM);
+            aac_raise(AAC_ERR_BAD_STREAM, "null argument");
         if (static_cast<uint32_t>(config->sbr_mode) > AAC_SBR_DOWNSAMPLED ||
             static_cast<uint32_t>(config->ps_mode) > AAC_PS_EXPLICIT)
-            aac_raise(AAC_ERR_BAD_STREAM);
+            aac_raise(AAC_ERR_BAD_STREAM, "unknown SBR or PS mode");
         he = static_cast<he_decoder *>(aac_mem.calloc_func(1, sizeof(he_decoder)));
         if (he == nullptr)
-            aac_raise(AAC_ERR_NO_MEMORY);
+            aac_raise(AAC_ERR_NO_MEMORY, "HE instance record");
         aac_init_decoder(&config->core, &he->base);
         he->sbr_mode = config->sbr_mode;
         he->ps_mode = config->ps_mode;
@@ -93,7 +93,7 @@ aac_status build(aac_decoder **out, aac_he_config *config)
         he->sbr_rate_index = he->base.sampling_frequency_index - 3;
         if (he->sbr_rate_index < 0) {
             if (he->sbr_mode == AAC_SBR_EXPLICIT || he->sbr_mode == AAC_SBR_DOWNSAMPLED)
-                aac_raise(AAC_ERR_BAD_STREAM);
+                aac_raise(AAC_ERR_BAD_STREAM, "SBR above a 48 kHz core");
             he->sbr_rate_index = -1;
         }
         const aac_layout &layout = aac_layouts[he->base.channel_configuration];
@@ -126,7 +126,7 @@ void he_setup(he_decoder *he)
     if (he->resources == nullptr) {
         he->resources = aac_alloc_aligned(r.total);
         if (he->resources == nullptr)
-            aac_raise(AAC_ERR_NO_MEMORY);
+            aac_raise(AAC_ERR_NO_MEMORY, "SBR buffers");
     }
     char *base = static_cast<char *>(he->resources);
     he->channels = reinterpret_cast<sbr_channel *>(base + r.channels);

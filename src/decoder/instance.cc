@@ -10,6 +10,8 @@
 #include "syntax/pce.h"
 #include "syntax/stream_tables.h"
 
+namespace lumdec {
+
 namespace {
 
 void parse_configuration_pce(aac_dec_config *config, aac_decoder *decoder)
@@ -17,7 +19,7 @@ void parse_configuration_pce(aac_dec_config *config, aac_decoder *decoder)
     // The skip below is one fill and one skip of a fresh reader, which holds
     // at most 32 bits.
     if (config->input_data == nullptr || config->bit_offset < 0 || config->bit_offset > 31)
-        aac_raise(AAC_ERR_BAD_STREAM);
+        aac_raise(AAC_ERR_BAD_STREAM, "PCE without data or with a bit offset beyond 31");
 
     aac_bit_reader reader;
     aac_bits_init(&reader, config->input_data, config->input_size);
@@ -50,33 +52,10 @@ void aac_init_decoder(aac_dec_config *config, aac_decoder *decoder)
     if (static_cast<uint32_t>(decoder->stream_flag) > 1 || decoder->profile != 1 ||
         static_cast<uint32_t>(decoder->sampling_frequency_index) > 11 ||
         static_cast<uint32_t>(decoder->channel_configuration) - 1 >= 10)
-        aac_raise(AAC_ERR_BAD_STREAM);
+        aac_raise(AAC_ERR_BAD_STREAM, "stream flag, profile, rate or layout out of range");
 
     aac_fill_stream_tables(decoder->profile, decoder->sampling_frequency_index,
                            &decoder->stream_tables);
-}
-
-aac_decoder *aac_build_decoder(aac_dec_config *config)
-{
-    aac_decoder *decoder = nullptr;
-    aac_status status;
-    {
-        aac_guard frame;
-        status = frame.run([&] {
-            decoder = static_cast<aac_decoder *>(aac_mem.calloc_func(1, sizeof *decoder));
-            if (decoder == nullptr)
-                aac_raise(AAC_ERR_NO_MEMORY);
-            aac_init_decoder(config, decoder);
-        });
-    }
-    if (status != AAC_OK) {
-        if (decoder != nullptr) {
-            aac_release_decoder(decoder);
-            aac_mem.free_func(decoder);
-        }
-        aac_raise(status);
-    }
-    return decoder;
 }
 
 void aac_release_decoder(aac_decoder *decoder)
@@ -99,29 +78,46 @@ void aac_release_decoder(aac_decoder *decoder)
         lumdec::he_release(he);
 }
 
+void aac_destroy_decoder(aac_decoder *decoder)
+{
+    if (decoder == nullptr)
+        return;
+    aac_release_decoder(decoder);
+    aac_mem.free_func(decoder);
+}
+
+}  // namespace lumdec
+
+using namespace lumdec;
+
 extern "C" {
 
 AAC_API aac_status AAC_CALL aac_dec_create(aac_decoder **out, aac_dec_config *config)
 {
+    // Whatever a refused creation built is released here, from the record
+    // the body left behind.
     aac_decoder *decoder = nullptr;
-    aac_guard frame;
-    aac_status status = frame.run([&] {
+    aac_guard guard;
+    aac_status status = guard.run([&] {
         if (out == nullptr || config == nullptr)
-            aac_raise(AAC_ERR_BAD_STREAM);
-        decoder = aac_build_decoder(config);
+            aac_raise(AAC_ERR_BAD_STREAM, "no instance pointer or no configuration");
+        decoder = static_cast<aac_decoder *>(aac_mem.calloc_func(1, sizeof *decoder));
+        if (decoder == nullptr)
+            aac_raise(AAC_ERR_NO_MEMORY, "instance record");
+        aac_init_decoder(config, decoder);
     });
-    if (status == AAC_OK)
-        *out = decoder;
-    return status;
+    if (status != AAC_OK) {
+        aac_destroy_decoder(decoder);
+        return status;
+    }
+    *out = decoder;
+    return AAC_OK;
 }
 
 AAC_API aac_status AAC_CALL aac_dec_destroy(aac_decoder *decoder)
 {
     // The host must not pass null; doing nothing is the one safe answer.
-    if (decoder == nullptr)
-        return AAC_OK;
-    aac_release_decoder(decoder);
-    aac_mem.free_func(decoder);
+    aac_destroy_decoder(decoder);
     return AAC_OK;
 }
 

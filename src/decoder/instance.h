@@ -3,10 +3,7 @@
 
 #include "lumdec.h"
 
-// Allocates a zero-filled instance and initialises it from config, under an
-// error frame of its own: on a raise the half-built instance is released and
-// the same status is raised again into the caller's frame.
-aac_decoder *aac_build_decoder(aac_dec_config *config);
+namespace lumdec {
 
 // Copies the stream parameters, parses the optional program_config_element,
 // builds the element map, validates and fills the stream tables.  With an
@@ -19,3 +16,9 @@ void aac_init_decoder(aac_dec_config *config, aac_decoder *decoder);
 // Gives the output block back to the pool (when there is one) and releases
 // the workspaces and window sets.  Leaves the record itself allocated.
 void aac_release_decoder(aac_decoder *decoder);
+
+// Releases everything the instance holds and the record itself; null is
+// ignored.  Also what a refused creation uses on its half-built instance.
+void aac_destroy_decoder(aac_decoder *decoder);
+
+}  // namespace lumdec

@@ -2,6 +2,8 @@
 
 #include "syntax/records.h"
 
+namespace lumdec {
+
 namespace {
 
 constexpr aac_layout_element S(uint8_t channel) { return {AAC_ELEMENT_SCE, channel}; }
@@ -41,3 +43,5 @@ uint32_t aac_workspace_size(const aac_layout &layout)
 {
     return aac_element_offset(layout, layout.num_elements);
 }
+
+}  // namespace lumdec

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace lumdec {
+
 enum aac_element_kind : uint8_t {
     AAC_ELEMENT_SCE,  // one aac_channel_state
     AAC_ELEMENT_CPE,  // one aac_channel_pair_state
@@ -33,3 +35,5 @@ uint32_t aac_element_offset(const aac_layout &layout, int i);
 
 // Bytes of one frame workspace of a layout.
 uint32_t aac_workspace_size(const aac_layout &layout);
+
+}  // namespace lumdec

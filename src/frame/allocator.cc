@@ -5,6 +5,8 @@
 
 #include "frame/library.h"
 
+namespace lumdec {
+
 namespace {
 
 void *AAC_CALL std_malloc(uint32_t size) { return std::malloc(size); }
@@ -58,6 +60,10 @@ void aac_free_aligned(void *block)
         std::memcpy(&raw, static_cast<char *>(block) - sizeof(void *), sizeof raw);
     aac_mem.free_func(raw);
 }
+
+}  // namespace lumdec
+
+using namespace lumdec;
 
 extern "C" {
 

@@ -6,6 +6,8 @@
 
 #include "lumdec.h"
 
+namespace lumdec {
+
 // Every allocation and release of the library goes through this table.
 extern aac_malloc_func_table aac_mem;
 
@@ -24,3 +26,5 @@ void aac_free_aligned(void *block);
 
 // The three debug-trace values; nothing in the library reads them.
 extern int32_t aac_debug_trace[3];
+
+}  // namespace lumdec

@@ -4,6 +4,8 @@
 
 #include "lumdec.h"
 
+namespace lumdec {
+
 namespace {
 
 // Entry i: the register after shifting the byte i through the polynomial
@@ -71,10 +73,16 @@ uint16_t aac_crc_bits(uint16_t crc, int32_t end, int32_t start, int32_t nbits,
     return static_cast<uint16_t>(r);
 }
 
+}  // namespace lumdec
+
+using namespace lumdec;
+
 extern "C" {
 
 AAC_API uint16_t AAC_CALL aac_calc_crc_bytes(uint16_t crc, int32_t count, const uint8_t *data)
 {
+    if (data == nullptr)
+        return crc;
     unsigned r = crc;
     for (int32_t i = 0; i < count; i++)
         r = crc_byte(r, data[i]);
@@ -84,6 +92,8 @@ AAC_API uint16_t AAC_CALL aac_calc_crc_bytes(uint16_t crc, int32_t count, const 
 AAC_API uint16_t AAC_CALL aac_calc_crc_syn_elems(uint16_t crc, const aac_syn_elem *list,
                                                  const uint8_t *frame)
 {
+    if (list == nullptr || frame == nullptr)
+        return crc;
     // Each element runs up to the position of the record that follows it.
     while (list[0] != AAC_ID_END) {
         int32_t id = list[0], pos = list[1];

@@ -2,6 +2,12 @@
 // interface load; encoding is not supported.
 #include "lumdec.h"
 
+namespace lumdec {
+
+}  // namespace lumdec
+
+using namespace lumdec;
+
 extern "C" {
 
 AAC_API aac_status AAC_CALL aac_enc_create(void *, const void *) { return AAC_ERR_UNSUPPORTED; }

@@ -1,31 +1,29 @@
 #include "frame/error.h"
 
 #include <cstdlib>
-#include <new>
 
 #include "frame/tls_slot.h"
+
+namespace lumdec {
 
 aac_error_frame *aac_innermost_frame()
 {
     return static_cast<aac_error_frame *>(aac_tls_get());
 }
 
-void aac_raise(aac_status status)
+void aac_raise(aac_status status, aac_reason reason)
 {
-    if (aac_innermost_frame() == nullptr)
+    aac_error_frame *frame = aac_innermost_frame();
+    if (frame == nullptr)
         std::abort();  // a raise outside every guarded call is a library bug
-    throw aac_raised{status};
+    frame->status = status;
+    frame->reason = reason.text;
+    AAC_RESUME_CONTEXT(frame->context);
 }
 
-aac_status aac_foreign_exception_status() noexcept
+void aac_raise(aac_status status)
 {
-    try {
-        throw;
-    } catch (const std::bad_alloc &) {
-        return AAC_ERR_NO_MEMORY;
-    } catch (...) {
-        return AAC_ERR_UNSUPPORTED;
-    }
+    aac_raise(status, aac_reason(nullptr));
 }
 
 aac_guard::aac_guard() noexcept
@@ -38,3 +36,5 @@ aac_guard::~aac_guard()
 {
     aac_tls_set(frame_.previous);
 }
+
+}  // namespace lumdec

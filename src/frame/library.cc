@@ -5,6 +5,8 @@
 #include "kernels/cpu.h"
 #include "kernels/kernel_tables.h"
 
+namespace lumdec {
+
 namespace {
 
 int reserved_initialiser(int) { return 1; }
@@ -34,3 +36,5 @@ void aac_process_detach(const aac_initialiser *inits, int count)
     for (int i = count - 1; i >= 0; i--)
         inits[i](0);
 }
+
+}  // namespace lumdec

@@ -2,6 +2,8 @@
 // initialisers, run in order at load and in reverse at unload.
 #pragma once
 
+namespace lumdec {
+
 // A module initialiser: attach = 1 at load, 0 at unload.  Returns non-zero
 // on success; a 0 at load refuses the load.
 using aac_initialiser = int (*)(int attach);
@@ -24,3 +26,5 @@ bool aac_process_attach(int cpu_level, const aac_initialiser *inits, int count);
 
 // The unload sequence: the initialisers in reverse order with 0.
 void aac_process_detach(const aac_initialiser *inits, int count);
+
+}  // namespace lumdec

@@ -12,6 +12,8 @@
 #include "frame/library.h"
 #include "kernels/cpu.h"
 
+namespace lumdec {
+
 const int aac_load_anchor = 0;
 
 namespace {
@@ -32,3 +34,5 @@ __attribute__((destructor)) void lumdec_unload()
 }
 
 }  // namespace
+
+}  // namespace lumdec

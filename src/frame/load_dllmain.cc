@@ -7,7 +7,13 @@
 #include "frame/library.h"
 #include "kernels/cpu.h"
 
+namespace lumdec {
+
 const int aac_load_anchor = 0;
+
+}  // namespace lumdec
+
+using namespace lumdec;
 
 namespace {
 

@@ -5,6 +5,8 @@
 #include "frame/allocator.h"
 #include "frame/error.h"
 
+namespace lumdec {
+
 namespace {
 
 void *next_free(void *block)
@@ -53,18 +55,22 @@ constexpr aac_frame_alloc_ops pool_ops = {pool_destroy, pool_get, pool_put};
 
 }  // namespace
 
+}  // namespace lumdec
+
+using namespace lumdec;
+
 extern "C" AAC_API aac_status AAC_CALL aac_frame_alloc_create(aac_frame_alloc **out,
                                                               int32_t units)
 {
     aac_frame_alloc *pool = nullptr;
-    aac_guard frame;
-    aac_status status = frame.run([&] {
+    aac_guard guard;
+    aac_status status = guard.run([&] {
         // Blocks are allocated as block_size + 16 bytes: keep that in 32 bits.
-        if (units < 1 || units > AAC_FRAME_ALLOC_MAX_UNITS)
-            aac_raise(AAC_ERR_BAD_STREAM);
+        if (out == nullptr || units < 1 || units > AAC_FRAME_ALLOC_MAX_UNITS)
+            aac_raise(AAC_ERR_BAD_STREAM, "no pool pointer, or a block size out of range");
         pool = static_cast<aac_frame_alloc *>(aac_mem.calloc_func(1, sizeof *pool));
         if (pool == nullptr)
-            aac_raise(AAC_ERR_NO_MEMORY);
+            aac_raise(AAC_ERR_NO_MEMORY, "pool record");
         pool->ops = &pool_ops;
         pool->free_head = nullptr;
         pool->block_size = units << 12;

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+namespace lumdec {
+
 inline constexpr uint32_t AAC_TLS_NONE = 0xFFFFFFFFu;
 
 extern uint32_t aac_tls_index;
@@ -17,3 +19,5 @@ int aac_init_tls_slot(int attach);
 
 void *aac_tls_get();
 void aac_tls_set(void *value);
+
+}  // namespace lumdec

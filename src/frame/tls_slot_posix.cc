@@ -4,6 +4,8 @@
 
 #include "frame/library.h"
 
+namespace lumdec {
+
 uint32_t aac_tls_index = AAC_TLS_NONE;
 
 // A static link takes the object whose constructor sets the library up only
@@ -40,3 +42,5 @@ void aac_tls_set(void *value)
 {
     pthread_setspecific(static_cast<pthread_key_t>(aac_tls_index), value);
 }
+
+}  // namespace lumdec

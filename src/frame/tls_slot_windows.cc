@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+namespace lumdec {
+
 uint32_t aac_tls_index = AAC_TLS_NONE;
 
 static_assert(TLS_OUT_OF_INDEXES == AAC_TLS_NONE);
@@ -31,3 +33,5 @@ void aac_tls_set(void *value)
 {
     TlsSetValue(aac_tls_index, value);
 }
+
+}  // namespace lumdec

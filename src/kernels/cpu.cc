@@ -2,6 +2,8 @@
 
 #include <cpuid.h>
 
+namespace lumdec {
+
 aac_cpu_level aac_cpu_level_from(bool has_cpuid, uint32_t ecx, uint32_t edx)
 {
     if (!has_cpuid)
@@ -76,3 +78,5 @@ aac_cpu_level aac_detect_cpu_level()
     __cpuid(1, eax, ebx, ecx, edx);  // leaf 1 directly: the maximum leaf is not asked
     return aac_cpu_level_from(true, ecx, edx);
 }
+
+}  // namespace lumdec

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace lumdec {
+
 enum aac_cpu_level : int32_t {
     AAC_CPU_NONE = 0,   // no CPUID, or no MMX or CMOV
     AAC_CPU_MMX = 1,
@@ -19,3 +21,5 @@ aac_cpu_level aac_cpu_level_from(bool has_cpuid, uint32_t leaf1_ecx, uint32_t le
 
 // Queries the processor on every call.
 aac_cpu_level aac_detect_cpu_level();
+
+}  // namespace lumdec

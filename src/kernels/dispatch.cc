@@ -2,6 +2,8 @@
 #include "kernels/cpu.h"
 #include "kernels/kernel_tables.h"
 
+namespace lumdec {
+
 const aac_vector_kernels *aac_active_vector_kernels = &aac_vector_kernels_generic;
 const aac_transform_kernels *aac_active_transform_kernels = &aac_transform_kernels_generic;
 const aac_sample_kernels *aac_active_sample_kernels = &aac_sample_kernels_generic;
@@ -39,3 +41,5 @@ void aac_force_kernel_tables(bool sse2)
     aac_active_sample_kernels = sse2 ? &aac_sample_kernels_sse2 : &aac_sample_kernels_generic;
     aac_active_sbr_kernels = sse2 ? &aac_sbr_kernels_sse2 : &aac_sbr_kernels_generic;
 }
+
+}  // namespace lumdec

@@ -9,6 +9,8 @@
 
 #include "lumdec.h"
 
+namespace lumdec {
+
 // ---------------------------------------------------------------------------
 // Vector kernels: small float-vector operations of the decoder core.
 //
@@ -173,3 +175,5 @@ int aac_select_sample_kernels(int attach);
 // tables.  For tests and benchmarks that compare the two on one machine;
 // the library itself only selects at load.
 void aac_force_kernel_tables(bool sse2);
+
+}  // namespace lumdec

@@ -5,6 +5,8 @@
 #include "kernels/kernel_tables.h"
 #include "lumdec.h"
 
+namespace lumdec {
+
 namespace {
 
 inline bool format_ok(int32_t format)
@@ -23,6 +25,10 @@ inline const aac_sample_kernels &active()
 }
 
 }  // namespace
+
+}  // namespace lumdec
+
+using namespace lumdec;
 
 extern "C" {
 

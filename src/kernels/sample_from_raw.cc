@@ -5,6 +5,8 @@
 
 #include "kernels/sample_kernels.h"
 
+namespace lumdec {
+
 namespace {
 
 template <int Format>
@@ -63,3 +65,5 @@ template void aac_single_from_raw<AAC_RAW_FLOAT>(float *, const void *);
 template void aac_pair_from_raw<AAC_RAW_S16>(float *, const void *);
 template void aac_pair_from_raw<AAC_RAW_S24_IN_32>(float *, const void *);
 template void aac_pair_from_raw<AAC_RAW_FLOAT>(float *, const void *);
+
+}  // namespace lumdec

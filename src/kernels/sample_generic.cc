@@ -6,6 +6,8 @@
 
 #include "kernels/sample_kernels.h"
 
+namespace lumdec {
+
 namespace {
 
 // The sample is the first operand of both comparisons, as in the SSE2
@@ -148,3 +150,5 @@ const aac_sample_kernels aac_sample_kernels_generic = {
      fade_out<5>, fade_out<6>, fade_out<7>, fade_out<8>},
     {mute<1>, mute<2>, mute<3>, mute<4>, mute<5>, mute<6>, mute<7>, mute<8>},
 };
+
+}  // namespace lumdec

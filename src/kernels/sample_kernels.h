@@ -21,6 +21,8 @@
 
 #include "kernels/kernel_tables.h"
 
+namespace lumdec {
+
 constexpr size_t AAC_SAMPLE_FRAME = 1024;
 constexpr size_t AAC_FADE_RAMP = AAC_SAMPLE_FRAME / 2;
 
@@ -34,3 +36,5 @@ template <int Format>
 void aac_single_from_raw(float *pcm, const void *raw);
 template <int Format>
 void aac_pair_from_raw(float *pcm, const void *raw);
+
+}  // namespace lumdec

@@ -6,6 +6,8 @@
 
 #include "kernels/kernel_tables.h"
 
+namespace lumdec {
+
 namespace {
 
 template <class F>
@@ -81,3 +83,5 @@ const aac_vector_kernels aac_vector_kernels_generic = {
     overlap_generic<true, false>,
     overlap_generic<false, true>,
 };
+
+}  // namespace lumdec

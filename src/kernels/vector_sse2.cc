@@ -10,6 +10,8 @@
 
 #include "kernels/kernel_tables.h"
 
+namespace lumdec {
+
 namespace {
 
 inline __m128 reversed(__m128 v)
@@ -123,3 +125,5 @@ const aac_vector_kernels aac_vector_kernels_sse2 = {
     overlap_sse2<true, false>,
     overlap_sse2<false, true>,
 };
+
+}  // namespace lumdec

@@ -223,9 +223,9 @@ void hf_assemble(float *re, float *im, const float *gain, const float *noise_lev
 
 }  // namespace
 
-}  // namespace lumdec
-
 const aac_sbr_kernels aac_sbr_kernels_generic = {
-    lumdec::qmf_analysis, lumdec::qmf_synthesis, lumdec::qmf_synthesis_down, lumdec::hf_covariance, lumdec::hf_filter,
-    lumdec::band_energy, lumdec::hf_smooth, lumdec::hf_assemble,
+    qmf_analysis, qmf_synthesis, qmf_synthesis_down, hf_covariance, hf_filter,
+    band_energy, hf_smooth, hf_assemble,
 };
+
+}  // namespace lumdec

@@ -3,6 +3,8 @@
 
 #include "syntax/band_tables.h"
 
+namespace lumdec {
+
 namespace {
 
 const uint16_t long_ends_0[41] = {
@@ -85,3 +87,5 @@ const aac_band_table aac_band_tables[12] = {
     {43, long_ends_5, 15, short_ends_3, 42, 14},  // 11025 Hz
     {40, long_ends_6, 15, short_ends_4, 39, 14},  // 8000 Hz
 };
+
+}  // namespace lumdec

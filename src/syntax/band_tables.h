@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace lumdec {
+
 struct aac_band_table {
     uint32_t num_swb_long;
     const uint16_t *swb_end_long;   // entry b: first coefficient after band b
@@ -13,3 +15,5 @@ struct aac_band_table {
 };
 
 extern const aac_band_table aac_band_tables[12];
+
+}  // namespace lumdec

@@ -26,6 +26,8 @@
 
 #include "syntax/bit_reader.h"
 
+namespace lumdec {
+
 template <class Word>
 struct aac_bit_cursor {
     static constexpr int width = 8 * sizeof(Word);
@@ -195,3 +197,5 @@ inline void aac_cursor_end(const aac_bit_cursor<Word> &c)
     c.reader->bits = bits;
     c.reader->ptr = ptr;
 }
+
+}  // namespace lumdec

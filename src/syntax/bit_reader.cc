@@ -2,6 +2,8 @@
 
 #include "frame/error.h"
 
+namespace lumdec {
+
 namespace {
 
 // Shared by all readers; read-only.
@@ -12,7 +14,7 @@ constexpr uint8_t zero_tail[8] = {};
 void aac_bits_enter_zero_tail(aac_bit_reader *reader)
 {
     if (reader->end == zero_tail + 8)
-        aac_raise(AAC_ERR_CORRUPT_FRAME);
+        aac_raise(AAC_ERR_CORRUPT_FRAME, "read past the frame and its zero tail");
     // Move bit position 0 by as much as the read position moves, so that
     // positions keep counting from the start of the caller's buffer.
     uintptr_t consumed = reinterpret_cast<uintptr_t>(reader->end) - reader->base;
@@ -36,3 +38,5 @@ void aac_bits_skip_bytes(aac_bit_reader *reader, int32_t count)
         aac_bits_skip(reader, 8);
     }
 }
+
+}  // namespace lumdec

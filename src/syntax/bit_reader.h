@@ -11,6 +11,8 @@
 
 #include <cstdint>
 
+namespace lumdec {
+
 struct aac_bit_reader {
     uint32_t cache;          // loaded bits, left-aligned; bits below `bits` are zero
     int32_t bits;            // valid bits in cache, 0..32
@@ -102,3 +104,5 @@ void aac_bits_read_bytes(aac_bit_reader *reader, uint8_t *dst, int32_t count);
 
 // Skips count bytes; nothing for count <= 0.
 void aac_bits_skip_bytes(aac_bit_reader *reader, int32_t count);
+
+}  // namespace lumdec

@@ -3,6 +3,8 @@
 #include "frame/error.h"
 #include "syntax/ics.h"
 
+namespace lumdec {
+
 void aac_parse_sce(aac_bit_reader *reader, aac_channel_state *channel,
                    const aac_stream_tables *tables)
 {
@@ -12,7 +14,7 @@ void aac_parse_sce(aac_bit_reader *reader, aac_channel_state *channel,
     aac_parse_ics(reader, channel, nullptr, tables);
     // Intensity positions need a partner channel.
     if (channel->intensity_used)
-        aac_raise(AAC_ERR_CORRUPT_FRAME);
+        aac_raise(AAC_ERR_CORRUPT_FRAME, "intensity stereo in a single channel");
 }
 
 void aac_parse_cpe(aac_bit_reader *reader, aac_channel_pair_state *pair,
@@ -28,7 +30,7 @@ void aac_parse_cpe(aac_bit_reader *reader, aac_channel_pair_state *pair,
         aac_bits_fill(reader, 2);
         uint32_t ms_mask_present = aac_bits_read(reader, 2);
         if (ms_mask_present == 3)
-            aac_raise(AAC_ERR_CORRUPT_FRAME);
+            aac_raise(AAC_ERR_CORRUPT_FRAME, "reserved ms_mask_present 3");
         pair->ms_mask_present = ms_mask_present;
         if (ms_mask_present == 1)
             aac_parse_ms_mask(reader, ics, pair->ms_used);
@@ -39,7 +41,9 @@ void aac_parse_cpe(aac_bit_reader *reader, aac_channel_pair_state *pair,
     // Intensity stereo is coded in the second channel only, and only when
     // both channels share their windows.
     if (pair->channel[0].intensity_used)
-        aac_raise(AAC_ERR_CORRUPT_FRAME);
+        aac_raise(AAC_ERR_CORRUPT_FRAME, "intensity stereo in the first channel of a pair");
     if (!pair->common_window && pair->channel[1].intensity_used)
-        aac_raise(AAC_ERR_CORRUPT_FRAME);
+        aac_raise(AAC_ERR_CORRUPT_FRAME, "intensity stereo without a common window");
 }
+
+}  // namespace lumdec

@@ -7,7 +7,11 @@
 #include "syntax/bit_reader.h"
 #include "syntax/records.h"
 
+namespace lumdec {
+
 void aac_parse_sce(aac_bit_reader *reader, aac_channel_state *channel,
                    const aac_stream_tables *tables);
 void aac_parse_cpe(aac_bit_reader *reader, aac_channel_pair_state *pair,
                    const aac_stream_tables *tables);
+
+}  // namespace lumdec

@@ -9,6 +9,8 @@
 #include "syntax/bit_reader.h"
 #include "syntax/records.h"
 
+namespace lumdec {
+
 // One scale factor difference, -60..60.
 int32_t aac_decode_scalefactor_diff(aac_bit_reader *reader);
 
@@ -21,3 +23,5 @@ void aac_parse_spectral_data(aac_bit_reader *reader, int32_t *coef, const aac_ic
 // The same from a cursor, which moves on past the spectral data.
 void aac_cursor_spectral_data(aac_wide_bits &cursor, int32_t *coef, const aac_ics_info *ics,
                               const uint32_t *sections, const aac_stream_tables *tables);
+
+}  // namespace lumdec

@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+namespace lumdec {
+
 // Scale factor differences, -60..60 as signed high bytes.
 inline constexpr int AAC_SCALEFACTOR_INDEX_BITS = 9;
 extern const uint16_t aac_scalefactor_first[512];
@@ -67,3 +69,5 @@ inline constexpr aac_spectral_codebook aac_spectral_codebooks[12] = {
 // 2^N + escape_word in the high byte), else 128 + the prefix length.
 inline constexpr int AAC_ESCAPE_INDEX_BITS = 9;
 extern const uint16_t aac_escape_table[512];
+
+}  // namespace lumdec

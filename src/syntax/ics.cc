@@ -8,30 +8,32 @@
 #include "syntax/scalefactor_code.h"
 #include "syntax/pulse_tns.h"
 
+namespace lumdec {
+
 void aac_parse_ics_info(aac_bit_reader *reader, aac_ics_info *ics,
                         const aac_stream_tables *tables)
 {
     // 15 bits cover the fixed fields of either kind (long: 11, short: 15).
     aac_bits_fill(reader, 15);
     if (aac_bits_peek(reader, 1))
-        aac_raise(AAC_ERR_BAD_STREAM);
+        aac_raise(AAC_ERR_BAD_STREAM, "ics_reserved_bit set");
     uint32_t head = aac_bits_read(reader, 4);
     ics->window_sequence = head >> 1;
     ics->window_shape = head & 1;
     if (ics->window_sequence != AAC_EIGHT_SHORT_SEQUENCE) {
         uint32_t max_sfb = aac_bits_read(reader, 6);
         if (max_sfb > tables->num_swb_long)
-            aac_raise(AAC_ERR_CORRUPT_FRAME);
+            aac_raise(AAC_ERR_CORRUPT_FRAME, "long max_sfb beyond the band count");
         ics->max_sfb = max_sfb;
         if (aac_bits_read(reader, 1))  // predictor_data_present
-            aac_raise(AAC_ERR_BAD_STREAM);
+            aac_raise(AAC_ERR_BAD_STREAM, "predictor data");
         ics->num_window_groups = 1;
         ics->window_group_end[0] = 1;
         return;
     }
     uint32_t max_sfb = aac_bits_read(reader, 4);
     if (max_sfb > tables->num_swb_short)
-        aac_raise(AAC_ERR_CORRUPT_FRAME);
+        aac_raise(AAC_ERR_CORRUPT_FRAME, "short max_sfb beyond the band count");
     ics->max_sfb = max_sfb;
     // Bit 6 of the grouping belongs to window 1; a 0 starts a new group
     // at that window.
@@ -76,7 +78,7 @@ uint32_t parse_sections(aac_wide_bits &w, const aac_ics_info *ics, uint32_t *sec
             if (length == 0)
                 continue;
             if (codebook == 12)
-                aac_raise(AAC_ERR_CORRUPT_FRAME);
+                aac_raise(AAC_ERR_CORRUPT_FRAME, "reserved section codebook 12");
             codebooks_seen |= 1u << codebook;
             k = std::min(k + length, max_sfb);
             *out++ = (codebook << 8) + k;
@@ -205,7 +207,9 @@ void aac_parse_ics(aac_bit_reader *reader, aac_channel_state *channel,
         w = aac_cursor_begin<uintptr_t>(reader);
     }
     if (aac_cursor_get(w, 1))  // gain_control_data_present
-        aac_raise(AAC_ERR_BAD_STREAM);
+        aac_raise(AAC_ERR_BAD_STREAM, "gain control data");
     aac_cursor_spectral_data(w, channel->coef, ics, channel->sections, tables);
     aac_cursor_end(w);
 }
+
+}  // namespace lumdec

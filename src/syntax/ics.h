@@ -8,6 +8,8 @@
 #include "syntax/bit_reader.h"
 #include "syntax/records.h"
 
+namespace lumdec {
+
 // One individual_channel_stream into channel.  shared is the pair's common
 // ics_info, or null when the stream carries its own.
 void aac_parse_ics(aac_bit_reader *reader, aac_channel_state *channel,
@@ -24,3 +26,5 @@ void aac_parse_scale_factor_data(aac_bit_reader *reader, const aac_ics_info *ics
                                  const uint32_t *sections);
 
 void aac_parse_ms_mask(aac_bit_reader *reader, const aac_ics_info *ics, uint32_t *ms_used);
+
+}  // namespace lumdec

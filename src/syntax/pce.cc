@@ -1,5 +1,7 @@
 #include "syntax/pce.h"
 
+namespace lumdec {
+
 namespace {
 
 void read_list(aac_bit_reader *reader, uint32_t *entries, uint32_t count, int width)
@@ -55,3 +57,5 @@ void aac_parse_pce(aac_bit_reader *reader, aac_pce *pce)
     aac_bits_read_bytes(reader, pce->comment_field_data,
                         static_cast<int32_t>(pce->comment_field_bytes));
 }
+
+}  // namespace lumdec

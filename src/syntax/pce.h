@@ -5,6 +5,8 @@
 
 #include "syntax/bit_reader.h"
 
+namespace lumdec {
+
 struct aac_pce {
     uint32_t object_type;               // 0 Main, 1 LC, 2 SSR, 3 reserved
     uint32_t sampling_frequency_index;
@@ -35,3 +37,5 @@ struct aac_pce {
 // into pce.  Entries beyond the element counts are not written.  Raises
 // AAC_ERR_CORRUPT_FRAME when the data runs out.
 void aac_parse_pce(aac_bit_reader *reader, aac_pce *pce);
+
+}  // namespace lumdec

@@ -6,8 +6,12 @@
 #include "syntax/bit_reader.h"
 #include "syntax/records.h"
 
+namespace lumdec {
+
 void aac_parse_pulse_data(aac_bit_reader *reader, const aac_ics_info *ics,
                           const aac_stream_tables *tables, aac_pulse_data *pulse);
 
 void aac_parse_tns_data(aac_bit_reader *reader, const aac_ics_info *ics,
                         const aac_stream_tables *tables, aac_tns_data *tns);
+
+}  // namespace lumdec

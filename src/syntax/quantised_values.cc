@@ -15,6 +15,8 @@
 #include "syntax/bit_cursor.h"
 #include "syntax/huffman_tables.h"
 
+namespace lumdec {
+
 namespace {
 
 // Escape sequence: N - 4 one bits, a zero, then an N-bit escape_word.
@@ -211,3 +213,5 @@ void aac_cursor_spectral_data(aac_wide_bits &cursor, int32_t *coef, const aac_ic
     }
     cursor = w;
 }
+
+}  // namespace lumdec

@@ -9,6 +9,8 @@
 #include "syntax/records.h"
 #include "syntax/skip_elements.h"
 
+namespace lumdec {
+
 namespace {
 
 // 63 elements before END, each of up to 3 words, plus the entry of a 64th
@@ -30,7 +32,7 @@ inline int32_t take_offset(aac_bit_reader *reader, bool by_tag, int32_t *offsets
     }
     int32_t offset = offsets[index & 15];
     if (offset < 0)
-        aac_raise(AAC_ERR_CORRUPT_FRAME);
+        aac_raise(AAC_ERR_CORRUPT_FRAME, "element tag not in the element map, or bound twice");
     offsets[index & 15] = -1;
     return offset;
 }
@@ -89,7 +91,7 @@ void aac_parse_raw_data_block(aac_decoder *decoder)
             break;
         }
         case AAC_ID_CCE:
-            aac_raise(AAC_ERR_CORRUPT_FRAME);
+            aac_raise(AAC_ERR_CORRUPT_FRAME, "coupling channel element");
         case AAC_ID_DSE:
             aac_skip_dse(&reader);
             break;
@@ -106,7 +108,7 @@ void aac_parse_raw_data_block(aac_decoder *decoder)
             // The closing byte_alignment: the block ends at the next byte.
             decoder->bytes_used = aac_bits_bytes_used(&reader);
             if (sce_seen != map.num_sce || cpe_seen != map.num_cpe || lfe_seen != map.num_lfe)
-                aac_raise(AAC_ERR_CORRUPT_FRAME);
+                aac_raise(AAC_ERR_CORRUPT_FRAME, "element counts differ from the layout");
             if (decoder->syn_elem_hook) {
                 aac_status status = decoder->syn_elem_hook(decoder, list);
                 if (status < 0)
@@ -115,6 +117,8 @@ void aac_parse_raw_data_block(aac_decoder *decoder)
             return;
         }
         if (++elements == max_elements)
-            aac_raise(AAC_ERR_BAD_STREAM);
+            aac_raise(AAC_ERR_BAD_STREAM, "no END element within 64 elements");
     }
 }
+
+}  // namespace lumdec

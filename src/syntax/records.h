@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace lumdec {
+
 enum : uint32_t {
     AAC_ONLY_LONG_SEQUENCE = 0,
     AAC_LONG_START_SEQUENCE = 1,
@@ -108,3 +110,5 @@ inline float *aac_coef_floats(aac_channel_state &channel)
 {
     return reinterpret_cast<float *>(channel.coef);
 }
+
+}  // namespace lumdec

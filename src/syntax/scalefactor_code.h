@@ -7,6 +7,8 @@
 #include "syntax/bit_cursor.h"
 #include "syntax/huffman_tables.h"
 
+namespace lumdec {
+
 template <class Word>
 [[gnu::always_inline]] inline int32_t aac_cursor_scalefactor_diff(aac_bit_cursor<Word> &c)
 {
@@ -20,3 +22,5 @@ template <class Word>
     aac_cursor_skip(c, entry & (c.width - 1));
     return static_cast<int8_t>(entry >> 8);
 }
+
+}  // namespace lumdec

@@ -4,6 +4,8 @@
 
 #include "syntax/scalefactor_code.h"
 
+namespace lumdec {
+
 int32_t aac_decode_scalefactor_diff(aac_bit_reader *reader)
 {
     aac_wide_bits w = aac_cursor_begin<uintptr_t>(reader);
@@ -11,3 +13,5 @@ int32_t aac_decode_scalefactor_diff(aac_bit_reader *reader)
     aac_cursor_end(w);
     return diff;
 }
+
+}  // namespace lumdec

@@ -1,5 +1,7 @@
 #include "syntax/skip_elements.h"
 
+namespace lumdec {
+
 void aac_skip_dse(aac_bit_reader *reader)
 {
     aac_bits_fill(reader, 21);
@@ -64,3 +66,5 @@ void aac_skip_pce(aac_bit_reader *reader)
     aac_bits_byte_align(reader);
     aac_bits_skip_bytes(reader, static_cast<int32_t>(aac_bits_get(reader, 8)));
 }
+
+}  // namespace lumdec

@@ -2,6 +2,8 @@
 
 #include "syntax/band_tables.h"
 
+namespace lumdec {
+
 void aac_fill_stream_tables(int32_t, int32_t sampling_frequency_index,
                             aac_stream_tables *tables)
 {
@@ -16,3 +18,5 @@ void aac_fill_stream_tables(int32_t, int32_t sampling_frequency_index,
     tables->tns_max_bands_long = bands.tns_max_bands_long;
     tables->tns_max_bands_short = bands.tns_max_bands_short;
 }
+
+}  // namespace lumdec

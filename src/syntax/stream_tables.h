@@ -3,6 +3,8 @@
 
 #include "lumdec.h"
 
+namespace lumdec {
+
 inline constexpr uint32_t AAC_TNS_MAX_ORDER_LONG = 12;
 inline constexpr uint32_t AAC_TNS_MAX_ORDER_SHORT = 7;
 
@@ -10,3 +12,5 @@ inline constexpr uint32_t AAC_TNS_MAX_ORDER_SHORT = 7;
 // (0..11).
 void aac_fill_stream_tables(int32_t profile, int32_t sampling_frequency_index,
                             aac_stream_tables *tables);
+
+}  // namespace lumdec

@@ -5,6 +5,8 @@
 #include "lumdec.h"
 #include "syntax/records.h"
 
+namespace lumdec {
+
 inline constexpr uint32_t AAC_SHORT_WINDOW_LENGTH = 128;
 
 struct aac_band_layout {
@@ -26,3 +28,5 @@ inline uint32_t aac_band_start(const uint16_t *swb_end, uint32_t band)
 {
     return band ? swb_end[band - 1] : 0;
 }
+
+}  // namespace lumdec

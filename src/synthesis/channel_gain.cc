@@ -3,6 +3,8 @@
 #include "synthesis/filterbank.h"
 #include "synthesis/window_tables.h"
 
+namespace lumdec {
+
 // The scales fold together the channel's gain, 2^-15 (16-bit full scale to
 // 1.0) and the inverse transform's 2/N: 2^-10 for N = 2048, 2^-7 for N = 256.
 // Every entry is one rounded product, so a power-of-two gain scales the
@@ -27,3 +29,5 @@ void aac_fill_channel_gain(aac_channel_gain *set, float gain)
                               set->neg_long_scale, 128);
     }
 }
+
+}  // namespace lumdec

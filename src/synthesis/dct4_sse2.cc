@@ -31,6 +31,8 @@
 #include "synthesis/transform_sse2.h"
 #include "synthesis/transform_tables.h"
 
+namespace lumdec {
+
 namespace {
 
 using namespace aac_sse2;
@@ -384,3 +386,5 @@ void aac_dct4_1024_sse2(float *x)
     middle_pass(x);
     last_pass(x);
 }
+
+}  // namespace lumdec

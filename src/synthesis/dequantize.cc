@@ -8,6 +8,8 @@
 #include "synthesis/band_layout.h"
 #include "synthesis/quant_tables.h"
 
+namespace lumdec {
+
 namespace {
 
 // ln(2)/4 rounded to single precision.
@@ -87,38 +89,22 @@ template <bool Esc>
 }
 
 // Codebooks 1 and 2 code only -1, 0 and 1, whose powers are the values
-// themselves: their floats are the table's, converted four at a time in
-// vector lanes (the compiler's vector types).  A pulse may have moved a
-// value further out, which sets bit 30 of its float; then the section is
-// done again from the values recovered from the products (small integers,
-// which the division by the gain gives back exactly).
-struct unit_run {
+// themselves: their floats are the integers converted four at a time in
+// vector lanes (the compiler's vector types), with no table read.  Only a
+// channel without pulses may take this way: a pulse can move such a value
+// further out, and those sections go through the table like codebooks 3 to
+// 10.
+void unit_run(float *x, const float *end, float gain)
+{
     using i32x4 = int32_t __attribute__((vector_size(16)));
     using f32x4 = float __attribute__((vector_size(16)));
-    i32x4 seen{};
-
-    void operator()(float *x, const float *end, float gain)
-    {
-        do {
-            i32x4 q;
-            std::memcpy(&q, x, sizeof q);
-            const f32x4 v = __builtin_convertvector(q, f32x4);
-            seen |= reinterpret_cast<i32x4>(v);
-            const f32x4 p = v * gain;
-            std::memcpy(x, &p, sizeof p);
-            x += 4;
-        } while (x != end);
-    }
-
-    bool all_unit() const { return ((seen[0] | seen[1] | seen[2] | seen[3]) & 0x40000000) == 0; }
-};
-
-// A band that unit_run converted, done again through the table from the
-// values that its products divided by the gain give back.
-void redo_unit_band(float *x, const float *end, float gain)
-{
-    for (; x != end; ++x)
-        *x = pow43_table[512 + static_cast<int8_t>(std::lrint(*x / gain))] * gain;
+    do {
+        i32x4 q;
+        std::memcpy(&q, x, sizeof q);
+        const f32x4 p = __builtin_convertvector(q, f32x4) * gain;
+        std::memcpy(x, &p, sizeof p);
+        x += 4;
+    } while (x != end);
 }
 
 // The bands [sb, eb) of one section, from pos, in each of the windows from
@@ -150,18 +136,15 @@ template <typename Run>
     return pos;
 }
 
-uint32_t coded_section(uint32_t cb, float *group, uint32_t windows, const uint16_t *swb_end,
-                       uint32_t sb, uint32_t eb, const int32_t *sf, uint32_t pos)
+uint32_t coded_section(uint32_t cb, bool pulses, float *group, uint32_t windows,
+                       const uint16_t *swb_end, uint32_t sb, uint32_t eb, const int32_t *sf,
+                       uint32_t pos)
 {
     if (cb == AAC_ESC_HCB)
         return section(group, windows, swb_end, sb, eb, sf, pos, scale_run<true>);
-    if (cb > 2)
+    if (cb > 2 || pulses)
         return section(group, windows, swb_end, sb, eb, sf, pos, scale_run<false>);
-    unit_run unit;
-    const uint32_t end = section(group, windows, swb_end, sb, eb, sf, pos, unit);
-    if (!unit.all_unit()) [[unlikely]]
-        section(group, windows, swb_end, sb, eb, sf, pos, redo_unit_band);
-    return end;
+    return section(group, windows, swb_end, sb, eb, sf, pos, unit_run);
 }
 
 // Zeroes [from, to) in each of the windows from x on.
@@ -207,7 +190,8 @@ void pow43(int32_t count, float *dst, const int32_t *src)
 }
 
 void dequantize_and_scale(const aac_stream_tables *tables, const aac_ics_info *ics,
-                          const uint32_t *sections, const int32_t *scalefactors, int32_t *coef)
+                          const uint32_t *sections, const int32_t *scalefactors, int32_t *coef,
+                          bool pulses)
 {
     const aac_vector_kernels &vk = *aac_active_vector_kernels;
     const aac_band_layout bands = aac_band_layout_of(tables, ics);
@@ -233,7 +217,7 @@ void dequantize_and_scale(const aac_stream_tables *tables, const aac_ics_info *i
             const uint32_t section_end = bands.swb_end[eb - 1];
             if (cb >= 1 && cb <= AAC_ESC_HCB) {
                 zero_windows(vk, group, windows, zero_from, pos);
-                pos = coded_section(cb, group, windows, bands.swb_end, sb, eb, sf, pos);
+                pos = coded_section(cb, pulses, group, windows, bands.swb_end, sb, eb, sf, pos);
                 zero_from = pos;
             } else if (cb == AAC_INTENSITY_HCB || cb == AAC_INTENSITY_HCB2) {
                 zero_windows(vk, group, windows, zero_from, pos);
@@ -246,3 +230,5 @@ void dequantize_and_scale(const aac_stream_tables *tables, const aac_ics_info *i
         first_window = group_end;
     }
 }
+
+}  // namespace lumdec

@@ -6,6 +6,8 @@
 #include "synthesis/quant_tables.h"
 #include "syntax/records.h"
 
+namespace lumdec {
+
 // Adds the pulses to the integer values: away from zero for positive
 // values, downwards for zero and negative ones.
 void apply_pulse_data(const aac_pulse_data *pulse, int32_t *coef);
@@ -27,6 +29,10 @@ void pow43(int32_t count, float *dst, const int32_t *src);
 
 // Rewrites coef as floats: coded bands as pow43 times their gain, zero and
 // noise bands and everything above max_sfb as zero; intensity bands keep
-// their words for the intensity stage.
+// their words for the intensity stage.  pulses: the channel's pulse data has
+// been added to coef.
 void dequantize_and_scale(const aac_stream_tables *tables, const aac_ics_info *ics,
-                          const uint32_t *sections, const int32_t *scalefactors, int32_t *coef);
+                          const uint32_t *sections, const int32_t *scalefactors, int32_t *coef,
+                          bool pulses);
+
+}  // namespace lumdec

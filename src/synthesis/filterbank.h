@@ -6,7 +6,8 @@
 #include "lumdec.h"
 #include "syntax/records.h"
 
-// One output channel's window tables, pre-scaled by its gain, the
+// One output channel's window tables (the instance record names this type, so
+// it stays outside the library's namespace), pre-scaled by its gain, the
 // transform's 2/N and the 16-bit-to-1.0 output scale.  16-byte aligned.
 struct aac_channel_gain {
     float long_scale;             // g * 2^-25
@@ -17,6 +18,8 @@ struct aac_channel_gain {
     float short_win[2][256];      // the same for short windows with short_scale
     float short_win_long_scale[2][256];  // short slopes inside long transforms
 };
+
+namespace lumdec {
 
 // Fills a window set for gain g.
 void aac_fill_channel_gain(aac_channel_gain *set, float gain);
@@ -39,3 +42,5 @@ void output_single_channel(const aac_channel_gain *gain, float *out,
 // the window information that applied to it in each frame.
 void output_channel_pair(const aac_channel_gain *gain0, const aac_channel_gain *gain1, float *out,
                          const aac_channel_pair_state *prev, const aac_channel_pair_state *cur);
+
+}  // namespace lumdec

@@ -3,6 +3,8 @@
 #include "kernels/kernel_tables.h"
 #include "synthesis/filterbank.h"
 
+namespace lumdec {
+
 void inverse_transform(const aac_ics_info *ics, float *coef)
 {
     const aac_transform_kernels *tk = aac_active_transform_kernels;
@@ -13,3 +15,5 @@ void inverse_transform(const aac_ics_info *ics, float *coef)
         tk->dct4_1024(coef);
     }
 }
+
+}  // namespace lumdec

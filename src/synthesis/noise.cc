@@ -7,6 +7,8 @@
 #include "synthesis/band_layout.h"
 #include "synthesis/dequantize.h"
 
+namespace lumdec {
+
 namespace {
 
 // Walks the noise bands of one channel; band(g, b, offset, start, width,
@@ -126,3 +128,5 @@ void noise_substitution_pair(const aac_stream_tables *tables, float *R, const fl
             }
         });
 }
+
+}  // namespace lumdec

@@ -6,6 +6,8 @@
 #include "lumdec.h"
 #include "syntax/records.h"
 
+namespace lumdec {
+
 // x[0..n-1] from the generator, scaled so that their energy is gain^2.
 void generate_noise_band(float *x, int32_t n, float gain, uint32_t *seed);
 
@@ -23,3 +25,5 @@ void noise_substitution_pair(const aac_stream_tables *tables, float *R, const fl
                              const uint32_t *ms_used, const uint32_t *map0,
                              const uint32_t *sections_R, const int32_t *scalefactors_R,
                              const int32_t *scalefactors_L, uint32_t *seed);
+
+}  // namespace lumdec

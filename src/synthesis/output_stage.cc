@@ -17,6 +17,8 @@
 #include "synthesis/filterbank.h"
 #include "synthesis/window_tables.h"
 
+namespace lumdec {
+
 namespace {
 
 bool ends_long(uint32_t sequence)
@@ -158,3 +160,5 @@ void output_channel_pair(const aac_channel_gain *gain0, const aac_channel_gain *
     overlap_add_frame(gain1, out + 1024, prev_info, coef_of(&prev->channel[1]), cur_info,
                       coef_of(&cur->channel[1]));
 }
+
+}  // namespace lumdec

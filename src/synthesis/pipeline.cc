@@ -6,6 +6,8 @@
 #include "synthesis/stereo.h"
 #include "synthesis/tns.h"
 
+namespace lumdec {
+
 void expand_band_codebooks(const aac_ics_info *ics, const uint32_t *sections, uint32_t *map)
 {
     for (uint32_t g = 0; g < ics->num_window_groups; ++g) {
@@ -27,7 +29,8 @@ void decode_single_channel(aac_decoder *decoder, aac_channel_state *channel)
     const aac_ics_info *ics = &channel->ics_info;
     if (channel->pulse_data_present)
         apply_pulse_data(&channel->pulse, channel->coef);
-    dequantize_and_scale(tables, ics, channel->sections, channel->scalefactors, channel->coef);
+    dequantize_and_scale(tables, ics, channel->sections, channel->scalefactors, channel->coef,
+                         channel->pulse_data_present);
     float *spectrum = aac_coef_floats(*channel);
     if (channel->noise_used)
         noise_substitution(tables, ics, channel->sections, channel->scalefactors, spectrum,
@@ -52,8 +55,10 @@ void decode_channel_pair(aac_decoder *decoder, aac_channel_pair_state *pair)
         apply_pulse_data(&ch0.pulse, ch0.coef);
     if (ch1.pulse_data_present)
         apply_pulse_data(&ch1.pulse, ch1.coef);
-    dequantize_and_scale(tables, ics0, ch0.sections, ch0.scalefactors, ch0.coef);
-    dequantize_and_scale(tables, ics1, ch1.sections, ch1.scalefactors, ch1.coef);
+    dequantize_and_scale(tables, ics0, ch0.sections, ch0.scalefactors, ch0.coef,
+                         ch0.pulse_data_present);
+    dequantize_and_scale(tables, ics1, ch1.sections, ch1.scalefactors, ch1.coef,
+                         ch1.pulse_data_present);
 
     // Both channels are complete before any stereo tool reads them; M/S
     // comes before noise and intensity, so noise bands are left out of M/S
@@ -93,3 +98,5 @@ void decode_channel_pair(aac_decoder *decoder, aac_channel_pair_state *pair)
     inverse_transform(ics0, L);
     inverse_transform(ics1, R);
 }
+
+}  // namespace lumdec

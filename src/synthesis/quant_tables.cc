@@ -2,6 +2,8 @@
 
 #include "synthesis/quant_tables.h"
 
+namespace lumdec {
+
 // sign(q) * |q|^(4/3) for q = i - 512.
 alignas(16) const float pow43_table[1025] = {
     -4096.0f, -4085.33691f, -4074.68066f, -4064.03125f, -4053.38892f, -4042.75366f,
@@ -266,3 +268,5 @@ alignas(16) const float sf_gain_table[513] = {
     4.61168602e+18f, 5.48424965e+18f, 6.5219088e+18f, 7.7559006e+18f, 9.22337204e+18f, 1.09684993e+19f,
     1.30438176e+19f, 1.55118012e+19f, 1.84467441e+19f,
 };
+
+}  // namespace lumdec

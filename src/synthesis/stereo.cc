@@ -4,6 +4,8 @@
 #include "synthesis/band_layout.h"
 #include "synthesis/dequantize.h"
 
+namespace lumdec {
+
 void ms_stereo(const aac_stream_tables *tables, float *L, float *R, const aac_ics_info *ics,
                uint32_t ms_mask_present, const uint32_t *ms_used, const uint32_t *map0,
                const uint32_t *map1)
@@ -72,3 +74,5 @@ void intensity_stereo(const aac_stream_tables *tables, float *R, const float *L,
         first_window = group_end;
     }
 }
+
+}  // namespace lumdec

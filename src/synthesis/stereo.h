@@ -6,6 +6,8 @@
 #include "lumdec.h"
 #include "syntax/records.h"
 
+namespace lumdec {
+
 // L and R become L + R and L - R in every band that M/S covers: all bands
 // with ms_mask_present 2, else those with ms_used set; never a band that is
 // intensity in R or noise in both channels.  map0 and map1 are the band
@@ -19,3 +21,5 @@ void ms_stereo(const aac_stream_tables *tables, float *L, float *R, const aac_ic
 void intensity_stereo(const aac_stream_tables *tables, float *R, const float *L,
                       const aac_ics_info *ics, uint32_t ms_mask_present, const uint32_t *ms_used,
                       const uint32_t *sections_R, const int32_t *scalefactors_R);
+
+}  // namespace lumdec

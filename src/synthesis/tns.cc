@@ -6,6 +6,8 @@
 #include <cmath>
 #include <utility>
 
+namespace lumdec {
+
 namespace {
 
 // pi/2 rounded to single precision.
@@ -139,3 +141,5 @@ void tns_decode(const aac_ics_info *ics, const aac_tns_data *tns, float *coef)
         }
     }
 }
+
+}  // namespace lumdec

@@ -5,6 +5,8 @@
 #include "lumdec.h"
 #include "syntax/records.h"
 
+namespace lumdec {
+
 inline constexpr uint32_t AAC_TNS_MAX_ORDER = 20;
 
 // Every filter of every window of the channel (eight windows of 128 for an
@@ -23,3 +25,5 @@ void tns_lpc_from_reflection(float *a, const float *k, uint32_t order);
 // from x[length-1] downwards, starting from a zero state.
 void tns_filter_up(float *x, int32_t length, const float *a, uint32_t order);
 void tns_filter_down(float *x, int32_t length, const float *a, uint32_t order);
+
+}  // namespace lumdec

@@ -18,6 +18,8 @@
 
 #include "kernels/kernel_tables.h"
 
+namespace lumdec {
+
 // Swaps every complex element with the one at its bit-reversed index, using
 // the square-root table perm of s entries (odd: log2(M) is odd).
 void aac_bit_reverse(float *data, int32_t s, int32_t odd, const int32_t *perm);
@@ -78,3 +80,5 @@ inline constexpr aac_transform_slot aac_transform_slots[] = {
 };
 static_assert(sizeof aac_transform_slots / sizeof aac_transform_slots[0] ==
               sizeof(aac_transform_kernels) / sizeof(aac_transform_fn));
+
+}  // namespace lumdec

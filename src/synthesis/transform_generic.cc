@@ -6,6 +6,8 @@
 #include "synthesis/transform.h"
 #include "synthesis/transform_tables.h"
 
+namespace lumdec {
+
 namespace {
 
 struct twiddle {
@@ -289,3 +291,5 @@ const aac_transform_kernels aac_transform_kernels_generic = {
     fft512_forward, aac_fft512_inverse, fft1024_forward, aac_fft1024_inverse,
     rfft256, rfft2048, dct4_128, dct4_1024, fft32_forward,
 };
+
+}  // namespace lumdec

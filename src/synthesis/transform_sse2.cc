@@ -13,6 +13,8 @@
 #include "synthesis/transform_sse2.h"
 #include "synthesis/transform_tables.h"
 
+namespace lumdec {
+
 namespace {
 
 using namespace aac_sse2;
@@ -206,3 +208,5 @@ const aac_transform_kernels aac_transform_kernels_sse2 = {
     fft512_forward, aac_fft512_inverse, fft1024_forward, aac_fft1024_inverse,
     rfft256, rfft2048, aac_dct4_128_sse2, aac_dct4_1024_sse2, fft32_forward,
 };
+
+}  // namespace lumdec

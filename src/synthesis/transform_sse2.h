@@ -11,6 +11,8 @@
 
 #include "synthesis/transform_tables.h"
 
+namespace lumdec {
+
 namespace aac_sse2 {
 
 using v4 = __m128;
@@ -118,3 +120,5 @@ inline void stages_of_3(v4 (&r)[8], int32_t g)
 }
 
 }  // namespace aac_sse2
+
+}  // namespace lumdec

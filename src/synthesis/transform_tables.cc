@@ -3,6 +3,8 @@
 
 #include "synthesis/transform_tables.h"
 
+namespace lumdec {
+
 alignas(16) const int32_t aac_fft_bitrev_32[4] = {
     0, 16, 8, 24,
 };
@@ -2612,3 +2614,5 @@ alignas(16) const float aac_dct4_sse2_last_1024[128][16] = {
      0.994917989f, 0.994917989f, 0.995147049f, -0.995147049f, 0.994840503f, -0.994840503f,
      0.0983987823f, 0.0983987823f, 0.101451389f, 0.101451389f},
 };
+
+}  // namespace lumdec

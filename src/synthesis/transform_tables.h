@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace lumdec {
+
 // Square-root bit-reversal tables: entry k is k with its low bits reversed,
 // scaled to the stride of the element index's high part.
 extern const int32_t aac_fft_bitrev_32[4];
@@ -48,3 +50,5 @@ extern const float aac_dct4_sse2_stages_1024[32][96];
 // (sse2_dct_last in the generator).
 extern const float aac_dct4_sse2_last_128[16][16];
 extern const float aac_dct4_sse2_last_1024[128][16];
+
+}  // namespace lumdec

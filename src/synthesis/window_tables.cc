@@ -3,6 +3,8 @@
 
 #include "synthesis/window_tables.h"
 
+namespace lumdec {
+
 alignas(16) const float aac_long_window[2][1024] = {
     {  // sine
         0.000766990299f, 0.00230096909f, 0.00383494259f, 0.005368907f, 0.00690285861f, 0.00843679439f,
@@ -404,3 +406,5 @@ alignas(16) const float aac_short_window[2][128] = {
 };
 
 alignas(16) const float aac_zero_block[1024] = {};
+
+}  // namespace lumdec

@@ -3,6 +3,8 @@
 
 #pragma once
 
+namespace lumdec {
+
 // Rising window halves by window_shape (0 sine, 1 KBD); the falling half is
 // the rising half read backwards.  Sine: sin(pi/N * (n + 0.5)).  KBD: alpha 4
 // for the long window (N = 2048), 6 for the short one (N = 256).
@@ -12,3 +14,5 @@ extern const float aac_short_window[2][128];
 // 1024 zeros: the silent side of a transition between frames whose window
 // sequences do not fit together.
 extern const float aac_zero_block[1024];
+
+}  // namespace lumdec

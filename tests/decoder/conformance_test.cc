@@ -14,6 +14,8 @@
 #include "decode_stream.h"
 #include "kernels/kernel_tables.h"
 
+using namespace lumdec;
+
 namespace {
 
 class Conformance : public ::testing::TestWithParam<TestStream> {};

@@ -12,6 +12,8 @@
 #include "observing_host.h"
 #include "layout_reference.h"
 
+using namespace lumdec;
+
 namespace {
 
 struct GainPattern {
@@ -113,6 +115,45 @@ TEST(FaultInjection, EachAllocationFailsInTurnForEveryLayout)
                 }
             }
         }
+    }
+}
+
+// A block the host put into the slot before the first call stays the
+// host's: the set-up takes the decoder's own block from the pool, also
+// when it has to be repeated, and destroy gives back only that one.
+TEST(FaultInjection, AHostPlacedBlockIsNeverGivenToThePool)
+{
+    for (int fail_at : {0, 4}) {  // 4: the first workspace, after the pool's block
+        CountingAllocator hooks;
+        aac_frame_alloc *pool = nullptr;
+        ASSERT_EQ(aac_frame_alloc_create(&pool, 8), AAC_OK);
+        aac_dec_config config{};
+        config.profile = 1;
+        config.sampling_frequency_index = 4;
+        config.channel_configuration = 2;
+        aac_decoder *dec = nullptr;
+        ASSERT_EQ(aac_dec_create(&dec, &config), AAC_OK);
+        dec->gain[0] = dec->gain[1] = 1.0f;
+        dec->pool = pool;
+        alignas(16) static float host_block[2 * 1024];
+        dec->out_block = host_block;
+        hooks.fail_at(fail_at);
+        ObservingHost host(dec);
+        const std::vector<uint8_t> frame = silent_frame(2);
+        if (fail_at != 0) {
+            EXPECT_EQ(host.decode(frame.data(), static_cast<int32_t>(frame.size())).status,
+                      AAC_ERR_NO_MEMORY);
+            EXPECT_EQ(dec->out_block, host_block) << "the failed set-up's block went back";
+        }
+        for (int i = 0; i < 2; i++)
+            EXPECT_EQ(host.decode(frame.data(), static_cast<int32_t>(frame.size())).status, AAC_OK);
+        EXPECT_NE(reinterpret_cast<uintptr_t>(dec->out_block) & ~uintptr_t{15},
+                  reinterpret_cast<uintptr_t>(host_block));
+        aac_dec_destroy(dec);
+        EXPECT_EQ(pool->blocks_allocated, 1);
+        pool->ops->destroy(pool);
+        EXPECT_EQ(hooks.bad_frees, 0) << "the host's block was freed as the pool's";
+        EXPECT_EQ(hooks.outstanding(), 0u);
     }
 }
 

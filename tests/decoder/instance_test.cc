@@ -19,6 +19,8 @@
 #include "pce_writer.h"
 #include "syntax/stream_tables.h"
 
+using namespace lumdec;
+
 namespace {
 
 aac_dec_config layout_config(int32_t layout, int32_t index = 3)

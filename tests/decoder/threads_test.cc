@@ -11,6 +11,8 @@
 #include "decode_stream.h"
 #include "frame/error.h"
 
+using namespace lumdec;
+
 namespace {
 
 const char *const kStreams[] = {"speech_mono_16k_24k", "pink_stereo_48k_64k_pns",

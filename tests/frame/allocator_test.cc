@@ -10,6 +10,8 @@
 
 #include "counting_allocator.h"
 
+using namespace lumdec;
+
 namespace {
 
 TEST(AlignedAllocation, AsksForSixteenMoreAndReleasesTheRawBlock)
@@ -141,6 +143,8 @@ TEST(BlockPool, RefusedSizesLeaveOutAlone)
         EXPECT_EQ(aac_frame_alloc_create(&out, units), AAC_ERR_BAD_STREAM) << units;
         EXPECT_EQ(out, &sentinel);
     }
+    EXPECT_EQ(aac_frame_alloc_create(nullptr, 2), AAC_ERR_BAD_STREAM);
+    EXPECT_EQ(hooks.allocations(), 0);
     // The largest accepted size still fits the aligned rule in 32 bits.
     ASSERT_EQ(aac_frame_alloc_create(&out, AAC_FRAME_ALLOC_MAX_UNITS), AAC_OK);
     EXPECT_EQ(out->block_size, AAC_FRAME_ALLOC_MAX_UNITS * 4096);

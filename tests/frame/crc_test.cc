@@ -8,6 +8,8 @@
 #include "crc_reference.h"
 #include "lumdec.h"
 
+using namespace lumdec;
+
 namespace {
 
 uint16_t reference(uint16_t crc, int32_t end, int32_t start, int32_t nbits, const std::vector<uint8_t> &data)
@@ -31,6 +33,7 @@ TEST(Crc, BytesAndBitRangesMatchTheReference)
     EXPECT_EQ(aac_calc_crc_bytes(0x0000, 9, digits), 0xFEE8);
     EXPECT_EQ(aac_calc_crc_bytes(0x1234, 0, digits), 0x1234);
     EXPECT_EQ(aac_calc_crc_bytes(0x1234, -7, nullptr), 0x1234);
+    EXPECT_EQ(aac_calc_crc_bytes(0x1234, 9, nullptr), 0x1234);
     const std::vector<uint8_t> data = random_bytes(300, 1);
     for (int32_t n : {1, 2, 7, 64, 300})
         EXPECT_EQ(aac_calc_crc_bytes(0x1D0F, n, data.data()), reference(0x1D0F, n * 8, 0, n * 8, data)) << n;
@@ -54,6 +57,8 @@ TEST(Crc, ProtectedBitsOfEachElementKind)
     const std::vector<uint8_t> frame = random_bytes(200, 3);
     const aac_syn_elem sce[] = {AAC_ID_SCE, 5, AAC_ID_END, 5 + 3 + 100};
     EXPECT_EQ(aac_calc_crc_syn_elems(0xFFFF, sce, frame.data()), reference(0xFFFF, 108, 8, 192, frame));
+    EXPECT_EQ(aac_calc_crc_syn_elems(0xFFFF, nullptr, frame.data()), 0xFFFF);
+    EXPECT_EQ(aac_calc_crc_syn_elems(0xFFFF, sce, nullptr), 0xFFFF);
     const aac_syn_elem list[] = {AAC_ID_CPE, 0,   150, AAC_ID_FIL, 400, AAC_ID_DSE, 480, AAC_ID_LFE,
                                  560,        AAC_ID_PCE, 900, AAC_ID_CCE, 1000, AAC_ID_END, 1600};
     uint16_t r = reference(0xFFFF, 400, 3, 192, frame);

@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+using namespace lumdec;
+
 namespace {
 
 void raise_deep(int depth, aac_status status)
@@ -67,9 +69,13 @@ TEST(ErrorFrameThreads, RaiseAtTheSameTimeWithoutSeeingEachOther)
                 aac_guard outer;
                 aac_error_frame *outer_frame = aac_innermost_frame();
                 const aac_status got = outer.run([&] {
-                    aac_guard inner;
-                    wrong += aac_innermost_frame()->previous != outer_frame;
-                    aac_raise(inner.run([&] { raise_deep(round % 7, expected); }));
+                    aac_status inner_status;
+                    {  // closed before the raise, which runs no destructor
+                        aac_guard inner;
+                        wrong += aac_innermost_frame()->previous != outer_frame;
+                        inner_status = inner.run([&] { raise_deep(round % 7, expected); });
+                    }
+                    aac_raise(inner_status);
                 });
                 wrong += got != expected || aac_innermost_frame() != outer_frame;
             }

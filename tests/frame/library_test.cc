@@ -17,6 +17,8 @@
 #include "lumdec.h"
 #include "shared_library.h"
 
+using namespace lumdec;
+
 namespace {
 
 std::string calls;
@@ -146,7 +148,9 @@ TEST(SharedLibrary, ExportsExactlyTheCInterface)
         EXPECT_TRUE(exported.count(name)) << "missing export: " << name;
 }
 
-// Each load takes a slot for the error frames, and its unload frees it.
+// Each load takes a slot for the error frames, and its unload frees it;
+// nothing else of the load keeps one (the 32-bit DLL carries no C++
+// unwinder, whose frame registration kept a TLS index per load).
 TEST(SharedLibrary, EveryUnloadFreesTheSlotOfItsLoad)
 {
     using create_fn = decltype(&aac_frame_alloc_create);
@@ -162,8 +166,7 @@ TEST(SharedLibrary, EveryUnloadFreesTheSlotOfItsLoad)
         ASSERT_EQ(create(&pool, 1), AAC_OK) << "load " << cycle;
         EXPECT_EQ(pool->ops->destroy(pool), AAC_OK);
         unload_shared_library(library);
-        EXPECT_LE(lowest_free_slot(), free_before + runtime_slots_kept_per_load)
-            << "unload " << cycle << " kept a slot";
+        EXPECT_LE(lowest_free_slot(), free_before) << "unload " << cycle << " kept a slot";
     }
 }
 

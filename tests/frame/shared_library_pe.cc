@@ -46,12 +46,3 @@ unsigned lowest_free_slot()
     TlsFree(index);
     return index;
 }
-
-// The 32-bit DLL unwinds with DWARF tables, which the static C++ runtime
-// registers at load under a lock of MinGW's thread library; that takes a TLS
-// index which no unload gives back.  The 64-bit DLL unwinds through SEH.
-#if defined(__i386__)
-const unsigned runtime_slots_kept_per_load = 1;
-#else
-const unsigned runtime_slots_kept_per_load = 0;
-#endif

@@ -5,6 +5,8 @@
 #include "checker.h"
 #include "kernels/kernel_tables.h"
 
+using namespace lumdec;
+
 namespace {
 
 constexpr size_t FRAME = 1024;

@@ -9,6 +9,8 @@
 #include "checker.h"
 #include "kernels/kernel_tables.h"
 
+using namespace lumdec;
+
 namespace {
 
 using checker::Buffer;

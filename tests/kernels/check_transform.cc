@@ -9,6 +9,8 @@
 #include "kernels/kernel_tables.h"
 #include "synthesis/transform.h"
 
+using namespace lumdec;
+
 namespace {
 
 // Runs one slot of both tables on copies of the input made by fill.  Where

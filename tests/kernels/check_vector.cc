@@ -7,6 +7,8 @@
 #include "checker.h"
 #include "kernels/kernel_tables.h"
 
+using namespace lumdec;
+
 namespace {
 
 using checker::Buffer;

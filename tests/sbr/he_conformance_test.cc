@@ -20,9 +20,9 @@ TEST_P(HeConformance, OutputMeetsTheExactLimitsWithBothKernelTables)
 {
     const HeStream &stream = GetParam();
     const HeResult sse2 = decode_he_stream(stream);
-    aac_force_kernel_tables(false);
+    lumdec::aac_force_kernel_tables(false);
     const HeResult generic = decode_he_stream(stream);
-    aac_force_kernel_tables(true);
+    lumdec::aac_force_kernel_tables(true);
     const std::vector<float> ref = read_he_reference(stream);
 
     ASSERT_EQ(sse2.create_status, AAC_OK);

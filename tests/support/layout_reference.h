@@ -14,6 +14,8 @@
 #include "lumdec.h"
 #include "syntax/records.h"
 
+namespace lumdec {
+
 // Elements of each layout in workspace order: S single, P pair, L LFE.
 inline const char *const layout_kinds[11] = {"",    "S",     "P",  "SP", "SPS", "SPP",
                                              "SPPL", "SPPPL", "PS", "PP", "SS"};
@@ -79,3 +81,5 @@ inline std::vector<uint8_t> silent_frame(int layout)
     w.put(AAC_ID_END, 3);
     return w.bytes();
 }
+
+}  // namespace lumdec

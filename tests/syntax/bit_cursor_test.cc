@@ -19,6 +19,8 @@
 #include "frame/error.h"
 #include "bit_writer.h"
 
+using namespace lumdec;
+
 namespace {
 
 // size bytes that end where an unreadable page begins.

@@ -12,6 +12,8 @@
 #include "syntax/stream_tables.h"
 #include "syntax_writer.h"
 
+namespace lumdec {
+
 // An element list up to and including its END record.
 inline std::vector<aac_syn_elem> copy_syn_elems(const aac_syn_elem *list)
 {
@@ -79,3 +81,5 @@ private:
     uint8_t *work_;
     std::vector<uint32_t> offsets_;
 };
+
+}  // namespace lumdec

@@ -11,6 +11,8 @@
 
 #include "syntax_writer.h"
 
+using namespace lumdec;
+
 namespace {
 
 constexpr int32_t kUntouched = 0x5EED5EED;

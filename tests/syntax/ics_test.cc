@@ -15,6 +15,8 @@
 #include "syntax/stream_tables.h"
 #include "syntax_writer.h"
 
+using namespace lumdec;
+
 namespace {
 
 constexpr uint32_t untouched = 0xDEADBEEF;
@@ -33,19 +35,20 @@ TEST(IcsInfo, FieldsLimitsGroupsAndRefusals)
         const char *bits;  // reserved, sequence, shape, max_sfb, predictor or grouping
         aac_status status;
         std::vector<uint32_t> group_ends;
+        const char *reason = "";
     } cases[] = {
         {3, "0 11 1 110001 0", AAC_OK, {1}},  // 49: the 48000 Hz band count
-        {3, "0 00 0 110010 0", AAC_ERR_CORRUPT_FRAME, {}},
+        {3, "0 00 0 110010 0", AAC_ERR_CORRUPT_FRAME, {}, "long max_sfb"},
         {11, "0 01 0 101000 0", AAC_OK, {1}},  // 40 at 8000 Hz
-        {11, "0 01 0 101001 0", AAC_ERR_CORRUPT_FRAME, {}},
+        {11, "0 01 0 101001 0", AAC_ERR_CORRUPT_FRAME, {}, "long max_sfb"},
         {3, "0 10 1 1110 1111111", AAC_OK, {8}},  // 14 short bands
-        {3, "0 10 0 1111 0000000", AAC_ERR_CORRUPT_FRAME, {}},
+        {3, "0 10 0 1111 0000000", AAC_ERR_CORRUPT_FRAME, {}, "short max_sfb"},
         {3, "0 10 0 0001 0000000", AAC_OK, {1, 2, 3, 4, 5, 6, 7, 8}},
         {3, "0 10 0 0001 0110111", AAC_OK, {1, 4, 8}},
         {3, "0 10 0 0001 1111110", AAC_OK, {7, 8}},
-        {3, "1 00 0 000001 0", AAC_ERR_BAD_STREAM, {}},     // ics_reserved_bit
-        {3, "0 00 0 000001 1", AAC_ERR_BAD_STREAM, {}},     // predictor_data_present
-        {3, "0 00 0 110010 1", AAC_ERR_CORRUPT_FRAME, {}},  // max_sfb is judged first
+        {3, "1 00 0 000001 0", AAC_ERR_BAD_STREAM, {}, "ics_reserved_bit"},
+        {3, "0 00 0 000001 1", AAC_ERR_BAD_STREAM, {}, "predictor"},
+        {3, "0 00 0 110010 1", AAC_ERR_CORRUPT_FRAME, {}, "long max_sfb"},  // judged first
     };
     for (const auto &c : cases) {
         aac_stream_tables t;
@@ -56,8 +59,10 @@ TEST(IcsInfo, FieldsLimitsGroupsAndRefusals)
         std::fill_n(ics.window_group_end, 8, untouched);
         Parsed p = parse_bits(w, [&](aac_bit_reader *r) { aac_parse_ics_info(r, &ics, &t); });
         ASSERT_EQ(p.status, c.status) << c.bits;
-        if (c.status != AAC_OK)
+        if (c.status != AAC_OK) {
+            EXPECT_TRUE(refused_for(p, c.reason)) << c.bits << ": " << (p.reason ? p.reason : "");
             continue;
+        }
         const uint32_t groups = ics.num_window_groups;
         EXPECT_EQ(p.bits_read, ics.window_sequence == AAC_EIGHT_SHORT_SEQUENCE ? 15 : 11) << c.bits;
         EXPECT_EQ(std::vector<uint32_t>(ics.window_group_end, ics.window_group_end + groups),

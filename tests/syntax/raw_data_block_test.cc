@@ -14,6 +14,8 @@
 #include "frame/error.h"
 #include "hand_decoder.h"
 
+using namespace lumdec;
+
 namespace {
 
 // A single or LFE element of one silent long window.

@@ -6,11 +6,14 @@
 
 #include <bit>
 #include <cstdlib>
+#include <cstring>
 
 #include "bit_writer.h"
 #include "frame/error.h"
 #include "syntax/bit_reader.h"
 #include "syntax/records.h"
+
+namespace lumdec {
 
 struct HuffmanCodeword {
     uint32_t length;
@@ -123,7 +126,15 @@ inline void put_silent_ics(BitWriter &w, uint32_t global_gain, uint32_t max_sfb)
 struct Parsed {
     aac_status status;
     int32_t bits_read;
+    const char *reason;  // of the refusal, in checked builds
 };
+
+// Whether a refusal gave the expected reason; builds that keep no reasons
+// cannot tell, and pass.
+inline bool refused_for(const Parsed &p, const char *words)
+{
+    return !LUMDEC_CHECKED || (p.reason != nullptr && std::strstr(p.reason, words) != nullptr);
+}
 
 // Runs parse(reader) under an error frame on an exact-size copy of w's bytes.
 template <class Parse>
@@ -132,7 +143,9 @@ Parsed parse_bits(const BitWriter &w, Parse &&parse)
     auto data = exact_copy(w.bytes(), w.bytes().size());
     aac_bit_reader reader;
     aac_bits_init(&reader, data.get(), static_cast<int32_t>(w.bytes().size()));
-    aac_guard frame;
-    aac_status status = frame.run([&] { parse(&reader); });
-    return {status, aac_bits_position(&reader)};
+    aac_guard guard;
+    aac_status status = guard.run([&] { parse(&reader); });
+    return {status, aac_bits_position(&reader), guard.reason()};
 }
+
+}  // namespace lumdec

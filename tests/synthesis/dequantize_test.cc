@@ -9,6 +9,8 @@
 #include "records.h"
 #include "synthesis/quant_tables.h"
 
+using namespace lumdec;
+
 namespace {
 
 TEST(Dequantize, PulsesMoveAwayFromZeroOrDown)
@@ -84,16 +86,40 @@ TEST(Dequantize, RandomChannelsMatchTheReference)
             sf = static_cast<int32_t>(rng() % 120) - 50;
         // Codebooks 1 to 10 code magnitudes up to 12 (1 and 2 only up to
         // 1), and pulses add up to 60; only escape values leave the table.
+        bool pulses = false;
         for (uint32_t k = 0; k < 1024; ++k) {
             const uint32_t cb = place_of(t, ics, *ch, k).cb;
             int32_t range = cb == 0 ? 1000 : cb <= 2 && rng() % 64 ? 1 : 72;
             if (cb == AAC_ESC_HCB && rng() % 8 == 0)
                 range = 700;
             ch->coef[k] = static_cast<int32_t>(rng() % (2 * range + 1)) - range;
+            pulses |= cb >= 1 && cb <= 2 && std::abs(ch->coef[k]) > 1;
         }
         const std::vector<uint32_t> expected = reference(ics, *ch);
-        dequantize_and_scale(&t, &ics, ch->sections, ch->scalefactors, ch->coef);
+        dequantize_and_scale(&t, &ics, ch->sections, ch->scalefactors, ch->coef, pulses);
         EXPECT_EQ(bits_of(floats(*ch), 1024), expected);
+    }
+}
+
+// A pulse moves codebook 1 and 2 values beyond one; their powers come from
+// the integers themselves whatever the band's gain: an infinite gain gives
+// infinities of the right sign (not NaN), a zero gain zeros of the right
+// sign.
+TEST(Dequantize, PulsedUnitCodebookValuesWithExtremeGains)
+{
+    const aac_stream_tables t = tables_48k();
+    const aac_ics_info ics = ics_of(2);
+    for (int32_t sf : {600, -700, 0}) {
+        auto ch = std::make_unique<aac_channel_state>();
+        ch->sections[0] = (1u << 8) + 1;  // band 0: codebook 1
+        ch->sections[1] = (2u << 8) + 2;  // band 1: codebook 2
+        ch->scalefactors[0] = ch->scalefactors[1] = sf;
+        const int32_t values[] = {3, -1, 1, -2, 1, -1, 16, -61};
+        for (uint32_t k = 0; k < t.swb_end_long[1]; ++k)
+            ch->coef[k] = values[k % 8];
+        const std::vector<uint32_t> expected = reference(ics, *ch);
+        dequantize_and_scale(&t, &ics, ch->sections, ch->scalefactors, ch->coef, true);
+        EXPECT_EQ(bits_of(floats(*ch), 1024), expected) << "scale factor value " << sf;
     }
 }
 

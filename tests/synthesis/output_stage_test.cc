@@ -15,6 +15,8 @@
 #include "synthesis/filterbank.h"
 #include "synthesis/window_tables.h"
 
+using namespace lumdec;
+
 namespace {
 
 // Spectra with a falling envelope, like coded audio: one for each side of

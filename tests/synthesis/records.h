@@ -12,6 +12,8 @@
 #include "syntax/records.h"
 #include "syntax/stream_tables.h"
 
+namespace lumdec {
+
 inline aac_stream_tables tables_48k()
 {
     aac_stream_tables t{};
@@ -48,3 +50,5 @@ inline std::vector<uint32_t> bits_of(const float *x, size_t n)
     std::memcpy(out.data(), x, 4 * n);
     return out;
 }
+
+}  // namespace lumdec

@@ -12,6 +12,8 @@
 #include "synthesis/noise.h"
 #include "synthesis/pipeline.h"
 
+using namespace lumdec;
+
 namespace {
 
 float left(int k) { return static_cast<float>(k + 1); }
@@ -166,8 +168,9 @@ TEST(Pipeline, PairRunsStereoToolsThenNoiseThenTns)
     c0.ics_info = ics_of(4);           // bands of 4 values
     c1.ics_info = ics_of(1, {8});      // not written with a common window
     std::fill(c0.coef, c0.coef + 1024, 77);
-    std::fill(c0.coef, c0.coef + 4, 8);
-    std::fill(c0.coef + 4, c0.coef + 16, 1);
+    std::fill(c0.coef, c0.coef + 16, 1);
+    c0.pulse_data_present = 1;  // makes the first band 8s
+    c0.pulse = {4, 0, {(7 << 16) + 0, (7 << 16) + 1, (7 << 16) + 2, (7 << 16) + 3}};
     set_sections(c0.sections, 0, {{1, 2}, {13, 3}, {1, 4}});
     c0.noise_used = 1;
     set_tns_order1(c0, 0, 4, 16, 2);

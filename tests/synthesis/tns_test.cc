@@ -8,6 +8,8 @@
 
 #include "records.h"
 
+using namespace lumdec;
+
 namespace {
 
 struct Filter {

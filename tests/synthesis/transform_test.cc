@@ -11,6 +11,8 @@
 #include "kernels/kernel_tables.h"
 #include "synthesis/transform.h"
 
+using namespace lumdec;
+
 namespace {
 
 using cd = std::complex<double>;

@@ -16,6 +16,8 @@
 #include "decoder/layouts.h"
 #include "lumdec.h"
 
+using namespace lumdec;
+
 namespace {
 
 std::map<void *, size_t> live;

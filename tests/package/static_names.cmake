@@ -1,0 +1,48 @@
+# Every name that the static library defines for the linker is either one of
+# the C exports declared in lumdec.h or lies in the library's namespace, so a
+# host that links it beside other code meets no clash.  Mangled names of the
+# namespace start _ZN6lumdec (functions, objects), _ZZN6lumdec (function-local
+# statics), _ZTIN6lumdec / _ZTSN6lumdec (type information) and _ZGV (guards).
+#   cmake -DNM=nm -DARCHIVE=liblumdec.a -DHEADER=lumdec.h -P static_names.cmake
+cmake_minimum_required(VERSION 3.25)
+file(READ "${HEADER}" header)
+string(REGEX MATCHALL "AAC_CALL[ \t\n]+(aac_[a-z0-9_]+)[ \t]*\\(" calls "${header}")
+set(exports "")
+foreach(call IN LISTS calls)
+  string(REGEX REPLACE "AAC_CALL[ \t\n]+(aac_[a-z0-9_]+).*" "\\1" name "${call}")
+  list(APPEND exports "${name}")
+endforeach()
+execute_process(COMMAND "${NM}" --defined-only --extern-only "${ARCHIVE}"
+                OUTPUT_VARIABLE listing RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "${NM} failed on ${ARCHIVE}")
+endif()
+string(REPLACE "\n" ";" lines "${listing}")
+set(stray "")
+set(seen_exports 0)
+foreach(line IN LISTS lines)
+  if(NOT line MATCHES "^[0-9a-fA-F]+ [A-Za-z] ([^ ]+)$")
+    continue()
+  endif()
+  # Sanitizer builds add a twin of each global (__odr_asan.NAME), and code
+  # with exception tables a hidden reference to the C++ runtime's
+  # personality routine (DW.ref.NAME): neither is a name of the library's.
+  string(REGEX REPLACE "^__odr_asan(\\.|_gen_)" "" name "${CMAKE_MATCH_1}")
+  if(name MATCHES "^DW\\.ref\\.")
+    continue()
+  endif()
+  if(name IN_LIST exports)
+    math(EXPR seen_exports "${seen_exports} + 1")
+  elseif(NOT name MATCHES "^_Z(Z|GVZ|T[ISV])?N6lumdec")
+    list(APPEND stray "${name}")
+  endif()
+endforeach()
+if(stray)
+  list(REMOVE_DUPLICATES stray)
+  string(REPLACE ";" "\n  " stray "${stray}")
+  message(FATAL_ERROR "names outside the C interface and namespace lumdec:\n  ${stray}")
+endif()
+if(seen_exports EQUAL 0)
+  message(FATAL_ERROR "no export of lumdec.h found in ${ARCHIVE}")
+endif()
+message(STATUS "${seen_exports} exports; every other name is in namespace lumdec")
