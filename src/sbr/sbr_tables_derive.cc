@@ -17,6 +17,19 @@ int nearest_int(double x)
     return static_cast<int>(std::floor(x + 0.5));
 }
 
+// Ascending order of a few dozen integers (an insertion sort: no library
+// template instantiated into the library's names).
+void sort_ints(int *v, int n)
+{
+    for (int i = 1; i < n; i++) {
+        const int x = v[i];
+        int j = i;
+        for (; j > 0 && v[j - 1] > x; j--)
+            v[j] = v[j - 1];
+        v[j] = x;
+    }
+}
+
 // The band widths of one logarithmic region from a to b in n bands, sorted.
 void log_widths(int a, int b, int n, int *widths)
 {
@@ -27,7 +40,7 @@ void log_widths(int a, int b, int n, int *widths)
         widths[k] = next - prev;
         prev = next;
     }
-    std::sort(widths, widths + n);
+    sort_ints(widths, n);
 }
 
 bool master_linear(const sbr_header &h, sbr_band_tables *t)
@@ -92,7 +105,7 @@ bool master_log(const sbr_header &h, sbr_band_tables *t)
         const int change = std::min(w0[n0 - 1] - w1[0], (w1[n1 - 1] - w1[0]) / 2);
         w1[0] += change;
         w1[n1 - 1] -= change;
-        std::sort(w1, w1 + n1);
+        sort_ints(w1, n1);
     }
     if (w1[0] <= 0)
         return false;
@@ -172,7 +185,7 @@ void sbr_derive_limiter(const sbr_header &h, sbr_band_tables *t)
         table[n++] = t->f_low[k];
     for (int p = 1; p < t->num_patches; p++)
         table[n++] = borders[p];
-    std::sort(table, table + n);
+    sort_ints(table, n);
 
     // Neighbours closer than the resolution asks are merged, keeping patch
     // borders.
