@@ -7,6 +7,8 @@
 // low 4 bits of the workspace and output block pointers carry their state.
 #include <cmath>
 
+#include "decoder/frame_slots.h"
+#include "decoder/he_instance.h"
 #include "decoder/layouts.h"
 #include "frame/allocator.h"
 #include "frame/error.h"
@@ -19,40 +21,6 @@
 namespace lumdec {
 
 namespace {
-
-uint32_t state_of(void *slot)
-{
-    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(slot) & AAC_SLOT_STATE_MASK);
-}
-
-char *pointer_of(void *slot)
-{
-    return reinterpret_cast<char *>(reinterpret_cast<uintptr_t>(slot) &
-                                    ~uintptr_t{AAC_SLOT_STATE_MASK});
-}
-
-// On the integer: the output block may be null (no pool), and no offset may
-// be added to a null pointer.
-void set_state(void *&slot, uint32_t state)
-{
-    slot = reinterpret_cast<void *>(reinterpret_cast<uintptr_t>(pointer_of(slot)) | state);
-}
-
-void exchange_workspaces(aac_decoder *dec)
-{
-    void *work = dec->cur_work;
-    dec->cur_work = dec->prev_work;
-    dec->prev_work = work;
-}
-
-void call_output_hook(aac_decoder *dec)
-{
-    if (dec->output_hook == nullptr)
-        return;
-    aac_status status = dec->output_hook(dec, &dec->out_block);
-    if (status < 0)
-        aac_raise(status);
-}
 
 // The window set of output channel c: shared with an earlier channel of the
 // same gain, none for a channel that is off, else a new one.  A set left by
@@ -99,8 +67,12 @@ void setup_frame_resources(aac_decoder *dec)
     dec->prev_work = static_cast<char *>(dec->work_alloc[1]) + AAC_SLOT_EMPTY;
     for (int c = 0; c < layout.num_channels; c++)
         dec->channel_gain[c] = get_channel_gain(dec, c);
+    if (he_decoder *he = he_of(dec))
+        he_setup(he);
     dec->initialised = 1;
 }
+
+}  // namespace
 
 void drive_frame(aac_decoder *dec)
 {
@@ -147,6 +119,8 @@ void drive_frame(aac_decoder *dec)
         call_output_hook(dec);
     }
 }
+
+namespace {
 
 // The current frame failed: it becomes a lost frame, and the block that
 // would have needed it is reported lost.
@@ -210,7 +184,10 @@ extern "C" AAC_API aac_status AAC_CALL aac_dec_decode(aac_decoder *dec)
             if (dec->input_data == nullptr)
                 aac_raise(AAC_ERR_CORRUPT_FRAME, "input_size without input_data");
             aac_parse_raw_data_block(dec);
-            drive_frame(dec);
+            if (he_decoder *he = he_of(dec))
+                he_drive_frame(he);
+            else
+                drive_frame(dec);
         } else {
             end_stream(dec);
         }
