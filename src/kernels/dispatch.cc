@@ -1,6 +1,7 @@
 #include "frame/library.h"
 #include "kernels/cpu.h"
 #include "kernels/kernel_tables.h"
+#include "ps/ps_kernels.h"
 
 const aac_vector_kernels *aac_active_vector_kernels = &aac_vector_kernels_generic;
 const aac_transform_kernels *aac_active_transform_kernels = &aac_transform_kernels_generic;
@@ -17,6 +18,7 @@ int aac_select_decoder_kernels(int attach)
     if (attach && level >= AAC_CPU_SSE2) {
         aac_active_transform_kernels = &aac_transform_kernels_sse2;
         aac_active_vector_kernels = &aac_vector_kernels_sse2;
+        lumdec::ps_active_kernels = &lumdec::ps_kernels_sse2;
     }
     return 1;
 }
@@ -35,4 +37,5 @@ void aac_force_kernel_tables(bool sse2)
     aac_active_transform_kernels =
         sse2 ? &aac_transform_kernels_sse2 : &aac_transform_kernels_generic;
     aac_active_sample_kernels = sse2 ? &aac_sample_kernels_sse2 : &aac_sample_kernels_generic;
+    lumdec::ps_active_kernels = sse2 ? &lumdec::ps_kernels_sse2 : &lumdec::ps_kernels_generic;
 }

@@ -1,0 +1,195 @@
+// ps_data(): the header switches, the envelope grid and the Huffman-coded
+// parameters, with the phase parameters of the extension (id 0).  Parsing
+// goes into copies of the stream and frame records, which replace the
+// state's only when the whole payload has been read and found valid.
+#include <cstring>
+
+#include "frame/error.h"
+#include "ps/ps.h"
+#include "ps/ps_params.h"
+
+namespace lumdec {
+
+namespace {
+
+constexpr uint8_t kNumEnvFixed[4] = {0, 1, 2, 4};
+constexpr uint8_t kNumEnvVar[4] = {1, 2, 3, 4};
+constexpr uint8_t kParBands[3] = {10, 20, 34};
+constexpr uint8_t kPhaseBands[3] = {5, 11, 17};
+
+[[noreturn]] void corrupt()
+{
+    aac_raise(AAC_ERR_CORRUPT_FRAME);
+}
+
+int read_code(aac_bit_reader *br, int book)
+{
+    const ps_huffman_book &b = ps_huffman_books[book];
+    aac_bits_fill(br, b.max_length > PS_ROOT_BITS ? b.max_length : PS_ROOT_BITS);
+    int width = PS_ROOT_BITS;
+    uint32_t e = ps_huffman_entries[b.root + aac_bits_peek(br, width)];
+    while (e & 0x8000) {
+        aac_bits_skip(br, width);
+        width = static_cast<int>(e & 15);
+        e = ps_huffman_entries[((e >> 4) & 0x7ff) + aac_bits_peek(br, width)];
+    }
+    aac_bits_skip(br, static_cast<int>(e & 31));
+    return static_cast<int>(e >> 8) - PS_VALUE_BIAS;
+}
+
+// n values of one envelope, each the one below it (df) or the previous
+// envelope's (dt) plus a decoded difference; within [lo, hi], or wrapped
+// modulo 8 for the phases (lo = -1).
+void read_values(aac_bit_reader *br, int book, bool dt, const int8_t *prev, int8_t *out, int n,
+                 int lo, int hi)
+{
+    int v = 0;
+    for (int b = 0; b < n; b++) {
+        v = (dt ? prev[b] : v) + read_code(br, book + (dt ? 1 : 0));
+        if (lo < 0)
+            v &= 7;
+        else if (v < lo || v > hi)
+            corrupt();
+        out[b] = static_cast<int8_t>(v);
+    }
+}
+
+// Bits of a skipped stretch, at most a few thousand.
+void skip_bits(aac_bit_reader *br, int n)
+{
+    while (n > 0) {
+        const int k = n < 24 ? n : 24;
+        aac_bits_fill(br, k);
+        aac_bits_skip(br, k);
+        n -= k;
+    }
+}
+
+// The phase parameters, the extension with id 0.
+void read_phases(aac_bit_reader *br, ps_stream &st, ps_frame &f, int iid_mode)
+{
+    if (!aac_bits_get(br, 1)) {
+        f.phase_bands = 0;
+    } else {
+        f.phase_bands = kPhaseBands[iid_mode % 3];
+        int8_t ipd_base[PS_MAX_PHASE_BANDS], opd_base[PS_MAX_PHASE_BANDS];
+        ps_map_phase_base(st.last_ipd, st.last_phase_bands, ipd_base, f.phase_bands);
+        ps_map_phase_base(st.last_opd, st.last_phase_bands, opd_base, f.phase_bands);
+        for (int e = 0; e < f.num_env; e++) {
+            const bool ipd_dt = aac_bits_get(br, 1);
+            read_values(br, PS_BOOK_IPD, ipd_dt, e ? f.ipd[e - 1] : ipd_base, f.ipd[e], f.phase_bands,
+                        -1, 7);
+            const bool opd_dt = aac_bits_get(br, 1);
+            read_values(br, PS_BOOK_OPD, opd_dt, e ? f.opd[e - 1] : opd_base, f.opd[e], f.phase_bands,
+                        -1, 7);
+        }
+    }
+    aac_bits_get(br, 1);  // reserved
+}
+
+}  // namespace
+
+int ps_parse(aac_bit_reader *br, ps_state *ps, int num_bits)
+{
+    const int32_t start = aac_bits_position(br);
+    ps_stream st = ps->stream;
+    ps_frame f{};
+
+    if (aac_bits_get(br, 1)) {
+        st.header_seen = 1;
+        st.enable_iid = static_cast<uint8_t>(aac_bits_get(br, 1));
+        if (st.enable_iid) {
+            st.iid_mode = static_cast<uint8_t>(aac_bits_get(br, 3));
+            if (st.iid_mode > 5)
+                corrupt();
+        }
+        st.enable_icc = static_cast<uint8_t>(aac_bits_get(br, 1));
+        if (st.enable_icc) {
+            st.icc_mode = static_cast<uint8_t>(aac_bits_get(br, 3));
+            if (st.icc_mode > 5)
+                corrupt();
+        }
+        st.enable_ext = static_cast<uint8_t>(aac_bits_get(br, 1));
+    }
+
+    f.var_borders = static_cast<uint8_t>(aac_bits_get(br, 1));
+    const uint32_t num_env_idx = aac_bits_get(br, 2);
+    f.num_env = f.var_borders ? kNumEnvVar[num_env_idx] : kNumEnvFixed[num_env_idx];
+    if (f.var_borders) {
+        for (int e = 0; e < f.num_env; e++) {
+            f.border[e] = static_cast<uint8_t>(aac_bits_get(br, 5));
+            if (e > 0 && f.border[e] <= f.border[e - 1])
+                corrupt();
+        }
+    }
+
+    f.fine_iid = st.iid_mode >= 3;
+    f.mixing_b = st.icc_mode >= 3;
+    if (st.enable_iid) {
+        f.iid_bands = kParBands[st.iid_mode % 3];
+        const int limit = f.fine_iid ? 15 : 7;
+        const int book = f.fine_iid ? PS_BOOK_IID_FINE : PS_BOOK_IID_DEFAULT;
+        int8_t base[PS_MAX_PAR_BANDS];
+        ps_map_index_base(st.last_iid, st.last_iid_bands, base, f.iid_bands);
+        for (int e = 0; e < f.num_env; e++) {
+            const bool dt = aac_bits_get(br, 1);
+            read_values(br, book, dt, e ? f.iid[e - 1] : base, f.iid[e], f.iid_bands, -limit, limit);
+        }
+    }
+    if (st.enable_icc) {
+        f.icc_bands = kParBands[st.icc_mode % 3];
+        int8_t base[PS_MAX_PAR_BANDS];
+        ps_map_index_base(st.last_icc, st.last_icc_bands, base, f.icc_bands);
+        for (int e = 0; e < f.num_env; e++) {
+            const bool dt = aac_bits_get(br, 1);
+            read_values(br, PS_BOOK_ICC, dt, e ? f.icc[e - 1] : base, f.icc[e], f.icc_bands, 0, 7);
+        }
+    }
+
+    if (st.enable_ext) {
+        int left = static_cast<int>(aac_bits_get(br, 4));
+        if (left == 15)
+            left += static_cast<int>(aac_bits_get(br, 8));
+        left *= 8;
+        if (left > num_bits - (aac_bits_position(br) - start))
+            corrupt();
+        while (left > 7) {
+            const uint32_t id = aac_bits_get(br, 2);
+            left -= 2;
+            if (id != 0) {
+                // Unknown extensions have no length of their own: they take
+                // the rest of the extension data.
+                break;
+            }
+            const int32_t at = aac_bits_position(br);
+            read_phases(br, st, f, st.iid_mode);
+            left -= aac_bits_position(br) - at;
+            if (left < 0)
+                corrupt();
+        }
+        skip_bits(br, left);
+    }
+
+    const int used = aac_bits_position(br) - start;
+    if (used > num_bits)
+        corrupt();
+
+    // The last envelope is the base of the next frame's time-differential
+    // coding; a frame without envelopes leaves it alone.
+    if (f.num_env > 0) {
+        const int e = f.num_env - 1;
+        st.last_iid_bands = f.iid_bands;
+        std::memcpy(st.last_iid, f.iid[e], sizeof st.last_iid);
+        st.last_icc_bands = f.icc_bands;
+        std::memcpy(st.last_icc, f.icc[e], sizeof st.last_icc);
+        st.last_phase_bands = f.phase_bands;
+        std::memcpy(st.last_ipd, f.ipd[e], sizeof st.last_ipd);
+        std::memcpy(st.last_opd, f.opd[e], sizeof st.last_opd);
+    }
+    f.present = 1;
+    ps->stream = st;
+    ps->frame = f;
+    return used;
+}
+
+}  // namespace lumdec
