@@ -6,6 +6,7 @@
 
 #include "frame/error.h"
 #include "ps/ps.h"
+#include "ps/ps_huffman.h"
 #include "ps/ps_params.h"
 
 namespace lumdec {
@@ -22,31 +23,18 @@ constexpr uint8_t kPhaseBands[3] = {5, 11, 17};
     aac_raise(AAC_ERR_CORRUPT_FRAME);
 }
 
-int read_code(aac_bit_reader *br, int book)
-{
-    const ps_huffman_book &b = ps_huffman_books[book];
-    aac_bits_fill(br, b.max_length > PS_ROOT_BITS ? b.max_length : PS_ROOT_BITS);
-    int width = PS_ROOT_BITS;
-    uint32_t e = ps_huffman_entries[b.root + aac_bits_peek(br, width)];
-    while (e & 0x8000) {
-        aac_bits_skip(br, width);
-        width = static_cast<int>(e & 15);
-        e = ps_huffman_entries[((e >> 4) & 0x7ff) + aac_bits_peek(br, width)];
-    }
-    aac_bits_skip(br, static_cast<int>(e & 31));
-    return static_cast<int>(e >> 8) - PS_VALUE_BIAS;
-}
+constexpr int kPhase = -1;  // lo of the phases, which wrap modulo 8
 
 // n values of one envelope, each the one below it (df) or the previous
 // envelope's (dt) plus a decoded difference; within [lo, hi], or wrapped
-// modulo 8 for the phases (lo = -1).
+// modulo 8 for the phases (lo = kPhase).
 void read_values(aac_bit_reader *br, int book, bool dt, const int8_t *prev, int8_t *out, int n,
                  int lo, int hi)
 {
     int v = 0;
     for (int b = 0; b < n; b++) {
-        v = (dt ? prev[b] : v) + read_code(br, book + (dt ? 1 : 0));
-        if (lo < 0)
+        v = (dt ? prev[b] : v) + ps_read_code(br, book + (dt ? 1 : 0));
+        if (lo == kPhase)
             v &= 7;
         else if (v < lo || v > hi)
             corrupt();
@@ -78,10 +66,10 @@ void read_phases(aac_bit_reader *br, ps_stream &st, ps_frame &f, int iid_mode)
         for (int e = 0; e < f.num_env; e++) {
             const bool ipd_dt = aac_bits_get(br, 1);
             read_values(br, PS_BOOK_IPD, ipd_dt, e ? f.ipd[e - 1] : ipd_base, f.ipd[e], f.phase_bands,
-                        -1, 7);
+                        kPhase, 7);
             const bool opd_dt = aac_bits_get(br, 1);
             read_values(br, PS_BOOK_OPD, opd_dt, e ? f.opd[e - 1] : opd_base, f.opd[e], f.phase_bands,
-                        -1, 7);
+                        kPhase, 7);
         }
     }
     aac_bits_get(br, 1);  // reserved
