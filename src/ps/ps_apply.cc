@@ -15,7 +15,8 @@ void matrices_from_applied(ps_state *ps, const ps_layout &layout)
 {
     for (int k = 0; k < layout.bands; k++) {
         const int b = layout.band_to_par[k];
-        const float *m = ps_matrix(ps->last_mixing_b, ps->last_fine_iid, ps->applied_iid[b], ps->applied_icc[b]);
+        const float *m =
+            ps_matrix(ps->last_mixing_b, ps->last_fine_iid, ps->applied_iid[b], ps->applied_icc[b]);
         for (int r = 0; r < 4; r++)
             ps->h[r][k] = m[r];
     }
@@ -30,7 +31,8 @@ void move_columns(float (&rows)[Rows][Columns], const ps_layout &from, const ps_
     for (auto &row : rows) {
         std::memmove(row + ps_unsplit_band(to, first), row + ps_unsplit_band(from, first), count * sizeof(float));
         std::memset(row, 0, static_cast<size_t>(ps_unsplit_band(to, first)) * sizeof(float));
-        std::memset(row + ps_unsplit_band(to, end), 0, (Columns - static_cast<size_t>(ps_unsplit_band(to, end))) * sizeof(float));
+        const size_t above = static_cast<size_t>(ps_unsplit_band(to, end));
+        std::memset(row + above, 0, (Columns - above) * sizeof(float));
     }
 }
 

@@ -37,7 +37,8 @@ void allpass_generic(const ps_allpass_job *job)
 {
     const ps_decorrelator_table &t = *job->table;
     for (int32_t n = 0; n < job->num_slots; n++) {
-        const float *s_re = job->s_re + (n - PS_PRE_DELAY) * PS_STRIDE, *s_im = job->s_im + (n - PS_PRE_DELAY) * PS_STRIDE;
+        const float *s_re = job->s_re + (n - PS_PRE_DELAY) * PS_STRIDE;
+        const float *s_im = job->s_im + (n - PS_PRE_DELAY) * PS_STRIDE;
         for (int32_t k = 0; k < job->bands; k++) {
             float x_re = s_re[k] * t.phi_re[k] - s_im[k] * t.phi_im[k];
             float x_im = s_re[k] * t.phi_im[k] + s_im[k] * t.phi_re[k];
