@@ -123,6 +123,12 @@ void ps_reset(ps_state *ps);
 // value outside its range; the state is then as before the call.
 int ps_parse(aac_bit_reader *br, ps_state *ps, int num_bits);
 
+// The same for the SBR decoder, which conceals damaged payloads without
+// raising: ps_data() at bit start_bit of frame (frame_bytes long), num_bits
+// long.  Returns false, raising nothing, when it is damaged; the state is
+// then as before the call.
+bool ps_read(ps_state *ps, const uint8_t *frame, int32_t frame_bytes, int32_t start_bit, int32_t num_bits);
+
 // Turns the mono QMF matrix X (num_slots rows of 64 complex bands, planar)
 // into left (written back into X) and right (into Y).  X must have
 // PS_LOOKAHEAD_SLOTS more rows, read only: bands 0..4 of the slots that

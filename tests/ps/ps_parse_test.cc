@@ -360,6 +360,66 @@ TEST(PsParse, InvalidPayloadsRaiseAndLeaveTheStateAsItWas)
     }
 }
 
+// ps_read runs inside the SBR decoder, which raises nothing for a damaged
+// payload: here no error frame is open, so a raise would abort the test.
+TEST(PsRead, PayloadsAtAnyBitOfTheFrameAndDamageWithoutRaising)
+{
+    std::mt19937 rng(2718);
+    PsFrameSpec s;
+    s.enable_ext = true;
+    s.ipdopd = true;
+    s.num_env_idx = 2;
+    for (int e = 0; e < 2; e++) {
+        s.iid.values.push_back(random_values(rng, 20, -7, 7));
+        s.icc.values.push_back(random_values(rng, 20, 0, 7));
+        s.ipd.values.push_back(random_values(rng, 11, 0, 7));
+        s.opd.values.push_back(random_values(rng, 11, 0, 7));
+        for (PsParameter *p : {&s.iid, &s.icc, &s.ipd, &s.opd})
+            p->dt.push_back(e == 1);
+    }
+    for (PsParameter *p : {&s.iid, &s.icc})
+        p->base.assign(20, 0);
+    for (PsParameter *p : {&s.ipd, &s.opd})
+        p->base.assign(11, 0);
+    for (int offset : {0, 5, 13, 64}) {
+        BitWriter w;
+        w.put(rng(), offset % 32).put(0, offset - offset % 32);
+        const int bits = write_ps(w, s);
+        w.put(rng(), 7);
+        ps_state ps;
+        ps_reset(&ps);
+        ASSERT_TRUE(ps_read(&ps, w.bytes().data(), static_cast<int32_t>(w.bytes().size()), offset, bits));
+        expect_values(ps.frame.iid, s.iid, "iid");
+        expect_values(ps.frame.icc, s.icc, "icc");
+        EXPECT_EQ(ps.frame.phase_bands, 11);
+        EXPECT_EQ(ps.frame.opd[1][10], s.opd.values[1][10]);
+        // Every shorter payload is refused; the frame ends with the payload.
+        for (int cut = 0; cut < bits; cut++) {
+            auto data = exact_copy(w.bytes(), static_cast<size_t>((offset + cut + 7) / 8));
+            ps_state untouched;
+            ps_reset(&untouched);
+            EXPECT_FALSE(ps_read(&untouched, data.get(), (offset + cut + 7) / 8, offset, cut)) << cut;
+            EXPECT_EQ(untouched.frame.present, 0);
+        }
+    }
+    // Garbage of every length up to 600 bits, ending the frame.
+    for (int trial = 0; trial < 3000; trial++) {
+        std::vector<uint8_t> bytes(static_cast<size_t>(1 + rng() % 76));
+        for (uint8_t &b : bytes)
+            b = static_cast<uint8_t>(rng());
+        const int32_t total = static_cast<int32_t>(8 * bytes.size());
+        const int32_t start = static_cast<int32_t>(rng() % static_cast<uint32_t>(total));
+        auto data = exact_copy(bytes, bytes.size());
+        ps_state ps;
+        ps_reset(&ps);
+        ps_read(&ps, data.get(), static_cast<int32_t>(bytes.size()), start, total - start);
+    }
+    ps_state ps;
+    ps_reset(&ps);
+    const uint8_t byte = 0;
+    EXPECT_FALSE(ps_read(&ps, &byte, 1, 4, 5));  // past the frame
+}
+
 TEST(PsParams, EnvelopesCoverTheFrameUpToItsLastSlot)
 {
     struct Case {
