@@ -205,7 +205,7 @@ typedef aac_status (AAC_CALL *aac_syn_elem_hook)(aac_decoder *dec, const aac_syn
 /* Instance record.  Fields marked host are written by the host after
  * creation; the rest belong to the library. */
 struct aac_decoder {
-    int32_t reserved0;
+    int32_t reserved0;         /* a marker of the library's own in HE-AAC decoders */
     int32_t bytes_used;        /* out: bytes used by the last parsed raw_data_block */
     int32_t bit_offset;        /* unused */
     int32_t reserved1;
@@ -237,6 +237,72 @@ struct aac_decoder {
 };
 
 /* ------------------------------------------------------------------------ */
+/* HE-AAC: spectral band replication (SBR) and parametric stereo (PS)        */
+/* ------------------------------------------------------------------------ */
+
+/* A decoder made by aac_dec_create_he or aac_dec_create_asc is driven like
+ * any other (aac_dec_decode, aac_dec_destroy, the same host fields and
+ * hooks) with three differences:
+ *   - an output block holds samples_per_block samples per channel (2048 at
+ *     twice the core rate when SBR is decoded, else 1024), channel c at
+ *     floats [samples_per_block * c, samples_per_block * (c + 1)), and at
+ *     least block_bytes bytes (aac_output_format); pool units =
+ *     block_bytes / 4096;
+ *   - a mono core whose SBR data carries parametric stereo gives two output
+ *     channels, whose gains are gain[0] and gain[1];
+ *   - the output's timeline is that of a standard decoding from the second
+ *     frame on, as for AAC LC: call n delivers the output of frame n; frame 1
+ *     is decoded completely (its SBR included) and its output dropped.
+ * The format (rate, channels, samples per block) is fixed by the first frame
+ * that parses: with implicit signalling, SBR and PS data found in it turn
+ * SBR and PS on for the whole stream; data that first appears later is
+ * skipped.  A frame whose SBR data is damaged keeps its core and repeats the
+ * last good SBR data (aac_output_format.sbr_errors counts them); only
+ * failures of the core frame itself are reported and concealed as lost. */
+
+/* aac_he_config.sbr_mode */
+#define AAC_SBR_OFF          0 /* AAC LC: fill elements skipped (as aac_dec_create) */
+#define AAC_SBR_IMPLICIT     1 /* SBR data found in the first frame doubles the rate */
+#define AAC_SBR_EXPLICIT     2 /* SBR announced: output at twice the core rate */
+#define AAC_SBR_DOWNSAMPLED  3 /* SBR announced, output at the core rate (1024 samples) */
+
+/* aac_he_config.ps_mode (mono cores only; other layouts ignore it) */
+#define AAC_PS_OFF       0 /* one output channel; PS data skipped */
+#define AAC_PS_IMPLICIT  1 /* PS data found in the first frame gives two channels */
+#define AAC_PS_EXPLICIT  2 /* PS announced: two output channels */
+
+/* Creation record of aac_dec_create_he: the core as for aac_dec_create
+ * (profile 1, the core's sampling_frequency_index, a layout number or a
+ * program_config_element; core.bytes_used is written back), then how SBR
+ * and PS are signalled.  Explicit and downsampled SBR need a core index of 3
+ * (48 kHz) or above; implicit SBR on a faster core stays off. */
+typedef struct aac_he_config {
+    aac_dec_config core;
+    int32_t sbr_mode;          /* AAC_SBR_* */
+    int32_t ps_mode;           /* AAC_PS_* */
+} aac_he_config;
+
+/* aac_dec_create_asc flags */
+#define AAC_ASC_IMPLICIT 1     /* an LC configuration without SBR signalling may
+                                  still carry SBR and PS in its frames */
+
+/* What a decoder outputs.  Before the first frame has parsed, the fields
+ * give the most the stream can become (fixed = 0); from then on the actual
+ * format (fixed = 1).  block_bytes never changes. */
+typedef struct aac_output_format {
+    int32_t sample_rate;       /* output rate in Hz */
+    int32_t core_sample_rate;  /* rate of the AAC core in Hz */
+    int32_t channels;          /* output channels */
+    int32_t samples_per_block; /* per channel: 1024 or 2048 */
+    int32_t sbr;               /* 1: SBR is decoded */
+    int32_t ps;                /* 1: parametric stereo turns the mono core into two channels */
+    int32_t block_bytes;       /* bytes an output block must hold */
+    int32_t fixed;             /* 1 once the first frame has fixed the format */
+    int32_t object_type;       /* 2 (AAC LC), 5 (SBR), 29 (SBR and PS), as configured or found */
+    int32_t sbr_errors;        /* SBR payloads concealed so far */
+} aac_output_format;
+
+/* ------------------------------------------------------------------------ */
 /* Exports                                                                   */
 /* ------------------------------------------------------------------------ */
 
@@ -244,6 +310,21 @@ struct aac_decoder {
 AAC_API aac_status AAC_CALL aac_dec_create(aac_decoder **out, aac_dec_config *config);
 AAC_API aac_status AAC_CALL aac_dec_destroy(aac_decoder *dec);
 AAC_API aac_status AAC_CALL aac_dec_decode(aac_decoder *dec);
+
+/* HE-AAC decoders.  aac_dec_create_he fails as aac_dec_create does, and with
+ * AAC_ERR_BAD_STREAM for an unknown mode or explicit SBR on a core above
+ * 48 kHz.  aac_dec_create_asc reads an AudioSpecificConfig of size bytes:
+ * object type 2 (AAC LC), 5 (SBR) or 29 (SBR and PS) with a core of type 2,
+ * the backward-compatible sync extensions 0x2B7 (SBR) and 0x548 (PS), an
+ * extension rate equal to the core rate (downsampled SBR), and a
+ * program_config_element for channel configuration 0; anything else is
+ * AAC_ERR_BAD_STREAM, data that ends early AAC_ERR_CORRUPT_FRAME.
+ * aac_dec_get_format works on every decoder (for one made by aac_dec_create:
+ * AAC LC, fixed); it returns AAC_ERR_BAD_STREAM for a null argument. */
+AAC_API aac_status AAC_CALL aac_dec_create_he(aac_decoder **out, aac_he_config *config);
+AAC_API aac_status AAC_CALL aac_dec_create_asc(aac_decoder **out, const uint8_t *asc,
+                                               int32_t size, int32_t flags);
+AAC_API aac_status AAC_CALL aac_dec_get_format(const aac_decoder *dec, aac_output_format *format);
 
 /* Encoder entry points: encoding is not supported; each returns
  * AAC_ERR_UNSUPPORTED whatever it is passed. */

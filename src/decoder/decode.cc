@@ -7,6 +7,8 @@
 // low 4 bits of the workspace and output block pointers carry their state.
 #include <cmath>
 
+#include "decoder/frame_slots.h"
+#include "decoder/he_instance.h"
 #include "decoder/layouts.h"
 #include "frame/allocator.h"
 #include "frame/error.h"
@@ -16,41 +18,9 @@
 #include "synthesis/filterbank.h"
 #include "synthesis/pipeline.h"
 
+using namespace lumdec;
+
 namespace {
-
-uint32_t state_of(void *slot)
-{
-    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(slot) & AAC_SLOT_STATE_MASK);
-}
-
-char *pointer_of(void *slot)
-{
-    return reinterpret_cast<char *>(reinterpret_cast<uintptr_t>(slot) &
-                                    ~uintptr_t{AAC_SLOT_STATE_MASK});
-}
-
-// On the integer: the output block may be null (no pool), and no offset may
-// be added to a null pointer.
-void set_state(void *&slot, uint32_t state)
-{
-    slot = reinterpret_cast<void *>(reinterpret_cast<uintptr_t>(pointer_of(slot)) | state);
-}
-
-void exchange_workspaces(aac_decoder *dec)
-{
-    void *work = dec->cur_work;
-    dec->cur_work = dec->prev_work;
-    dec->prev_work = work;
-}
-
-void call_output_hook(aac_decoder *dec)
-{
-    if (dec->output_hook == nullptr)
-        return;
-    aac_status status = dec->output_hook(dec, &dec->out_block);
-    if (status < 0)
-        aac_raise(status);
-}
 
 // The window set of output channel c: shared with an earlier channel of the
 // same gain, none for a channel that is off, else a new one.  A set left by
@@ -96,8 +66,14 @@ void setup_frame_resources(aac_decoder *dec)
     dec->prev_work = static_cast<char *>(dec->work_alloc[1]) + AAC_SLOT_EMPTY;
     for (int c = 0; c < layout.num_channels; c++)
         dec->channel_gain[c] = get_channel_gain(dec, c);
+    if (lumdec::he_decoder *he = lumdec::he_of(dec))
+        lumdec::he_setup(he);
     dec->initialised = 1;
 }
+
+}  // namespace
+
+namespace lumdec {
 
 void drive_frame(aac_decoder *dec)
 {
@@ -145,6 +121,10 @@ void drive_frame(aac_decoder *dec)
     }
 }
 
+}  // namespace lumdec
+
+namespace {
+
 // The current frame failed: it becomes a lost frame, and the block that
 // would have needed it is reported lost.
 void drop_frame(aac_decoder *dec)
@@ -190,7 +170,10 @@ extern "C" AAC_API aac_status AAC_CALL aac_dec_decode(aac_decoder *dec)
             if (dec->input_data == nullptr)
                 aac_raise(AAC_ERR_CORRUPT_FRAME);
             aac_parse_raw_data_block(dec);
-            drive_frame(dec);
+            if (lumdec::he_decoder *he = lumdec::he_of(dec))
+                lumdec::he_drive_frame(he);
+            else
+                lumdec::drive_frame(dec);
         } else {
             end_stream(dec);
         }

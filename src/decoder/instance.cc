@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "decoder/element_map.h"
+#include "decoder/he_instance.h"
 #include "frame/allocator.h"
 #include "frame/error.h"
 #include "syntax/bit_reader.h"
@@ -94,6 +95,8 @@ void aac_release_decoder(aac_decoder *decoder)
         aac_free_aligned(gain);
         gain = nullptr;
     }
+    if (lumdec::he_decoder *he = lumdec::he_of(decoder))
+        lumdec::he_release(he);
 }
 
 extern "C" {

@@ -6,6 +6,7 @@
 const aac_vector_kernels *aac_active_vector_kernels = &aac_vector_kernels_generic;
 const aac_transform_kernels *aac_active_transform_kernels = &aac_transform_kernels_generic;
 const aac_sample_kernels *aac_active_sample_kernels = &aac_sample_kernels_generic;
+const aac_sbr_kernels *aac_active_sbr_kernels = &aac_sbr_kernels_generic;
 
 // A static link takes the object whose constructor sets the library up only
 // when some object it takes refers to it; this object's state is part of
@@ -18,6 +19,7 @@ int aac_select_decoder_kernels(int attach)
     if (attach && level >= AAC_CPU_SSE2) {
         aac_active_transform_kernels = &aac_transform_kernels_sse2;
         aac_active_vector_kernels = &aac_vector_kernels_sse2;
+        aac_active_sbr_kernels = &aac_sbr_kernels_sse2;
         lumdec::ps_active_kernels = &lumdec::ps_kernels_sse2;
     }
     return 1;
@@ -37,5 +39,6 @@ void aac_force_kernel_tables(bool sse2)
     aac_active_transform_kernels =
         sse2 ? &aac_transform_kernels_sse2 : &aac_transform_kernels_generic;
     aac_active_sample_kernels = sse2 ? &aac_sample_kernels_sse2 : &aac_sample_kernels_generic;
+    aac_active_sbr_kernels = sse2 ? &aac_sbr_kernels_sse2 : &aac_sbr_kernels_generic;
     lumdec::ps_active_kernels = sse2 ? &lumdec::ps_kernels_sse2 : &lumdec::ps_kernels_generic;
 }

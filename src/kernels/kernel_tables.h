@@ -1,4 +1,4 @@
-// The three kernel families: tables of function pointers with a generic and
+// The four kernel families: tables of function pointers with a generic and
 // an SSE2 version each, and the active pointer of every family that the
 // library points at the SSE2 tables when it is loaded on a processor with
 // SSE2.  Callers always go through the active pointer.
@@ -93,6 +93,46 @@ static_assert(AAC_SK_SLOT_OFFSET(fade_out) == AAC_SK_FADE_OUT);
 static_assert(AAC_SK_SLOT_OFFSET(mute) == AAC_SK_MUTE);
 
 // ---------------------------------------------------------------------------
+// Band replication kernels: the QMF banks and the inner loops of the high
+// band generator and adjuster.  Matrices are stored by slot, one row of
+// bands per slot, real and imaginary parts in separate planes; the low band
+// has rows of 32 bands, the high band rows of 64.  Buffers handed to the
+// QMF banks start on a 16-byte boundary; the band loops take any band
+// offset and count.
+struct aac_sbr_kernels {
+    // 32-band complex analysis of num_slots slots.  in holds 288 samples of
+    // history, then 32 new samples per slot (in time order); slot s writes
+    // 32 bands to re[32 s ..] and im[32 s ..].
+    void (*qmf_analysis)(const float *in, float *re, float *im, int32_t num_slots);
+    // 64-band complex synthesis of num_slots slots of 64 bands (rows of 64
+    // from re and im) into 64 samples each.  v holds the 128-value vectors
+    // of the 9 slots before, and is left holding those of the last 9;
+    // window is the 640-tap prototype with the output scale folded in.
+    void (*qmf_synthesis)(float *v, const float *re, const float *im, const float *window,
+                          float *out, int32_t num_slots);
+    // The 32-band synthesis of downsampled SBR: bands 0..31 of each row of
+    // 64 into 32 samples per slot; v holds 64-value vectors, window the
+    // even taps of the prototype (320) with the output scale.
+    void (*qmf_synthesis_down)(float *v, const float *re, const float *im, const float *window,
+                               float *out, int32_t num_slots);
+    // Covariances of bands 0..bands-1 of a low-band matrix (rows of 32, 40
+    // slots), over slots n = 0..37 of x = slot n, x1 = slot n+1, x2 = slot
+    // n+2: out[32 i + b] for i = 0..7 holds sum |x1|^2, sum |x|^2, and the
+    // real and imaginary parts of sum x2 conj(x1), sum x2 conj(x),
+    // sum x1 conj(x).
+    void (*hf_covariance)(const float *re, const float *im, int32_t bands, float *out);
+    // Second-order prediction from a low band into a high band for slots
+    // first..end-1: dst[l] = src[l] + a0 src[l-1] + a1 src[l-2] (complex),
+    // a0 = (coef[b], coef[64 + b]), a1 = (coef[128 + b], coef[192 + b]);
+    // dst rows of 64, src rows of 32.
+    void (*hf_filter)(float *dst_re, float *dst_im, const float *src_re, const float *src_im,
+                      const float *coef, int32_t bands, int32_t first, int32_t end);
+    // out[b] = sum over slots first..end-1 of |x[l][b]|^2, rows of 64.
+    void (*band_energy)(const float *re, const float *im, int32_t bands, int32_t first,
+                        int32_t end, float *out);
+};
+
+// ---------------------------------------------------------------------------
 // The tables.  Slots that must agree between the versions (the conversions
 // from raw samples, the inverse FFTs) hold the same function in both.
 extern const aac_vector_kernels aac_vector_kernels_generic;
@@ -101,11 +141,14 @@ extern const aac_transform_kernels aac_transform_kernels_generic;
 extern const aac_transform_kernels aac_transform_kernels_sse2;
 extern const aac_sample_kernels aac_sample_kernels_generic;
 extern const aac_sample_kernels aac_sample_kernels_sse2;
+extern const aac_sbr_kernels aac_sbr_kernels_generic;
+extern const aac_sbr_kernels aac_sbr_kernels_sse2;
 
 // Active tables: the generic ones until the selectors run at load.
 extern const aac_vector_kernels *aac_active_vector_kernels;
 extern const aac_transform_kernels *aac_active_transform_kernels;
 extern const aac_sample_kernels *aac_active_sample_kernels;
+extern const aac_sbr_kernels *aac_active_sbr_kernels;
 
 // Load-time initialisers: with attach = 1 they point the active tables at
 // the SSE2 versions when the processor has SSE2; with 0 they change nothing.
@@ -113,7 +156,7 @@ extern const aac_sample_kernels *aac_active_sample_kernels;
 int aac_select_decoder_kernels(int attach);
 int aac_select_sample_kernels(int attach);
 
-// Points all three active pointers at the generic (sse2 = false) or the SSE2
+// Points all four active pointers at the generic (sse2 = false) or the SSE2
 // tables.  For tests and benchmarks that compare the two on one machine;
 // the library itself only selects at load.
 void aac_force_kernel_tables(bool sse2);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "decoder/he_instance.h"
 #include "frame/error.h"
 #include "syntax/bit_reader.h"
 #include "syntax/channel_elements.h"
@@ -51,6 +52,9 @@ void aac_parse_raw_data_block(aac_decoder *decoder)
 
     aac_bit_reader reader;
     aac_bits_init(&reader, decoder->input_data, decoder->input_size);
+    lumdec::he_decoder *he = lumdec::he_of(decoder);
+    if (he)
+        lumdec::he_begin_frame(he);
     for (;;) {
         aac_bits_fill(&reader, 3);
         entry[1] = aac_bits_position(&reader);
@@ -61,12 +65,16 @@ void aac_parse_raw_data_block(aac_decoder *decoder)
         case AAC_ID_SCE: {
             int32_t offset = take_offset(&reader, by_tag, map.sce_offset, sce_seen);
             aac_parse_sce(&reader, reinterpret_cast<aac_channel_state *>(work + offset), tables);
+            if (he)
+                lumdec::he_note_element(he, offset);
             sce_seen++;
             break;
         }
         case AAC_ID_LFE: {
             int32_t offset = take_offset(&reader, by_tag, map.lfe_offset, lfe_seen);
             aac_parse_sce(&reader, reinterpret_cast<aac_channel_state *>(work + offset), tables);
+            if (he)
+                lumdec::he_note_element(he, -1);
             lfe_seen++;
             break;
         }
@@ -75,6 +83,8 @@ void aac_parse_raw_data_block(aac_decoder *decoder)
             auto *pair = reinterpret_cast<aac_channel_pair_state *>(work + offset);
             aac_parse_cpe(&reader, pair, tables);
             *entry++ = static_cast<aac_syn_elem>(pair->channel[1].ics_start_bit);
+            if (he)
+                lumdec::he_note_element(he, offset);
             cpe_seen++;
             break;
         }
@@ -87,7 +97,10 @@ void aac_parse_raw_data_block(aac_decoder *decoder)
             aac_skip_pce(&reader);
             break;
         case AAC_ID_FIL:
-            aac_skip_fill(&reader);
+            if (he)
+                lumdec::he_note_fill(he, &reader);
+            else
+                aac_skip_fill(&reader);
             break;
         default:  // END
             // The closing byte_alignment: the block ends at the next byte.

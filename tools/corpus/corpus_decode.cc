@@ -3,7 +3,12 @@
 // public interface.
 //
 //   corpus_decode STREAM.aac OUT.f32 --sfi N (--layout L | --pce-bit-offset B)
-//                 [--conceal]
+//                 [--conceal] [--he]
+//
+// --he creates the decoder with aac_dec_create_he, implicit SBR and PS
+// allowed, --asc HEX with aac_dec_create_asc from an AudioSpecificConfig
+// (implicit signalling allowed; the ADTS headers then only delimit the
+// access units); both write what the decoder's output format says.
 //
 // Prints one line of figures: frames, parse failures, frames whose
 // bytes_used differs from the ADTS payload, and the output blocks by state.
@@ -21,23 +26,29 @@ const int layout_channels[11] = {0, 1, 2, 3, 4, 5, 6, 8, 3, 4, 2};
 
 struct Output {
     int channels = 0;
-    std::vector<float> samples;  // interleaved
+    int samples = 1024;
+    std::vector<float> pcm;  // interleaved
     int valid = 0, lost = 0, end = 0;
 };
 
 Output *current_output = nullptr;
 
-aac_status AAC_CALL collect_block(aac_decoder *, void **slot)
+aac_status AAC_CALL collect_block(aac_decoder *dec, void **slot)
 {
     Output &out = *current_output;
+    aac_output_format format;
+    if (aac_dec_get_format(dec, &format) == AAC_OK) {
+        out.channels = format.channels;
+        out.samples = format.samples_per_block;
+    }
     uintptr_t word = reinterpret_cast<uintptr_t>(*slot);
     unsigned state = word & AAC_SLOT_STATE_MASK;
     const float *block = reinterpret_cast<const float *>(word & ~uintptr_t{AAC_SLOT_STATE_MASK});
     if (state == AAC_SLOT_VALID) {
         out.valid++;
-        for (int i = 0; i < 1024; i++)
+        for (int i = 0; i < out.samples; i++)
             for (int c = 0; c < out.channels; c++)
-                out.samples.push_back(block[1024 * c + i]);
+                out.pcm.push_back(block[out.samples * c + i]);
     } else if (state == AAC_SLOT_LOST) {
         out.lost++;
     } else {
@@ -73,7 +84,8 @@ int main(int argc, char **argv)
     }
     const char *in_path = argv[1], *out_path = argv[2];
     int sfi = -1, layout = 0, pce_bit_offset = -1;
-    bool conceal = false;
+    bool conceal = false, he = false;
+    std::vector<uint8_t> asc;
     for (int i = 3; i < argc; i++) {
         std::string arg = argv[i];
         if (arg == "--sfi" && i + 1 < argc)
@@ -84,6 +96,11 @@ int main(int argc, char **argv)
             pce_bit_offset = std::atoi(argv[++i]);
         else if (arg == "--conceal")
             conceal = true;
+        else if (arg == "--he")
+            he = true;
+        else if (arg == "--asc" && i + 1 < argc)
+            for (const char *p = argv[++i]; p[0] && p[1]; p += 2)
+                asc.push_back(static_cast<uint8_t>(std::stoi(std::string(p, 2), nullptr, 16)));
     }
 
     std::vector<uint8_t> file = read_all(in_path);
@@ -113,7 +130,15 @@ int main(int argc, char **argv)
         config.bit_offset = pce_bit_offset;
     }
     aac_decoder *dec = nullptr;
-    aac_status created = aac_dec_create(&dec, &config);
+    aac_he_config he_config{};
+    he_config.core = config;
+    he_config.sbr_mode = AAC_SBR_IMPLICIT;
+    he_config.ps_mode = AAC_PS_IMPLICIT;
+    aac_status created =
+        !asc.empty() ? aac_dec_create_asc(&dec, asc.data(), static_cast<int32_t>(asc.size()),
+                                          AAC_ASC_IMPLICIT)
+        : he         ? aac_dec_create_he(&dec, &he_config)
+                     : aac_dec_create(&dec, &config);
     if (created != AAC_OK) {
         std::printf("create_status=0x%08X\n", static_cast<unsigned>(created));
         return 0;
@@ -121,8 +146,10 @@ int main(int argc, char **argv)
     Output out;
     out.channels = layout_channels[dec->channel_configuration];
     current_output = &out;
+    aac_output_format format;
+    aac_dec_get_format(dec, &format);
     aac_frame_alloc *pool = nullptr;
-    aac_frame_alloc_create(&pool, 8);
+    aac_frame_alloc_create(&pool, format.block_bytes / 4096);
     for (int c = 0; c < 8; c++)
         dec->gain[c] = 1.0f;
     dec->pool = pool;
@@ -145,11 +172,14 @@ int main(int argc, char **argv)
     dec->input_size = 0;
     aac_dec_decode(dec);
 
+    aac_dec_get_format(dec, &format);
     std::printf("create_status=0x00000000 layout=%d channels=%d frames=%zu failures=%d "
                 "first_failure=0x%08X bytes_used_mismatches=%d concealed=%d valid=%d lost=%d "
-                "end=%d\n",
-                dec->channel_configuration, out.channels, frames.size(), failures, first_failure,
-                size_mismatches, dec->error_count, out.valid, out.lost, out.end);
+                "end=%d rate=%d samples=%d sbr=%d ps=%d sbr_errors=%d\n",
+                dec->channel_configuration, format.channels, frames.size(), failures,
+                first_failure, size_mismatches, dec->error_count, out.valid, out.lost, out.end,
+                format.sample_rate, format.samples_per_block, format.sbr, format.ps,
+                format.sbr_errors);
     aac_dec_destroy(dec);
     pool->ops->destroy(pool);
 
@@ -158,7 +188,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "corpus_decode: cannot write %s\n", out_path);
         return 2;
     }
-    std::fwrite(out.samples.data(), sizeof(float), out.samples.size(), o);
+    std::fwrite(out.pcm.data(), sizeof(float), out.pcm.size(), o);
     std::fclose(o);
     return 0;
 }

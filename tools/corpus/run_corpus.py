@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Decodes every stream of the corpus with corpus_decode and reports.
 
-    python3 tools/corpus/run_corpus.py BUILD_DIR [--corpus DIR] [--out DIR] [--compare]
+    python3 tools/corpus/run_corpus.py BUILD_DIR [--corpus DIR] [--out DIR] [--compare] [--strict]
 
 For each stream: the decoder is configured as the corpus README says
 (layout number, or the program_config_element 7 bytes into the file at bit
@@ -9,15 +9,110 @@ offset 3); refused streams must fail at creation with their expected status;
 every other stream must parse every frame with status 0 and bytes_used equal
 to the ADTS payload size.  With --compare the outputs are then checked
 against the references by the corpus's compare.py (needs numpy).
+
+An HE-AAC corpus (entries with an "sbr" field) is decoded through
+aac_dec_create_he with implicit SBR and PS, each ADTS stream as its header
+describes it; the decoded format must match the entry's rate and channels.
+An MP4-only entry is decoded from its AudioSpecificConfig and the access
+units of its track, put into ADTS frames only to delimit them.  --mp4 also
+decodes the MP4 copy of every ADTS entry that has one (into NAME.mp4.f32,
+compared under the entry's name in a second compare.py run).
 """
 
 import argparse
 import json
 import os
+import struct
 import subprocess
 import sys
+import tempfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
+
+def _boxes(data, start, end):
+    while start + 8 <= end:
+        size, kind = struct.unpack(">I4s", data[start:start + 8])
+        header = 8
+        if size == 1:
+            size = struct.unpack(">Q", data[start + 8:start + 16])[0]
+            header = 16
+        elif size == 0:
+            size = end - start
+        yield kind.decode("latin-1"), start + header, start + size
+        start += size
+
+
+def _find(data, start, end, path):
+    for kind, body, stop in _boxes(data, start, end):
+        if kind == path[0]:
+            if len(path) == 1:
+                return body, stop
+            skip = {"stsd": 8, "mp4a": 28, "meta": 4}.get(kind, 0)
+            found = _find(data, body + skip, stop, path[1:])
+            if found:
+                return found
+    return None
+
+
+def _descriptor(data, pos):
+    tag = data[pos]
+    pos += 1
+    size = 0
+    while True:
+        b = data[pos]
+        pos += 1
+        size = (size << 7) | (b & 0x7F)
+        if not b & 0x80:
+            return tag, pos, size
+
+
+def read_mp4(path):
+    """AudioSpecificConfig and access units of the first track of an MP4 file."""
+    data = open(path, "rb").read()
+    stbl = _find(data, 0, len(data), ["moov", "trak", "mdia", "minf", "stbl"])
+    esds = _find(data, stbl[0], stbl[1], ["stsd", "mp4a", "esds"])
+    pos = esds[0] + 4
+    tag, pos, _ = _descriptor(data, pos)  # ES_Descriptor
+    pos += 3
+    tag, pos, _ = _descriptor(data, pos)  # DecoderConfigDescriptor
+    pos += 13
+    tag, pos, size = _descriptor(data, pos)  # DecoderSpecificInfo
+    asc = data[pos:pos + size]
+    body, stop = _find(data, stbl[0], stbl[1], ["stsz"])
+    sample_size, count = struct.unpack(">II", data[body + 4:body + 12])
+    sizes = [sample_size] * count if sample_size else \
+        list(struct.unpack(">%dI" % count, data[body + 12:body + 12 + 4 * count]))
+    body, stop = _find(data, stbl[0], stbl[1], ["stsc"])
+    n = struct.unpack(">I", data[body + 4:body + 8])[0]
+    runs = [struct.unpack(">III", data[body + 8 + 12 * i:body + 20 + 12 * i]) for i in range(n)]
+    found = _find(data, stbl[0], stbl[1], ["stco"])
+    if found:
+        m = struct.unpack(">I", data[found[0] + 4:found[0] + 8])[0]
+        offsets = struct.unpack(">%dI" % m, data[found[0] + 8:found[0] + 8 + 4 * m])
+    else:
+        found = _find(data, stbl[0], stbl[1], ["co64"])
+        m = struct.unpack(">I", data[found[0] + 4:found[0] + 8])[0]
+        offsets = struct.unpack(">%dQ" % m, data[found[0] + 8:found[0] + 8 + 8 * m])
+    units, sample = [], 0
+    for chunk, offset in enumerate(offsets):
+        per = [r[1] for r in runs if r[0] <= chunk + 1][-1]
+        for _ in range(per):
+            if sample < len(sizes):
+                units.append(data[offset:offset + sizes[sample]])
+                offset += sizes[sample]
+                sample += 1
+    return asc, units
+
+
+def adts_wrap(units, path):
+    """ADTS frames around raw access units (the header's configuration is
+    not read when the decoder is made from an AudioSpecificConfig)."""
+    with open(path, "wb") as f:
+        for u in units:
+            length = len(u) + 7
+            f.write(bytes([0xFF, 0xF1, 0x50, 0x80 | (length >> 11), (length >> 3) & 0xFF,
+                           ((length & 7) << 5) | 0x1F, 0xFC]) + u)
 
 
 def main():
@@ -26,6 +121,8 @@ def main():
     parser.add_argument("--corpus", default=os.path.join(os.path.dirname(ROOT), "shared", "corpus"))
     parser.add_argument("--out", default=None, help="where the .f32 outputs go")
     parser.add_argument("--compare", action="store_true")
+    parser.add_argument("--strict", action="store_true", help="pass --strict to compare.py")
+    parser.add_argument("--mp4", action="store_true", help="also decode the MP4 copies")
     args = parser.parse_args()
 
     tool = os.path.join(args.build, "tools", "corpus_decode")
@@ -35,9 +132,32 @@ def main():
     ok = True
     total_frames = 0
     print("%-36s %8s %7s %8s %9s %6s" % ("stream", "frames", "parsed", "failures", "size diff", "valid"))
+    jobs = []
     for s in manifest["streams"]:
-        cmd = [tool, os.path.join(args.corpus, s["file"]), os.path.join(out_dir, s["name"] + ".f32"),
-               "--sfi", str(s["sampling_frequency_index"])]
+        he = "sbr" in s
+        if he and s.get("container", "adts") != "adts":
+            jobs.append((s, s["file"], s["name"] + ".f32"))
+        else:
+            jobs.append((s, None, s["name"] + ".f32"))
+            if args.mp4 and he and "mp4" in s:
+                jobs.append((s, s["mp4"]["file"], s["name"] + ".mp4.f32"))
+    scratch = tempfile.mkdtemp()
+    mp4_outputs = []
+    for s, mp4, out_name in jobs:
+        he = "sbr" in s
+        stream = os.path.join(args.corpus, s["file"])
+        extra = []
+        if mp4:
+            asc, units = read_mp4(os.path.join(args.corpus, mp4))
+            stream = os.path.join(scratch, out_name + ".aac")
+            adts_wrap(units, stream)
+            extra = ["--asc", asc.hex()]
+            if out_name.endswith(".mp4.f32"):
+                mp4_outputs.append((s["name"], os.path.join(out_dir, out_name)))
+        cmd = [tool, stream, os.path.join(out_dir, out_name),
+               "--sfi", str(s["sampling_frequency_index"])] + extra
+        if he:
+            cmd.append("--he")
         if s.get("pce_in_first_frame"):
             cmd += ["--pce-bit-offset", str(s["pce"]["bit_offset"])]
         else:
@@ -53,18 +173,28 @@ def main():
             frames, failures = int(fields.get("frames", 0)), int(fields.get("failures", -1))
             mismatches = int(fields.get("bytes_used_mismatches", -1))
             good = (fields["create_status"] == "0x00000000" and failures == 0 and mismatches == 0
-                    and int(fields["layout"]) == s["layout"] and frames == s["frames"])
+                    and frames == s["frames"])
+            if he:
+                good &= (int(fields["rate"]) == s["sample_rate"]
+                         and int(fields["channels"]) == s["channels"])
+            else:
+                good &= int(fields["layout"]) == s["layout"]
             total_frames += frames
-            print("%-36s %8d %7d %8d %9d %6s %s" % (s["name"], frames, frames - failures, failures,
+            print("%-36s %8d %7d %8d %9d %6s %s" % (out_name[:-4], frames, frames - failures, failures,
                                                    mismatches, fields.get("valid"),
                                                    "" if good else "FAILED " + line))
         ok &= good
     print("%d streams, %d frames decoded: %s" % (len(manifest["streams"]), total_frames,
                                                 "all parsed" if ok else "FAILURES"))
     if args.compare:
-        result = subprocess.run([sys.executable, os.path.join(args.corpus, "compare.py"),
-                                 os.path.join(args.corpus, "manifest.json"), "--dir", out_dir])
+        base = [sys.executable, os.path.join(args.corpus, "compare.py"),
+                os.path.join(args.corpus, "manifest.json")] + (["--strict"] if args.strict else [])
+        result = subprocess.run(base + ["--dir", out_dir])
         ok &= result.returncode == 0
+        if mp4_outputs:
+            print("MP4 copies:")
+            result = subprocess.run(base + ["%s=%s" % pair for pair in mp4_outputs])
+            ok &= result.returncode == 0
     return 0 if ok else 1
 
 
