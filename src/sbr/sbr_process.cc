@@ -121,10 +121,16 @@ void sbr_process_element(sbr_element *el, bool payload_ok, const sbr_frame_io &i
         float (*x_re)[64] = ch->high_re + 2;
         float (*x_im)[64] = ch->high_im + 2;
         if (n == 1 && io.out[1] != nullptr) {
-            // Parametric stereo: the right channel from the mono matrix.
-            // Until the PS tool takes the matrix, both channels carry it.
-            std::memcpy(io.stereo_re, x_re, sizeof(float) * 64 * sbr_slots);
-            std::memcpy(io.stereo_im, x_im, sizeof(float) * 64 * sbr_slots);
+            // Parametric stereo: left stays in X, right goes to the stereo
+            // matrix.  The tool's hybrid filters also read the lowest bands
+            // of the 6 slots after the frame, which the analysis has made
+            // already: they go into X's rows past the frame, which the next
+            // frame's assembly rewrites with the same values.
+            for (int l = sbr_slots; l < sbr_slots + PS_LOOKAHEAD_SLOTS; l++) {
+                std::memcpy(x_re[l], ch->low_re[l + sbr_adjust_offset], sizeof(float) * PS_SPLIT_BANDS);
+                std::memcpy(x_im[l], ch->low_im[l + sbr_adjust_offset], sizeof(float) * PS_SPLIT_BANDS);
+            }
+            ps_apply(io.ps, x_re, x_im, io.stereo_re, io.stereo_im, sbr_slots);
             synthesise(io, io.stereo_v, io.stereo_re[0], io.stereo_im[0], 1);
         }
         if (io.out[c])
