@@ -22,6 +22,13 @@ struct asc_reader {
 
     uint32_t get(int n) { return aac_bits_get(&bits, n); }
     int32_t left() const { return size_bits - aac_bits_position(&bits); }
+
+    // A value read past the end is no reason to refuse the configuration:
+    // it is cut short.
+    [[noreturn]] void refuse() const
+    {
+        aac_raise(left() < 0 ? AAC_ERR_CORRUPT_FRAME : AAC_ERR_BAD_STREAM);
+    }
 };
 
 int read_object_type(asc_reader &r)
@@ -42,7 +49,7 @@ int read_rate_index(asc_reader &r)
     for (int i = 0; i < 12; i++)
         if (rates[i] == rate)
             return i;
-    aac_raise(AAC_ERR_BAD_STREAM);
+    r.refuse();
 }
 
 // Parses the configuration into a creation record (a program_config_element
@@ -66,11 +73,11 @@ void parse(const uint8_t *asc, int32_t size, int32_t flags, aac_he_config *confi
         type = read_object_type(r);
     }
     if (type != 2 || index > 11)
-        aac_raise(AAC_ERR_BAD_STREAM);
+        r.refuse();
 
     // GASpecificConfig: 960-sample frames and core coders are refused.
     if (r.get(1) != 0 || r.get(1) != 0)
-        aac_raise(AAC_ERR_BAD_STREAM);
+        r.refuse();
     const bool extension = r.get(1) != 0;
     config->core.profile = 1;
     config->core.sampling_frequency_index = index;
@@ -83,7 +90,7 @@ void parse(const uint8_t *asc, int32_t size, int32_t flags, aac_he_config *confi
         aac_pce pce;
         aac_parse_pce(&r.bits, &pce);
     } else if (channels > 7) {
-        aac_raise(AAC_ERR_BAD_STREAM);
+        r.refuse();
     }
     if (extension)
         r.get(1);  // extensionFlag3
@@ -107,7 +114,7 @@ void parse(const uint8_t *asc, int32_t size, int32_t flags, aac_he_config *confi
         else if (ext_index == index - 3)
             config->sbr_mode = AAC_SBR_EXPLICIT;
         else
-            aac_raise(AAC_ERR_BAD_STREAM);
+            r.refuse();
     } else if (sbr == 0) {
         config->sbr_mode = AAC_SBR_OFF;
     } else {

@@ -192,6 +192,8 @@ void sbr_derive_limiter(const sbr_header &h, sbr_band_tables *t)
     // The last band always reaches the top of the high band, even when its
     // own border was merged away.
     kept = std::min(kept, sbr_max_limiter_bands);
+    if (kept == 0)
+        kept = 1;
     table[kept] = table[n - 1];
     for (int i = 0; i <= kept; i++)
         t->f_limiter[i] = static_cast<uint8_t>(table[i]);
