@@ -86,14 +86,13 @@ struct alignas(16) ps_state {
     alignas(16) float qmf_hist_im[PS_SPLIT_BANDS][PS_LOOKAHEAD_SLOTS];
 
     // Transient detection, per parameter band.
-    float peak_decay[PS_MAX_PAR_BANDS];
-    float power_smooth[PS_MAX_PAR_BANDS];
-    float diff_smooth[PS_MAX_PAR_BANDS];
+    alignas(16) float peak_decay[PS_PAR_STRIDE];
+    alignas(16) float power_smooth[PS_PAR_STRIDE];
+    alignas(16) float diff_smooth[PS_PAR_STRIDE];
 
     // Mixing matrices (h11, h12, h21, h22) reached at the end of the last
-    // frame, per hybrid band, and the per-slot steps of an envelope.
-    alignas(16) float h[4][PS_STRIDE];
-    alignas(16) float h_step[4][PS_STRIDE];
+    // envelope, per parameter band.
+    alignas(16) float h_par[4][PS_PAR_STRIDE];
 
     // The hybrid-band signal: PS_LONG_DELAY rows of history, then the
     // frame's slots.
@@ -104,11 +103,13 @@ struct alignas(16) ps_state {
     alignas(16) float link_re[PS_NUM_LINKS][PS_MAX_LINK_DELAY + PS_MAX_SLOTS][PS_ALLPASS_STRIDE];
     alignas(16) float link_im[PS_NUM_LINKS][PS_MAX_LINK_DELAY + PS_MAX_SLOTS][PS_ALLPASS_STRIDE];
 
-    // Work areas of one frame: the all-passed signal, the transient gain
-    // per band and slot, and left and right of the sub-subbands.
-    alignas(16) float d_re[PS_MAX_SLOTS][PS_ALLPASS_STRIDE];
-    alignas(16) float d_im[PS_MAX_SLOTS][PS_ALLPASS_STRIDE];
-    alignas(16) float gain[PS_MAX_SLOTS][PS_STRIDE];
+    // Work areas of one frame: the all-passed signal, the power per hybrid
+    // band, the transient gain per parameter band, and left and right of
+    // the sub-subbands.
+    alignas(16) float d_re[PS_MAX_SLOTS][PS_STRIDE];
+    alignas(16) float d_im[PS_MAX_SLOTS][PS_STRIDE];
+    alignas(16) float power[PS_MAX_SLOTS][PS_STRIDE];
+    alignas(16) float par_gain[PS_MAX_SLOTS][PS_PAR_STRIDE];
     alignas(16) float sub_re[2][PS_MAX_SLOTS][PS_MAX_SUBBANDS];
     alignas(16) float sub_im[2][PS_MAX_SLOTS][PS_MAX_SUBBANDS];
 };

@@ -10,15 +10,14 @@ namespace lumdec {
 
 namespace {
 
-// Matrices per hybrid band from the last applied parameters.
+// Matrices per parameter band from the last applied parameters.
 void matrices_from_applied(ps_state *ps, const ps_layout &layout)
 {
-    for (int k = 0; k < layout.bands; k++) {
-        const int b = layout.band_to_par[k];
+    for (int b = 0; b < layout.config; b++) {
         const float *m =
             ps_matrix(ps->last_mixing_b, ps->last_fine_iid, ps->applied_iid[b], ps->applied_icc[b]);
         for (int r = 0; r < 4; r++)
-            ps->h[r][k] = m[r];
+            ps->h_par[r][b] = m[r];
     }
 }
 

@@ -25,29 +25,20 @@ int whole_groups(int bands)
 
 void transient_gains(ps_state *ps, const ps_layout &layout, int num_slots)
 {
-    const int par_bands = layout.config;
-    // Band powers first, in place of the gains they turn into.
-    ps_active_kernels->power(ps->s_re[PS_LONG_DELAY], ps->s_im[PS_LONG_DELAY], ps->gain[0], PS_STRIDE,
+    // Band powers, summed per parameter band in band order, then turned
+    // into gains in place.
+    ps_active_kernels->power(ps->s_re[PS_LONG_DELAY], ps->s_im[PS_LONG_DELAY], ps->power[0], PS_STRIDE,
                              whole_groups(layout.bands), num_slots);
     for (int n = 0; n < num_slots; n++) {
-        float *row = ps->gain[n];
-        float power[PS_MAX_PAR_BANDS] = {};
+        const float *power = ps->power[n];
+        float *par = ps->par_gain[n];
+        for (int i = 0; i < PS_PAR_STRIDE; i++)
+            par[i] = 0.0f;
         for (int k = 0; k < layout.bands; k++)
-            power[layout.band_to_par[k]] += row[k];
-        float gain[PS_MAX_PAR_BANDS];
-        for (int i = 0; i < par_bands; i++) {
-            float peak = ps->peak_decay[i] * PS_PEAK_DECAY;
-            if (peak < power[i])
-                peak = power[i];
-            ps->peak_decay[i] = peak;
-            ps->power_smooth[i] += PS_SMOOTH * (power[i] - ps->power_smooth[i]);
-            ps->diff_smooth[i] += PS_SMOOTH * (peak - power[i] - ps->diff_smooth[i]);
-            const float limit = PS_TRANSIENT_IMPACT * ps->diff_smooth[i];
-            gain[i] = limit > ps->power_smooth[i] ? ps->power_smooth[i] / limit : 1.0f;
-        }
-        for (int k = 0; k < layout.bands; k++)
-            row[k] = gain[layout.band_to_par[k]];
+            par[layout.band_to_par[k]] += power[k];
     }
+    ps_active_kernels->transient(ps->par_gain[0], ps->par_gain[0], ps->peak_decay, ps->power_smooth,
+                                 ps->diff_smooth, whole_groups(layout.config), num_slots);
 }
 
 }  // namespace

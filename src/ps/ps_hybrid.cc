@@ -13,10 +13,10 @@ namespace lumdec {
 const ps_layout &ps_layout_of(int config)
 {
     static const ps_layout layouts[2] = {
-        {20, 3, 10, 71, 30, 42, ps_band_to_par20, ps_hybrid20_re, ps_hybrid20_im, ps_hybrid20_parts,
-         &ps_decorrelator_20},
-        {34, 5, 32, 91, 50, 62, ps_band_to_par34, ps_hybrid34_re, ps_hybrid34_im, ps_hybrid34_parts,
-         &ps_decorrelator_34},
+        {20, 3, 10, 71, 30, 42, ps_band_to_par20, ps_hybrid20_cos,
+         ps_hybrid20_sin, ps_hybrid20_parts, &ps_decorrelator_20},
+        {34, 5, 32, 91, 50, 62, ps_band_to_par34, ps_hybrid34_cos,
+         ps_hybrid34_sin, ps_hybrid34_parts, &ps_decorrelator_34},
     };
     return layouts[config == 34 ? 1 : 0];
 }
@@ -37,8 +37,8 @@ void ps_hybrid_analysis(ps_state *ps, const ps_layout &layout, float (*x_re)[64]
         }
         if (q < layout.split) {
             const ps_hybrid_part &part = layout.parts[q];
-            ps_active_kernels->hybrid_filter(xr, xi, layout.filter_re + part.first,
-                                             layout.filter_im + part.first, part.outputs, s_re + column,
+            ps_active_kernels->hybrid_filter(xr, xi, layout.filter_cos + part.first,
+                                             layout.filter_sin + part.first, part.outputs, s_re + column,
                                              s_im + column, PS_STRIDE, num_slots);
             column += part.outputs;
         }

@@ -5,17 +5,19 @@ namespace lumdec {
 
 namespace {
 
-void hybrid_filter_generic(const float *x_re, const float *x_im, const float *c_re, const float *c_im,
+void hybrid_filter_generic(const float *x_re, const float *x_im, const float *cos, const float *sin,
                            int32_t q, float *y_re, float *y_im, int32_t stride, int32_t num_slots)
 {
     for (int32_t n = 0; n < num_slots; n++) {
+        const float *xr = x_re + n + 6, *xi = x_im + n + 6;
         for (int32_t j = 0; j < q; j++) {
-            float acc_re = 0.0f, acc_im = 0.0f;
-            for (int32_t i = 0; i < 13; i++) {
-                const float xr = x_re[n + 12 - i], xi = x_im[n + 12 - i];
-                const float cr = c_re[q * i + j], ci = c_im[q * i + j];
-                acc_re = acc_re + (cr * xr - ci * xi);
-                acc_im = acc_im + (cr * xi + ci * xr);
+            float acc_re = cos[j] * xr[0], acc_im = cos[j] * xi[0];
+            for (int32_t m = 1; m <= 6; m++) {
+                const float u_re = xr[m] + xr[-m], u_im = xi[m] + xi[-m];
+                const float v_re = xr[m] - xr[-m], v_im = xi[m] - xi[-m];
+                const float c = cos[q * m + j], s = sin[q * m + j];
+                acc_re = acc_re + (c * u_re + s * v_im);
+                acc_im = acc_im + (c * u_im - s * v_re);
             }
             y_re[n * stride + j] = acc_re;
             y_im[n * stride + j] = acc_im;
@@ -33,13 +35,28 @@ void power_generic(const float *re, const float *im, float *p, int32_t stride, i
         }
 }
 
+void transient_generic(const float *power, float *gain, float *peak, float *smooth, float *diff,
+                       int32_t bands, int32_t num_slots)
+{
+    for (int32_t i = 0; i < bands; i++)
+        for (int32_t n = 0; n < num_slots; n++) {
+            const float p = power[n * PS_PAR_STRIDE + i];
+            const float decayed = peak[i] * PS_PEAK_DECAY;
+            peak[i] = decayed < p ? p : decayed;
+            smooth[i] = smooth[i] + PS_SMOOTH * (p - smooth[i]);
+            diff[i] = diff[i] + PS_SMOOTH * ((peak[i] - p) - diff[i]);
+            const float limit = PS_TRANSIENT_IMPACT * diff[i];
+            gain[n * PS_PAR_STRIDE + i] = limit > smooth[i] ? smooth[i] / limit : 1.0f;
+        }
+}
+
 void allpass_generic(const ps_allpass_job *job)
 {
     const ps_decorrelator_table &t = *job->table;
-    for (int32_t n = 0; n < job->num_slots; n++) {
-        const float *s_re = job->s_re + (n - PS_PRE_DELAY) * PS_STRIDE;
-        const float *s_im = job->s_im + (n - PS_PRE_DELAY) * PS_STRIDE;
-        for (int32_t k = 0; k < job->bands; k++) {
+    for (int32_t k = 0; k < job->bands; k++) {
+        for (int32_t n = 0; n < job->num_slots; n++) {
+            const float *s_re = job->s_re + (n - PS_PRE_DELAY) * PS_STRIDE;
+            const float *s_im = job->s_im + (n - PS_PRE_DELAY) * PS_STRIDE;
             float x_re = s_re[k] * t.phi_re[k] - s_im[k] * t.phi_im[k];
             float x_im = s_re[k] * t.phi_im[k] + s_im[k] * t.phi_re[k];
             for (int m = 0; m < PS_NUM_LINKS; m++) {
@@ -55,33 +72,33 @@ void allpass_generic(const ps_allpass_job *job)
                 x_re = u_re;
                 x_im = u_im;
             }
-            job->d_re[n * PS_ALLPASS_STRIDE + k] = x_re;
-            job->d_im[n * PS_ALLPASS_STRIDE + k] = x_im;
+            job->d_re[n * PS_STRIDE + k] = x_re;
+            job->d_im[n * PS_STRIDE + k] = x_im;
         }
     }
 }
 
 void mix_generic(const ps_mix_job *job)
 {
-    float *h11 = job->h, *h12 = h11 + PS_STRIDE, *h21 = h12 + PS_STRIDE, *h22 = h21 + PS_STRIDE;
-    const float *s11 = job->step, *s12 = s11 + PS_STRIDE, *s21 = s12 + PS_STRIDE, *s22 = s21 + PS_STRIDE;
-    for (int32_t n = 0; n < job->num_slots; n++) {
-        const float *s_re = job->s_re + n * job->s_stride, *s_im = job->s_im + n * job->s_stride;
-        const float *d_re = job->d_re + n * job->d_stride, *d_im = job->d_im + n * job->d_stride;
-        const float *gain = job->gain + n * PS_STRIDE;
-        float *l_re = job->l_re + n * job->l_stride, *l_im = job->l_im + n * job->l_stride;
-        float *r_re = job->r_re + n * job->r_stride, *r_im = job->r_im + n * job->r_stride;
-        for (int32_t k = 0; k < job->bands; k++) {
-            h11[k] += s11[k];
-            h12[k] += s12[k];
-            h21[k] += s21[k];
-            h22[k] += s22[k];
-            const float e_re = gain[k] * d_re[k], e_im = gain[k] * d_im[k];
-            const float sr = s_re[k], si = s_im[k];
-            l_re[k] = h11[k] * sr + h21[k] * e_re;
-            l_im[k] = h11[k] * si + h21[k] * e_im;
-            r_re[k] = h12[k] * sr + h22[k] * e_re;
-            r_im[k] = h12[k] * si + h22[k] * e_im;
+    for (int32_t k = 0; k < job->bands; k++) {
+        const int b = job->par[k];
+        float h11 = job->h[b], h12 = job->h[b + PS_PAR_STRIDE];
+        float h21 = job->h[b + 2 * PS_PAR_STRIDE], h22 = job->h[b + 3 * PS_PAR_STRIDE];
+        const float s11 = job->step[b], s12 = job->step[b + PS_PAR_STRIDE];
+        const float s21 = job->step[b + 2 * PS_PAR_STRIDE], s22 = job->step[b + 3 * PS_PAR_STRIDE];
+        for (int32_t n = 0; n < job->num_slots; n++) {
+            h11 = h11 + s11;
+            h12 = h12 + s12;
+            h21 = h21 + s21;
+            h22 = h22 + s22;
+            const float g = job->gain[n * PS_PAR_STRIDE + b];
+            const int32_t in = n * PS_STRIDE + k, out = n * job->out_stride + k;
+            const float e_re = g * job->d_re[in], e_im = g * job->d_im[in];
+            const float sr = job->s_re[in], si = job->s_im[in];
+            job->l_re[out] = h11 * sr + h21 * e_re;
+            job->l_im[out] = h11 * si + h21 * e_im;
+            job->r_re[out] = h12 * sr + h22 * e_re;
+            job->r_im[out] = h12 * si + h22 * e_im;
         }
     }
 }
@@ -91,6 +108,7 @@ void mix_generic(const ps_mix_job *job)
 const ps_kernels ps_kernels_generic = {
     hybrid_filter_generic,
     power_generic,
+    transient_generic,
     allpass_generic,
     mix_generic,
 };

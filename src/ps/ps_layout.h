@@ -17,7 +17,7 @@ struct ps_layout {
     int allpass;       // bands below this (QMF band 23) go through the all-pass chain
     int long_delay;    // bands below this (QMF band 35) are delayed by PS_LONG_DELAY, the rest by 1
     const uint8_t *band_to_par;
-    const float *filter_re, *filter_im;
+    const float *filter_cos, *filter_sin;
     const ps_hybrid_part *parts;  // per split QMF band
     const ps_decorrelator_table *decorrelator;
 };

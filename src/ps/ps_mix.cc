@@ -16,15 +16,18 @@ const float *ps_matrix(bool mixing_b, bool fine_iid, int iid, int icc)
 
 namespace {
 
-// One envelope's mixing from slot `first` on, for `count` slots, over the
-// four band ranges of the layout.
+// One envelope's mixing from slot `first` on, for `count` slots, with the
+// matrices moving from ps->h_par by `step` per slot, over the four band
+// ranges of the layout.
 void mix_slots(ps_state *ps, const ps_layout &layout, float (*x_re)[64], float (*x_im)[64],
-               float (*y_re)[64], float (*y_im)[64], int first, int count)
+               float (*y_re)[64], float (*y_im)[64], int first, int count,
+               const float (*step)[PS_PAR_STRIDE])
 {
     const float *s_re = ps->s_re[PS_LONG_DELAY + first], *s_im = ps->s_im[PS_LONG_DELAY + first];
     ps_mix_job job;
-    job.gain = ps->gain[first];
-    job.s_stride = PS_STRIDE;
+    job.gain = ps->par_gain[first];
+    job.h = ps->h_par[0];
+    job.step = step[0];
     job.num_slots = count;
 
     // Sub-subbands.
@@ -32,14 +35,12 @@ void mix_slots(ps_state *ps, const ps_layout &layout, float (*x_re)[64], float (
     job.s_im = s_im;
     job.d_re = ps->d_re[first];
     job.d_im = ps->d_im[first];
-    job.d_stride = PS_ALLPASS_STRIDE;
-    job.h = ps->h[0];
-    job.step = ps->h_step[0];
+    job.par = layout.band_to_par;
     job.l_re = ps->sub_re[0][first];
     job.l_im = ps->sub_im[0][first];
     job.r_re = ps->sub_re[1][first];
     job.r_im = ps->sub_im[1][first];
-    job.l_stride = job.r_stride = PS_MAX_SUBBANDS;
+    job.out_stride = PS_MAX_SUBBANDS;
     job.bands = layout.sub;
     ps_active_kernels->mix(&job);
 
@@ -52,21 +53,17 @@ void mix_slots(ps_state *ps, const ps_layout &layout, float (*x_re)[64], float (
         if (r == 0) {
             job.d_re = ps->d_re[first] + k;
             job.d_im = ps->d_im[first] + k;
-            job.d_stride = PS_ALLPASS_STRIDE;
         } else {
             const int delay = r == 1 ? PS_LONG_DELAY : 1;
             job.d_re = s_re - delay * PS_STRIDE + k;
             job.d_im = s_im - delay * PS_STRIDE + k;
-            job.d_stride = PS_STRIDE;
         }
-        job.gain = ps->gain[first] + k;
-        job.h = ps->h[0] + k;
-        job.step = ps->h_step[0] + k;
+        job.par = layout.band_to_par + k;
         job.l_re = x_re[first] + q;
         job.l_im = x_im[first] + q;
         job.r_re = y_re[first] + q;
         job.r_im = y_im[first] + q;
-        job.l_stride = job.r_stride = 64;
+        job.out_stride = 64;
         job.bands = ranges[r + 1] - k;
         ps_active_kernels->mix(&job);
     }
@@ -81,10 +78,8 @@ void ps_mix(ps_state *ps, const ps_layout &layout, float (*x_re)[64], float (*x_
     int end[PS_MAX_ENVELOPES], coded[PS_MAX_ENVELOPES];
     const int count = f.present ? ps_envelopes(f, num_slots, end, coded) : 0;
     if (count == 0) {
-        for (auto &row : ps->h_step)
-            for (float &v : row)
-                v = 0.0f;
-        mix_slots(ps, layout, x_re, x_im, y_re, y_im, 0, num_slots);
+        alignas(16) const float hold[4][PS_PAR_STRIDE] = {};
+        mix_slots(ps, layout, x_re, x_im, y_re, y_im, 0, num_slots, hold);
     }
 
     int first = 0;
@@ -94,21 +89,20 @@ void ps_mix(ps_state *ps, const ps_layout &layout, float (*x_re)[64], float (*x_
         ps_map_index_base(f.iid[e], f.iid_bands, iid, layout.config);
         ps_map_index_base(f.icc[e], f.icc_bands, icc, layout.config);
         const float width = static_cast<float>(end[j] + 1 - first);
-        float target[4][PS_STRIDE];
-        for (int k = 0; k < layout.bands; k++) {
-            const int b = layout.band_to_par[k];
+        alignas(16) float target[4][PS_PAR_STRIDE], step[4][PS_PAR_STRIDE];
+        for (int b = 0; b < layout.config; b++) {
             const float *m = ps_matrix(f.mixing_b, f.fine_iid, iid[b], icc[b]);
             for (int r = 0; r < 4; r++) {
-                target[r][k] = m[r];
-                ps->h_step[r][k] = (m[r] - ps->h[r][k]) / width;
+                target[r][b] = m[r];
+                step[r][b] = (m[r] - ps->h_par[r][b]) / width;
             }
         }
-        mix_slots(ps, layout, x_re, x_im, y_re, y_im, first, end[j] + 1 - first);
-        // The steps add up to the target only to rounding: start the next
-        // envelope from the target itself.
+        mix_slots(ps, layout, x_re, x_im, y_re, y_im, first, end[j] + 1 - first, step);
+        // The steps add up to the target only to rounding: the next
+        // envelope starts from the target itself.
         for (int r = 0; r < 4; r++)
-            for (int k = 0; k < layout.bands; k++)
-                ps->h[r][k] = target[r][k];
+            for (int b = 0; b < layout.config; b++)
+                ps->h_par[r][b] = target[r][b];
         if (j == count - 1) {
             for (int b = 0; b < layout.config; b++) {
                 ps->applied_iid[b] = iid[b];

@@ -36,18 +36,20 @@ inline constexpr int PS_IID_FINE_ROW = 15;
 extern const float ps_mix_a[46][8][4];
 extern const float ps_mix_b[46][8][4];
 
-// Hybrid analysis filters of the split QMF bands: band b has
-// ps_hybrid*_parts[b] = {first tap, outputs Q}; tap i of output j is at
-// first + Q i + j in the planar arrays.
+// Hybrid analysis filters of the split QMF bands, whose taps are
+// symmetric in magnitude about the centre: tap 6 - m of output j is
+// cos[m][j] - i sin[m][j] and tap 6 + m its conjugate (m = 0..6, sin[0] = 0).
+// Band b has ps_hybrid*_parts[b] = {first, outputs Q}; [m][j] is at
+// first + Q m + j.
 struct ps_hybrid_part {
     uint16_t first;
     uint8_t outputs;
 };
-extern const float ps_hybrid20_re[130];
-extern const float ps_hybrid20_im[130];
+extern const float ps_hybrid20_cos[70];
+extern const float ps_hybrid20_sin[70];
 extern const ps_hybrid_part ps_hybrid20_parts[3];
-extern const float ps_hybrid34_re[416];
-extern const float ps_hybrid34_im[416];
+extern const float ps_hybrid34_cos[224];
+extern const float ps_hybrid34_sin[224];
 extern const ps_hybrid_part ps_hybrid34_parts[5];
 
 // Hybrid band -> parameter band.
@@ -68,6 +70,9 @@ extern const uint8_t ps_spread_20_to_34[34][2];
 // Floats per row of hybrid-band data: the 91 bands of the 34-band
 // configuration, rounded up to whole groups of four.
 inline constexpr int PS_STRIDE = 92;
+
+// Floats per row of parameter-band data: 34 bands in whole groups of four.
+inline constexpr int PS_PAR_STRIDE = 36;
 
 // Decorrelator of the all-passed bands, by hybrid band (padded to 52):
 // the phase of the two-slot pre-delay, the fractional-delay phase of each

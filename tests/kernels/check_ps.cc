@@ -76,16 +76,17 @@ TEST(PsKernels, HybridFilterAgrees)
         const ps_layout &layout = ps_layout_of(config);
         for (int b = 0; b < layout.split; b++)
             filters.push_back({std::to_string(config) + "-band filter of QMF band " + std::to_string(b),
-                               layout.filter_re + layout.parts[b].first, layout.filter_im + layout.parts[b].first,
+                               layout.filter_cos + layout.parts[b].first,
+                               layout.filter_sin + layout.parts[b].first,
                                layout.parts[b].outputs});
     }
     for (int q : {2, 4, 6, 8, 10, 12})
         filters.push_back({"random taps, " + std::to_string(q) + " outputs", nullptr, nullptr, q});
     for (const Filter &f : filters)
         for (const auto &in : kInputs)
-            for (int slots : {1, 3, 32})
+            for (int slots : {1, 3, 5, 31, 32})
                 for (int stride : {f.q, 92}) {
-                    const size_t taps = static_cast<size_t>(13 * f.q), x = static_cast<size_t>(slots + 12);
+                    const size_t taps = static_cast<size_t>(7 * f.q), x = static_cast<size_t>(slots + 12);
                     const size_t y = static_cast<size_t>((slots - 1) * stride + f.q);
                     // buffers: x_re, x_im, c_re, c_im, y_re, y_im
                     agree("hybrid_filter", f.name + ", " + in.name + ", " + std::to_string(slots) + " slots",
@@ -124,6 +125,32 @@ TEST(PsKernels, PowerAgrees)
             }
 }
 
+TEST(PsKernels, TransientAgrees)
+{
+    for (const auto &in : kInputs)
+        for (int bands = 4; bands <= PS_PAR_STRIDE; bands += 4)
+            for (int slots : {1, 5, 32})
+                for (bool in_place : {false, true}) {
+                    const size_t n = static_cast<size_t>(slots * PS_PAR_STRIDE);
+                    // buffers: power, gain, peak, smooth, diff
+                    agree("transient",
+                          std::string(in.name) + ", " + std::to_string(bands) + " bands, " +
+                              std::to_string(slots) + " slots" + (in_place ? ", in place" : ""),
+                          {n, n, PS_PAR_STRIDE, PS_PAR_STRIDE, PS_PAR_STRIDE},
+                          [&](std::vector<float *> &p) {
+                              // Powers are not negative, but the kernel takes what it gets.
+                              fill(p[0], n, in.scale);
+                              for (size_t i = 0; i < n; i++)
+                                  p[0][i] = in.scale > 0 ? std::fabs(p[0][i]) : p[0][i];
+                              for (size_t i = 2; i < 5; i++)
+                                  fill(p[i], PS_PAR_STRIDE, in.scale);
+                          },
+                          [&](const ps_kernels &k, std::vector<float *> &p) {
+                              k.transient(p[0], in_place ? p[0] : p[1], p[2], p[3], p[4], bands, slots);
+                          });
+                }
+}
+
 TEST(PsKernels, AllpassAgrees)
 {
     static ps_decorrelator_table random_table;
@@ -138,7 +165,7 @@ TEST(PsKernels, AllpassAgrees)
                 for (int slots : {1, 6, 32}) {
                     const size_t s = static_cast<size_t>((PS_PRE_DELAY + slots) * PS_STRIDE);
                     const size_t link = static_cast<size_t>((PS_MAX_LINK_DELAY + slots) * PS_ALLPASS_STRIDE);
-                    const size_t d = static_cast<size_t>(slots * PS_ALLPASS_STRIDE);
+                    const size_t d = static_cast<size_t>(slots * PS_STRIDE);
                     // buffers: s_re, s_im, three links re and im, d_re, d_im
                     agree("allpass", name + ", " + in.name + ", " + std::to_string(bands) + " bands, " +
                                          std::to_string(slots) + " slots",
@@ -169,44 +196,63 @@ TEST(PsKernels, AllpassAgrees)
 
 TEST(PsKernels, MixAgrees)
 {
+    // Parameter bands of the decoder's layouts from several first bands, and
+    // a random map.
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> maps;
+    for (int config : {20, 34}) {
+        const ps_layout &layout = ps_layout_of(config);
+        for (int first : {0, 3, layout.sub, layout.allpass, layout.long_delay})
+            maps.push_back({std::to_string(config) + "-band map from band " + std::to_string(first),
+                            std::vector<uint8_t>(layout.band_to_par + first, layout.band_to_par + layout.bands)});
+    }
+    std::vector<uint8_t> random_map(91);
+    for (uint8_t &b : random_map)
+        b = static_cast<uint8_t>(checker::rng()() % PS_PAR_STRIDE);
+    maps.push_back({"random map", random_map});
+    const size_t h = 4 * PS_PAR_STRIDE;
     for (const auto &in : kInputs)
-        for (int bands = 1; bands <= 91; bands += (bands < 12 ? 1 : 13))
-            for (int offset : {0, 1, 3})
-                for (int slots : {1, 11, 32}) {
-                    const int stride = 64;
-                    const size_t sig = static_cast<size_t>(offset + (slots - 1) * stride + bands);
-                    const size_t gain = static_cast<size_t>(offset + (slots - 1) * PS_STRIDE + bands);
-                    const size_t h = static_cast<size_t>(offset + 3 * PS_STRIDE + bands);
-                    // buffers: s_re, s_im, d_re, d_im, gain, h, step, l_re, l_im, r_re, r_im
-                    agree("mix", std::string(in.name) + ", " + std::to_string(bands) + " bands at offset " +
-                                     std::to_string(offset) + ", " + std::to_string(slots) + " slots",
-                          {sig, sig, sig, sig, gain, h, h, sig, sig, sig, sig},
-                          [&](std::vector<float *> &p) {
-                              for (size_t i = 0; i < 4; i++)
-                                  fill(p[i], sig, in.scale);
-                              checker::fill_random(p[4], gain, 1.0f);
-                              fill(p[5], h, in.scale > 0 ? 1.5f : 0.0f);
-                              fill(p[6], h, in.scale > 0 ? 0.05f : 0.0f);
-                          },
-                          [&](const ps_kernels &k, std::vector<float *> &p) {
-                              ps_mix_job job;
-                              job.s_re = p[0] + offset;
-                              job.s_im = p[1] + offset;
-                              job.d_re = p[2] + offset;
-                              job.d_im = p[3] + offset;
-                              job.gain = p[4] + offset;
-                              job.h = p[5] + offset;
-                              job.step = p[6] + offset;
-                              job.l_re = p[7] + offset;
-                              job.l_im = p[8] + offset;
-                              job.r_re = p[9] + offset;
-                              job.r_im = p[10] + offset;
-                              job.s_stride = job.d_stride = job.l_stride = job.r_stride = stride;
-                              job.bands = bands;
-                              job.num_slots = slots;
-                              k.mix(&job);
-                          });
-                }
+        for (const auto &[map_name, map] : maps)
+            for (int bands = 1; bands <= static_cast<int>(map.size()); bands += (bands < 12 ? 1 : 13))
+                for (int offset : {0, 3})
+                    for (int slots : {1, 11, 32}) {
+                        const int out_stride = offset ? 64 : 32;
+                        const size_t sig = static_cast<size_t>(offset + (slots - 1) * PS_STRIDE + bands);
+                        const size_t out = static_cast<size_t>(offset + (slots - 1) * out_stride + bands);
+                        const size_t gain = static_cast<size_t>(slots * PS_PAR_STRIDE);
+                        const uint8_t *par = map.data();
+                        // buffers: s_re, s_im, d_re, d_im, gain, h, step, l_re, l_im, r_re, r_im
+                        agree("mix",
+                              std::string(in.name) + ", " + map_name + ", " + std::to_string(bands) +
+                                  " bands at offset " + std::to_string(offset) + ", " + std::to_string(slots) +
+                                  " slots",
+                              {sig, sig, sig, sig, gain, h, h, out, out, out, out},
+                              [&](std::vector<float *> &p) {
+                                  for (size_t i = 0; i < 4; i++)
+                                      fill(p[i], sig, in.scale);
+                                  checker::fill_random(p[4], gain, 1.0f);
+                                  fill(p[5], h, in.scale > 0 ? 1.5f : 0.0f);
+                                  fill(p[6], h, in.scale > 0 ? 0.05f : 0.0f);
+                              },
+                              [&](const ps_kernels &k, std::vector<float *> &p) {
+                                  ps_mix_job job;
+                                  job.s_re = p[0] + offset;
+                                  job.s_im = p[1] + offset;
+                                  job.d_re = p[2] + offset;
+                                  job.d_im = p[3] + offset;
+                                  job.gain = p[4];
+                                  job.h = p[5];
+                                  job.step = p[6];
+                                  job.par = par;
+                                  job.l_re = p[7] + offset;
+                                  job.l_im = p[8] + offset;
+                                  job.r_re = p[9] + offset;
+                                  job.r_im = p[10] + offset;
+                                  job.out_stride = out_stride;
+                                  job.bands = bands;
+                                  job.num_slots = slots;
+                                  k.mix(&job);
+                              });
+                    }
 }
 
 }  // namespace

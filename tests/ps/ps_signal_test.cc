@@ -134,7 +134,7 @@ TEST(PsDecorrelator, AllPassChainHasItsTransferFunctionInEveryBand)
             s_re[PS_PRE_DELAY * PS_STRIDE + k] = 1.0f;
         alignas(16) static float link_re[PS_NUM_LINKS][PS_MAX_LINK_DELAY + kSlots][PS_ALLPASS_STRIDE];
         alignas(16) static float link_im[PS_NUM_LINKS][PS_MAX_LINK_DELAY + kSlots][PS_ALLPASS_STRIDE];
-        alignas(16) static float d_re[kSlots][PS_ALLPASS_STRIDE], d_im[kSlots][PS_ALLPASS_STRIDE];
+        alignas(16) static float d_re[kSlots][PS_STRIDE], d_im[kSlots][PS_STRIDE];
         std::fill(&link_re[0][0][0], &link_re[0][0][0] + sizeof link_re / sizeof(float), 0.0f);
         std::fill(&link_im[0][0][0], &link_im[0][0][0] + sizeof link_im / sizeof(float), 0.0f);
         ps_allpass_job job;

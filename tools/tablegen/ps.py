@@ -182,18 +182,25 @@ def _hybrid_groups():
 
 
 def _hybrid_arrays(name, groups):
-    """Per split QMF band, taps [13][Q] as planar real and imaginary arrays."""
+    """Per split QMF band, its filters as cosine and sine parts [7][Q]: tap
+    6 - m of output j is c[m][j] - i s[m][j], and tap 6 + m its conjugate
+    (the prototypes are symmetric), so that the output is
+    c[0] x(n) + sum over m of c[m] (x(n+m) + x(n-m)) - i s[m] (x(n+m) - x(n-m))."""
     out, parts = [], []
     offset = 0
     for filters in groups:
         q = len(filters)
         parts.append((offset, q))
-        offset += 13 * q
-    for plane, pick in (("re", lambda z: z.real), ("im", lambda z: z.imag)):
+        offset += 7 * q
+        for f in filters:
+            assert abs(f[6].imag) < 1e-15
+            for m in range(1, 7):
+                assert abs(f[6 + m] - f[6 - m].conjugate()) < 1e-15
+    for plane, pick in (("cos", lambda z: z.real), ("sin", lambda z: -z.imag)):
         values = []
         for filters in groups:
-            for i in range(13):
-                values += [float_literal(pick(f[i])) for f in filters]
+            for m in range(7):
+                values += [float_literal(pick(f[6 - m]) if m or plane == "cos" else 0.0) for f in filters]
         out.append("alignas(16) const float %s_%s[%d] = {" % (name, plane, len(values)))
         out.append(rows(values, 6))
         out.append("};")
@@ -334,18 +341,20 @@ inline constexpr int PS_IID_FINE_ROW = 15;
 extern const float ps_mix_a[46][8][4];
 extern const float ps_mix_b[46][8][4];
 
-// Hybrid analysis filters of the split QMF bands: band b has
-// ps_hybrid*_parts[b] = {first tap, outputs Q}; tap i of output j is at
-// first + Q i + j in the planar arrays.
+// Hybrid analysis filters of the split QMF bands, whose taps are
+// symmetric in magnitude about the centre: tap 6 - m of output j is
+// cos[m][j] - i sin[m][j] and tap 6 + m its conjugate (m = 0..6, sin[0] = 0).
+// Band b has ps_hybrid*_parts[b] = {first, outputs Q}; [m][j] is at
+// first + Q m + j.
 struct ps_hybrid_part {
     uint16_t first;
     uint8_t outputs;
 };
-extern const float ps_hybrid20_re[%d];
-extern const float ps_hybrid20_im[%d];
+extern const float ps_hybrid20_cos[%d];
+extern const float ps_hybrid20_sin[%d];
 extern const ps_hybrid_part ps_hybrid20_parts[3];
-extern const float ps_hybrid34_re[%d];
-extern const float ps_hybrid34_im[%d];
+extern const float ps_hybrid34_cos[%d];
+extern const float ps_hybrid34_sin[%d];
 extern const ps_hybrid_part ps_hybrid34_parts[5];
 
 // Hybrid band -> parameter band.
@@ -366,6 +375,9 @@ extern const uint8_t ps_spread_20_to_34[34][2];
 // Floats per row of hybrid-band data: the 91 bands of the 34-band
 // configuration, rounded up to whole groups of four.
 inline constexpr int PS_STRIDE = %d;
+
+// Floats per row of parameter-band data: 34 bands in whole groups of four.
+inline constexpr int PS_PAR_STRIDE = 36;
 
 // Decorrelator of the all-passed bands, by hybrid band (padded to %d):
 // the phase of the two-slot pre-delay, the fractional-delay phase of each
@@ -390,7 +402,7 @@ inline constexpr float PS_TRANSIENT_IMPACT = %s;
 
 }  // namespace lumdec
 """ % (ROOT_BITS, VALUE_BIAS, len(entries),
-       13 * 10, 13 * 10, 13 * 32, 13 * 32,
+       7 * 10, 7 * 10, 7 * 32, 7 * 32,
        STRIDE, ALLPASS_STRIDE, NUM_LINKS, ALLPASS_STRIDE, ", ".join(str(x) for x in d["link_delay"]),
        float_literal(tr["alpha_decay"]), float_literal(tr["alpha_smooth"]),
        float_literal(tr["gamma"]))
