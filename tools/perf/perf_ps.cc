@@ -1,9 +1,10 @@
-// Runs ps_apply on frames of QMF noise with four envelopes of changing
-// parameters (the busiest frames of the corpus) for instruction counting:
-// one frame to warm up, then `frames` frames inside callgrind's collection
-// window (run under valgrind --tool=callgrind --collect-atstart=no).
+// Runs ps_apply on frames of QMF noise with envelopes of changing
+// parameters (four: the busiest frames of the corpus; 0: frames without
+// data) for instruction counting: one frame to warm up, then `frames`
+// frames inside callgrind's collection window (run under valgrind
+// --tool=callgrind --collect-atstart=no).
 //
-//   perf_ps BANDS [frames] [generic]     BANDS 20 or 34
+//   perf_ps BANDS [frames] [sse2|generic] [envelopes]     BANDS 20 or 34
 //
 // Ir per frame is callgrind's total over the frames.
 #include <valgrind/callgrind.h>
@@ -30,13 +31,15 @@ struct Work {
     ps_state ps;
 };
 
+int envelopes = 4;
+
 void set_frame(ps_frame &f, int bands, int frame)
 {
     f = ps_frame{};
-    f.present = 1;
-    f.num_env = 4;
+    f.present = envelopes > 0 || frame == 0;
+    f.num_env = static_cast<uint8_t>(envelopes > 0 ? envelopes : 1);
     f.iid_bands = f.icc_bands = static_cast<uint8_t>(bands);
-    for (int e = 0; e < 4; e++)
+    for (int e = 0; e < f.num_env; e++)
         for (int b = 0; b < bands; b++) {
             f.iid[e][b] = static_cast<int8_t>((b + e + frame) % 15 - 7);
             f.icc[e][b] = static_cast<int8_t>((b * 3 + e + frame) % 8);
@@ -64,6 +67,8 @@ int main(int argc, char **argv)
     const int bands = argc > 1 ? std::atoi(argv[1]) : 20;
     const int frames = argc > 2 ? std::atoi(argv[2]) : 100;
     aac_force_kernel_tables(!(argc > 3 && std::string(argv[3]) == "generic"));
+    if (argc > 4)
+        envelopes = std::atoi(argv[4]);
     auto w = std::make_unique<Work>();
     ps_reset(&w->ps);
     std::mt19937 rng(9);
@@ -76,6 +81,6 @@ int main(int argc, char **argv)
         }
         run_frame(*w, rng, bands, f);
     }
-    std::printf("frames=%d bands=%d\n", frames, bands);
+    std::printf("frames=%d bands=%d envelopes=%d\n", frames, bands, envelopes);
     return 0;
 }
