@@ -2,6 +2,10 @@
 // element bytes at any bit offset, then aac_dec_destroy.  Checks the
 // status, the untouched out-parameter on failure, the error-frame slot,
 // the element map of every instance created, and that nothing leaks.
+// Mode bit 3 makes the decoder with aac_dec_create_asc from the element
+// bytes (bit 4: implicit signalling allowed), bit 5 with aac_dec_create_he
+// (SBR and PS modes from the stream_flag byte, which is then 0); both check
+// the output format the new decoder reports.
 #include <cstdint>
 #include <set>
 
@@ -65,6 +69,35 @@ void check_element_map(const aac_decoder &dec)
     FUZZ_CHECK(elements == layout.num_elements);
 }
 
+// A format any decoder may report before its first frame.
+void check_format(const aac_decoder *dec)
+{
+    aac_output_format f;
+    FUZZ_CHECK(aac_dec_get_format(dec, &f) == AAC_OK);
+    FUZZ_CHECK(f.fixed == 0 || f.fixed == 1);
+    FUZZ_CHECK(f.channels >= 1 && f.channels <= 8);
+    FUZZ_CHECK(f.samples_per_block == 1024 || f.samples_per_block == 2048);
+    FUZZ_CHECK(f.sample_rate == f.core_sample_rate || f.sample_rate == 2 * f.core_sample_rate);
+    FUZZ_CHECK(f.block_bytes >= 4 * f.channels * f.samples_per_block);
+    FUZZ_CHECK(f.ps == 0 || (f.sbr == 1 && f.channels == 2));
+    FUZZ_CHECK(f.object_type == (f.ps ? 29 : f.sbr ? 5 : 2));
+}
+
+// The core record goes in by value and its bytes_used comes back.
+aac_status create_he(aac_decoder **dec, aac_dec_config &config, uint8_t modes)
+{
+    aac_he_config he{};
+    he.core = config;
+    he.core.stream_flag = 0;
+    he.sbr_mode = modes & 7;  // 4..7 are refused
+    he.ps_mode = (modes >> 3) & 3;
+    aac_status status = aac_dec_create_he(dec, &he);
+    config.bytes_used = he.core.bytes_used;
+    if (he.sbr_mode > AAC_SBR_DOWNSAMPLED || he.ps_mode > AAC_PS_EXPLICIT)
+        FUZZ_CHECK(status == AAC_ERR_BAD_STREAM);
+    return status;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -98,9 +131,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         CountingAllocator hooks;
         hooks.fail_at((mode >> 2) & 1);  // the record is the only allocation
         aac_decoder *dec = kUntouched;
-        aac_status status = aac_dec_create(&dec, &config);
+        if (mode & 8) {
+            const aac_status status = aac_dec_create_asc(&dec, copy, static_cast<int32_t>(element_size),
+                                                         mode & 16 ? AAC_ASC_IMPLICIT : 0);
+            FUZZ_CHECK(aac_innermost_frame() == nullptr);
+            FUZZ_CHECK(status == AAC_OK || status == AAC_ERR_CORRUPT_FRAME ||
+                       status == AAC_ERR_BAD_STREAM || status == AAC_ERR_NO_MEMORY);
+            if (status == AAC_OK) {
+                check_element_map(*dec);
+                check_format(dec);
+                FUZZ_CHECK(aac_dec_destroy(dec) == AAC_OK);
+            } else {
+                FUZZ_CHECK(dec == kUntouched);
+            }
+            FUZZ_CHECK(hooks.outstanding() == 0);
+            delete[] copy;
+            return 0;
+        }
+        aac_status status = mode & 32 ? create_he(&dec, config, static_cast<uint8_t>(config.stream_flag))
+                                      : aac_dec_create(&dec, &config);
         FUZZ_CHECK(aac_innermost_frame() == nullptr);
-        if (hooks.allocations() > 0 && (mode & 4)) {
+        if (mode & 32)
+            config.stream_flag = 0;
+        if (status == AAC_ERR_BAD_STREAM && (mode & 32) && dec == kUntouched) {
+            // Refused for its SBR or PS mode, or for its core as below.
+        } else if (hooks.allocations() > 0 && (mode & 4)) {
             FUZZ_CHECK(status == AAC_ERR_NO_MEMORY);
         } else if (!with_element) {
             FUZZ_CHECK(status == expected_without_element(config));
@@ -119,6 +174,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (status == AAC_OK) {
             FUZZ_CHECK(dec != kUntouched && dec != nullptr);
             check_element_map(*dec);
+            check_format(dec);
             FUZZ_CHECK(dec->initialised == 0 && dec->out_block == nullptr);
             FUZZ_CHECK(aac_dec_destroy(dec) == AAC_OK);
         } else {

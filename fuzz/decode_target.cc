@@ -5,9 +5,13 @@
 // allocation failures.  Every call is checked against the documented frame
 // driver (stream_model.h) and every block against what its state promises.
 //
-// Input: an 11-byte header (below), an optional program_config_element of
-// up to 255 bytes, then frames, each a 2-byte little-endian size and its
-// bytes; size 0 is an end-of-stream call.
+// Input: an 11-byte header (below), an optional program_config_element (or
+// AudioSpecificConfig) of up to 255 bytes, then frames, each a 2-byte
+// little-endian size and its bytes; size 0 is an end-of-stream call.
+//
+// With the HE bit the decoder is made by aac_dec_create_he (SBR and PS
+// modes from the header) or aac_dec_create_asc, and blocks have the size
+// and layout its output format gives.
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -35,7 +39,9 @@ struct Header {
     uint32_t seed;       // host decisions and gains
     uint8_t misbehave;   // low 3 bits: hook failure rate in eighths; next 3: swap rate
     uint8_t gains;       // 0: all 1.0; else chosen per channel, bit 7 allows non-finite
-    uint8_t tables;      // bit 0: generic kernel tables
+    uint8_t tables;      // bit 0: generic kernel tables; bit 1: HE decoder, bits 2-3 its
+                         // SBR mode, bits 4-5 its PS mode; bit 6: from the element as an
+                         // AudioSpecificConfig (bit 7: implicit signalling allowed)
 };
 
 enum : uint8_t {
@@ -72,6 +78,8 @@ struct Fuzzer {
     aac_decoder *dec = nullptr;
     aac_frame_alloc *pool = nullptr;
     int channels = 0;
+    int block_floats = 0;  // floats of an output block
+    bool he = false;
     FuzzRandom rng{0};
     uint32_t fail_rate = 0, swap_rate = 0;
     bool tame_gains = true;
@@ -90,7 +98,7 @@ struct Fuzzer {
     void fill(void *block)
     {
         auto *words = static_cast<uint32_t *>(block);
-        for (int i = 0; i < 1024 * channels; i++)
+        for (int i = 0; i < block_floats; i++)
             words[i] = kSentinel;
         if (!was_filled(block))
             filled.push_back(block);
@@ -102,14 +110,22 @@ struct Fuzzer {
             return;
         const uint32_t *words = reinterpret_cast<const uint32_t *>(block);
         // Both workspaces hold parsed frames only when the block is valid.
+        // SBR may amplify a core near the float range by up to 1e5: only
+        // the LC path promises finite output of finite frames.
         const bool finite_expected =
-            state == AAC_SLOT_VALID && tame_gains &&
+            state == AAC_SLOT_VALID && tame_gains && !he &&
             !frames_may_overflow(*dec, aac_layouts[dec->channel_configuration]);
-        for (int c = 0; c < channels; c++) {
+        aac_output_format format;
+        FUZZ_CHECK(aac_dec_get_format(dec, &format) == AAC_OK);
+        FUZZ_CHECK(format.channels * format.samples_per_block <= block_floats);
+        if (state == AAC_SLOT_VALID)
+            FUZZ_CHECK(format.fixed == 1);
+        const int n = format.samples_per_block;
+        for (int c = 0; c < format.channels; c++) {
             const bool off = dec->gain[c] == 0.0f;
-            for (int i = 0; i < 1024; i++) {
-                const uint32_t word = words[1024 * c + i];
-                const float x = block[1024 * c + i];
+            for (int i = 0; i < n; i++) {
+                const uint32_t word = words[n * c + i];
+                const float x = block[n * c + i];
                 if (state != AAC_SLOT_VALID) {
                     FUZZ_CHECK(word == kSentinel);  // nothing written for a lost or empty block
                     continue;
@@ -145,7 +161,7 @@ struct Fuzzer {
                 pool->ops->put(pool, block);
                 fill(other);  // the pool's link word overwrote a sample
             } else if (block == nullptr) {
-                other = std::aligned_alloc(16, 4096 * channels);
+                other = std::aligned_alloc(16, 4 * static_cast<size_t>(block_floats));
                 owned.push_back(other);
             } else {
                 other = owned[rng.next() % owned.size()];
@@ -214,19 +230,37 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         config.bit_offset = (h.sfi >> 5) + 8 * ((h.sfi >> 4) & 1);
     }
     aac_decoder *dec = nullptr;
-    if (aac_dec_create(&dec, &config) != AAC_OK) {
+    aac_status created;
+    f.he = h.tables & 2;
+    if (f.he && (h.tables & 64)) {
+        created = aac_dec_create_asc(&dec, element_copy.data(), static_cast<int32_t>(element_copy.size()),
+                                     h.tables & 128 ? AAC_ASC_IMPLICIT : 0);
+    } else if (f.he) {
+        aac_he_config he{};
+        he.core = config;
+        he.sbr_mode = (h.tables >> 2) & 3;
+        he.ps_mode = ((h.tables >> 4) & 3) % 3;
+        created = aac_dec_create_he(&dec, &he);
+    } else {
+        created = aac_dec_create(&dec, &config);
+    }
+    if (created != AAC_OK) {
         aac_force_kernel_tables(true);
         FUZZ_CHECK(hooks.outstanding() == 0);
         return 0;
     }
     f.dec = dec;
-    f.channels = aac_layouts[dec->channel_configuration].num_channels;
+    aac_output_format format;
+    FUZZ_CHECK(aac_dec_get_format(dec, &format) == AAC_OK);
+    f.channels = format.channels;
+    f.block_floats = format.block_bytes / 4;
+    FUZZ_CHECK(format.block_bytes % 4096 == 0 && format.channels >= 1 && format.channels <= 8);
     for (int c = 0; c < 8; c++) {
         dec->gain[c] = h.gains == 0 ? 1.0f : choose_gain(f.rng, h.gains & 0x80);
         if (c < f.channels)
             f.tame_gains = f.tame_gains && tame_gain(dec->gain[c]);
     }
-    if ((h.options & kPool) && aac_frame_alloc_create(&f.pool, f.channels) == AAC_OK)
+    if ((h.options & kPool) && aac_frame_alloc_create(&f.pool, format.block_bytes / 4096) == AAC_OK)
         dec->pool = f.pool;
 
     ObservingHost host(dec);

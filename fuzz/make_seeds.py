@@ -4,7 +4,8 @@ tests/data: for the decode target, each stream's configuration and its first
 frames in the target's input format (see decode_target.cc); for the create
 target, each stream's configuration values or program_config_element; for
 the readers target, the starts of a few ADTS streams and MP4 files (from
-the shared corpus beside the repository) and an AudioSpecificConfig.
+the shared corpus beside the repository) and an AudioSpecificConfig.  The
+HE-AAC streams of tests/data/he seed both targets through the HE exports.
 
     python3 fuzz/make_seeds.py
 """
@@ -42,15 +43,33 @@ def streams():
         yield name, int(sfi), int(layout), (None if pce_offset == "-" else int(pce_offset)), payloads
 
 
-def decode_seed(sfi, layout, pce_offset, payloads, options, misbehave=0, gains=0):
-    if pce_offset is None:
+def he_streams():
+    with open(os.path.join(DATA, "he", "streams.tsv")) as f:
+        rows = [line.rstrip("\n").split("\t") for line in f if not line.startswith("#")]
+    for row in rows:
+        name, sfi, layout, _, _, asc = row[:6]
+        with open(os.path.join(DATA, "he", "streams", name + ".aac"), "rb") as f:
+            payloads = adts_payloads(f.read())
+        yield name, int(sfi), int(layout), None if asc == "-" else bytes.fromhex(asc), payloads
+
+
+# decode target: HE decoder, implicit SBR and PS; from an AudioSpecificConfig
+HE_IMPLICIT = 2 | 1 << 2 | 1 << 4
+HE_ASC = 2 | 64 | 128
+
+
+def decode_seed(sfi, layout, pce_offset, payloads, options, misbehave=0, gains=0, tables=0, asc=None):
+    if asc is not None:
+        head = bytes([16 | (layout - 1), sfi])
+        element = bytes([len(asc)]) + asc
+    elif pce_offset is None:
         head = bytes([layout - 1, sfi])
         element = b""
     else:
         head = bytes([16, pce_offset << 5])
         element = payloads[0][:64]
         element = bytes([len(element)]) + element
-    head += bytes([options, 0]) + struct.pack("<I", 0x2545F491) + bytes([misbehave, gains, 0])
+    head += bytes([options, 0]) + struct.pack("<I", 0x2545F491) + bytes([misbehave, gains, tables])
     frames = payloads[:FRAMES] + [b""] + payloads[FRAMES:FRAMES + 2]
     body = b"".join(struct.pack("<H", len(p)) + p for p in frames)
     return head + element + body
@@ -123,6 +142,15 @@ def main():
                   decode_seed(sfi, layout, pce_offset, payloads, everything | 16 | 32,
                               misbehave=0x1B, gains=0x81))
             write("decode", name + "-bare", decode_seed(sfi, layout, pce_offset, payloads, 0))
+    for name, sfi, layout, asc, payloads in he_streams():
+        if asc is None:
+            write("create", "he_" + name, bytes([32, 0, 1 | 1 << 3, 1, sfi, layout]))
+            write("decode", "he_" + name, decode_seed(sfi, layout, None, payloads, everything,
+                                                      tables=HE_IMPLICIT))
+        else:
+            write("create", "asc_" + name, bytes([8 | 16, 0, 0, 1, sfi, layout]) + asc)
+            write("decode", "asc_" + name, decode_seed(sfi, layout, None, payloads, everything,
+                                                       tables=HE_ASC, asc=asc))
     write("decode", "crowded_frames",
           decode_seed(4, 1, None, [crowded_frame(62), crowded_frame(63), crowded_frame(62)],
                       everything))

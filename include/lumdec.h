@@ -242,14 +242,17 @@ struct aac_decoder {
 
 /* A decoder made by aac_dec_create_he or aac_dec_create_asc is driven like
  * any other (aac_dec_decode, aac_dec_destroy, the same host fields and
- * hooks) with three differences:
+ * hooks), with these differences:
  *   - an output block holds samples_per_block samples per channel (2048 at
  *     twice the core rate when SBR is decoded, else 1024), channel c at
  *     floats [samples_per_block * c, samples_per_block * (c + 1)), and at
  *     least block_bytes bytes (aac_output_format); pool units =
  *     block_bytes / 4096;
  *   - a mono core whose SBR data carries parametric stereo gives two output
- *     channels, whose gains are gain[0] and gain[1];
+ *     channels, whose gains are gain[0] and gain[1] (the stereo parameters
+ *     are not applied yet: both channels carry the mono signal);
+ *   - SBR rebuilds absolute energies, so the gains scale the output after
+ *     it (the AAC core runs at the 16-bit scale whatever the gains);
  *   - the output's timeline is that of a standard decoding from the second
  *     frame on, as for AAC LC: call n delivers the output of frame n; frame 1
  *     is decoded completely (its SBR included) and its output dropped.

@@ -38,6 +38,20 @@ int main(void)
     }
     CHECK(aac_frame_alloc_create(&pool, 0) == AAC_ERR_BAD_STREAM);
 
+    /* An HE-AAC decoder from an AudioSpecificConfig (LC 22050 Hz mono,
+     * implicit signalling allowed) and its output format. */
+    {
+        static const unsigned char asc[] = {0x13, 0x88};
+        aac_decoder *dec = NULL;
+        aac_output_format format;
+        CHECK(aac_dec_create_asc(&dec, asc, 2, AAC_ASC_IMPLICIT) == AAC_OK);
+        CHECK(dec != NULL && aac_dec_get_format(dec, &format) == AAC_OK);
+        CHECK(format.sample_rate == 44100 && format.core_sample_rate == 22050);
+        CHECK(format.block_bytes == 2 * 2048 * 4 && format.fixed == 0);
+        if (dec)
+            CHECK(aac_dec_destroy(dec) == AAC_OK);
+    }
+
     /* Field order of the records that cross the boundary. */
     CHECK(offsetof(aac_dec_config, bytes_used) == 0);
     CHECK(offsetof(aac_dec_config, input_data) < offsetof(aac_dec_config, stream_flag));

@@ -71,9 +71,13 @@ void he_drive_frame(he_decoder *he)
 {
     aac_decoder *dec = &he->base;
     const aac_layout &layout = aac_layouts[dec->channel_configuration];
+    if (he->format.fixed && !he->format.sbr) {
+        drive_frame(dec);  // an LC stream: SBR data appearing later is skipped
+        return;
+    }
     bool payload_ok[5];
     for (int i = 0; i < layout.num_elements; i++) {
-        payload_ok[i] = sbr_parse_payload(&he->sbr[i], dec->input_data);
+        payload_ok[i] = sbr_parse_payload(&he->sbr[i], dec->input_data, dec->input_size);
         if (!payload_ok[i])
             he->sbr[i].error_count++;
         // Parameters of a damaged PS payload are dropped; the last ones hold.

@@ -59,6 +59,7 @@ struct aac_transform_kernels {
     aac_transform_fn rfft2048;         // 2048 real values
     aac_transform_fn dct4_128;         // unnormalised DCT-IV of 128 values
     aac_transform_fn dct4_1024;        // unnormalised DCT-IV of 1024 values
+    aac_transform_fn fft32_forward;    // 32 complex points
 };
 
 // ---------------------------------------------------------------------------
@@ -98,7 +99,8 @@ static_assert(AAC_SK_SLOT_OFFSET(mute) == AAC_SK_MUTE);
 // bands per slot, real and imaginary parts in separate planes; the low band
 // has rows of 32 bands, the high band rows of 64.  Buffers handed to the
 // QMF banks start on a 16-byte boundary; the band loops take any band
-// offset and count.
+// offset and count, and their outputs never overlap their inputs (except
+// hf_assemble, which works in place).
 struct aac_sbr_kernels {
     // 32-band complex analysis of num_slots slots.  in holds 288 samples of
     // history, then 32 new samples per slot (in time order); slot s writes
@@ -130,6 +132,17 @@ struct aac_sbr_kernels {
     // out[b] = sum over slots first..end-1 of |x[l][b]|^2, rows of 64.
     void (*band_energy)(const float *re, const float *im, int32_t bands, int32_t first,
                         int32_t end, float *out);
+    // Time smoothing of gains: out[b] = cur[b] h[4] + past[0][b] h[3] + ...
+    // + past[3][b] h[0], summed in that order (past[0] the latest slot).
+    void (*hf_smooth)(float *out, const float *cur, const float *const *past, const float *h,
+                      int32_t bands);
+    // One slot of the adjusted high band, in place: y = y gain, then at
+    // bands with a sinusoid level y += sine (phi_re, phi_im (-1)^b), at the
+    // others (when noisy) y += noise_level V[(index + b + 1) mod 512] with V
+    // the noise table.
+    void (*hf_assemble)(float *re, float *im, const float *gain, const float *noise_level,
+                        const float *sine, int32_t index, float phi_re, float phi_im,
+                        int32_t noisy, int32_t bands);
 };
 
 // ---------------------------------------------------------------------------

@@ -32,8 +32,10 @@ struct sbr_element {
 };
 
 // Reads the element's payload of this frame (if any) into its channels'
-// frame data.  Returns false when the payload is damaged or breaks the
-// rules; the element and its channels are then left as they were.
-bool sbr_parse_payload(sbr_element *el, const uint8_t *frame);
+// frame data; frame_size bytes of the frame may be read (a payload that the
+// frame parser took from the zero bytes past the frame reads as cut short).
+// Returns false when the payload is damaged or breaks the rules; the
+// element and its channels are then left as they were.
+bool sbr_parse_payload(sbr_element *el, const uint8_t *frame, int32_t frame_size);
 
 }  // namespace lumdec

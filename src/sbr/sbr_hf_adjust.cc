@@ -160,27 +160,23 @@ void sbr_hf_adjust(const sbr_band_tables &t, const sbr_header &h, const sbr_fram
         ch->history_valid = 1;
     }
 
-    const float *hs = sbr_smoothing_filter;
+    const aac_sbr_kernels *k = aac_active_sbr_kernels;
     int noise_index = ch->noise_index, sine_index = ch->sine_index;
     for (int l = 0; l < L; l++) {
         const bool noisy = l != d.grid.transient && l != prev_transient;
-        const float *gain = g.gain[l], *noise = g.noise[l], *sine = g.sine[l];
+        const float *gain = g.gain[l], *noise = g.noise[l];
         for (int i = 2 * d.grid.t_env[l]; i < 2 * d.grid.t_env[l + 1]; i++) {
-            float *yr = &ch->high_re[i + 2][kx], *yi = &ch->high_im[i + 2][kx];
             const int pos = ch->history_pos;
-            float g_filt[64], q_filt[64];
+            alignas(16) float g_filt[64], q_filt[64];
             const float *gs = gain, *qs = noise;
             if (smooth && noisy) {
-                for (int m = 0; m < M; m++) {
-                    float ga = gain[m] * hs[4], qa = noise[m] * hs[4];
-                    for (int j = 1; j <= 4; j++) {
-                        const int row = (pos + 4 - j) & 3;
-                        ga = ga + ch->gain_history[row][m] * hs[4 - j];
-                        qa = qa + ch->noise_history[row][m] * hs[4 - j];
-                    }
-                    g_filt[m] = ga;
-                    q_filt[m] = qa;
+                const float *past_g[4], *past_q[4];
+                for (int j = 0; j < 4; j++) {
+                    past_g[j] = ch->gain_history[(pos + 3 - j) & 3];
+                    past_q[j] = ch->noise_history[(pos + 3 - j) & 3];
                 }
+                k->hf_smooth(g_filt, gain, past_g, sbr_smoothing_filter, M);
+                k->hf_smooth(q_filt, noise, past_q, sbr_smoothing_filter, M);
                 gs = g_filt;
                 qs = q_filt;
             }
@@ -188,27 +184,14 @@ void sbr_hf_adjust(const sbr_band_tables &t, const sbr_header &h, const sbr_fram
             std::memcpy(ch->noise_history[pos], noise, sizeof(float) * M);
             ch->history_pos = (pos + 1) & 3;
 
-            for (int m = 0; m < M; m++) {
-                yr[m] *= gs[m];
-                yi[m] *= gs[m];
-            }
             // Sinusoid phase j^sine_index, the imaginary part alternating
-            // in sign from band to band.
+            // in sign from band to band, starting with band kx.
             const float phi_re = sine_index == 0 ? 1.0f : sine_index == 2 ? -1.0f : 0.0f;
             float phi_im = sine_index == 1 ? 1.0f : sine_index == 3 ? -1.0f : 0.0f;
             if (kx & 1)
                 phi_im = -phi_im;
-            for (int m = 0; m < M; m++) {
-                const int index = (noise_index + m + 1) & 511;
-                if (sine[m] != 0.0f) {
-                    yr[m] += sine[m] * phi_re;
-                    yi[m] += sine[m] * phi_im;
-                } else if (noisy) {
-                    yr[m] += qs[m] * sbr_noise_table[index][0];
-                    yi[m] += qs[m] * sbr_noise_table[index][1];
-                }
-                phi_im = -phi_im;
-            }
+            k->hf_assemble(&ch->high_re[i + 2][kx], &ch->high_im[i + 2][kx], gs, qs, g.sine[l],
+                           noise_index, phi_re, phi_im, noisy, M);
             noise_index = (noise_index + M) & 511;
             sine_index = (sine_index + 1) & 3;
         }

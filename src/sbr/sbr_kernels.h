@@ -8,13 +8,13 @@
 
 namespace lumdec {
 
-// Windowing, folding and pre-rotation of one analysis slot into fft (128
-// floats, 16-byte aligned), then the forward FFT fft64.
-void sbr_analysis_slot_generic(const float *in, float *fft, aac_transform_fn fft64);
+// Windowing and folding of one analysis slot: the 64 values u[0..63].
+void sbr_analysis_window_generic(const float *in, float *u);
 
-// Pre-rotation of one synthesis slot's 64 bands into fft (256 floats, the
-// upper half zero).
-void sbr_synthesis_slot_pre_generic(const float *re, const float *im, float *fft);
+// Unnormalised DCT-IV of 64 values (16-byte aligned) around the 32-point
+// FFT fft32: the rotations of the transform kernels, the same in both
+// tables.
+void sbr_dct4_64(float *x, aac_transform_fn fft32);
 
 // The same for the 32-band synthesis (fft: 128 floats, the upper half zero).
 void sbr_synthesis_down_pre_generic(const float *re, const float *im, float *fft);

@@ -351,14 +351,16 @@ bool same_tables_header(const sbr_header &a, const sbr_header &b)
 
 }  // namespace
 
-bool sbr_parse_payload(sbr_element *el, const uint8_t *frame)
+bool sbr_parse_payload(sbr_element *el, const uint8_t *frame, int32_t frame_size)
 {
     el->ps_seen = 0;
     el->reset = 0;
     if (!el->payload_present)
         return true;
     sbr_bits b;
-    sbr_bits_init(&b, frame, el->payload_start, el->payload_bits);
+    const int32_t available = 8 * frame_size - el->payload_start;
+    sbr_bits_init(&b, frame, el->payload_start,
+                  el->payload_bits < available ? el->payload_bits : available < 0 ? 0 : available);
     if (el->payload_crc)
         sbr_read(&b, 10);
 
@@ -379,7 +381,7 @@ bool sbr_parse_payload(sbr_element *el, const uint8_t *frame)
     } else if (!el->header_seen) {
         // Data before the first header cannot be read: the element stays
         // without a high band until a header comes.
-        return true;
+        return !b.overrun;
     }
 
     sbr_frame_data d0, d1;

@@ -51,6 +51,22 @@ void finish(sbr_channel *ch, int kx, int end)
     ch->prev_end = end;
 }
 
+// Parametric stereo: the right channel's matrix from the mono one.  The PS
+// tool also reads the six rows after the frame, bands 0..4, which the
+// analysis has produced already (the output runs two slots behind it, the
+// frame's last slots then follow): they are put in place first.  The rows
+// go to the next frame as its first ones, whose low bands are rebuilt there.
+void stereo_from_mono(sbr_channel *ch, const sbr_frame_io &io)
+{
+    static_assert(sbr_high_slots - 2 - sbr_slots == PS_LOOKAHEAD_SLOTS);
+    for (int l = sbr_slots + 2; l < sbr_high_slots; l++) {
+        std::memcpy(ch->high_re[l], ch->low_re[l], sizeof(float) * PS_SPLIT_BANDS);
+        std::memcpy(ch->high_im[l], ch->low_im[l], sizeof(float) * PS_SPLIT_BANDS);
+    }
+    // Left stays in the mono matrix, right goes to the stereo one.
+    ps_apply(io.ps, ch->high_re + 2, ch->high_im + 2, io.stereo_re, io.stereo_im, sbr_slots);
+}
+
 void synthesise(const sbr_frame_io &io, float *v, const float *re, const float *im, int c)
 {
     const aac_sbr_kernels *k = aac_active_sbr_kernels;
@@ -121,16 +137,7 @@ void sbr_process_element(sbr_element *el, bool payload_ok, const sbr_frame_io &i
         float (*x_re)[64] = ch->high_re + 2;
         float (*x_im)[64] = ch->high_im + 2;
         if (n == 1 && io.out[1] != nullptr) {
-            // Parametric stereo: left stays in X, right goes to the stereo
-            // matrix.  The tool's hybrid filters also read the lowest bands
-            // of the 6 slots after the frame, which the analysis has made
-            // already: they go into X's rows past the frame, which the next
-            // frame's assembly rewrites with the same values.
-            for (int l = sbr_slots; l < sbr_slots + PS_LOOKAHEAD_SLOTS; l++) {
-                std::memcpy(x_re[l], ch->low_re[l + sbr_adjust_offset], sizeof(float) * PS_SPLIT_BANDS);
-                std::memcpy(x_im[l], ch->low_im[l + sbr_adjust_offset], sizeof(float) * PS_SPLIT_BANDS);
-            }
-            ps_apply(io.ps, x_re, x_im, io.stereo_re, io.stereo_im, sbr_slots);
+            stereo_from_mono(ch, io);
             synthesise(io, io.stereo_v, io.stereo_re[0], io.stereo_im[0], 1);
         }
         if (io.out[c])

@@ -176,7 +176,7 @@ void sbr_derive_limiter(const sbr_header &h, sbr_band_tables *t)
 
     // Neighbours closer than the resolution asks are merged, keeping patch
     // borders.
-    const float ratio = std::pow(2.0f, 0.49f / sbr_limiter_bands_per_octave[h.limiter_bands]);
+    const float ratio = sbr_limiter_merge_ratio[h.limiter_bands];
     int kept = 0;
     for (int in = 1; in < n; in++) {
         const int candidate = table[in];

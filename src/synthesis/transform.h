@@ -74,6 +74,7 @@ inline constexpr aac_transform_slot aac_transform_slots[] = {
     {"rfft2048", &aac_transform_kernels::rfft2048, 2048},
     {"dct4_128", &aac_transform_kernels::dct4_128, 128},
     {"dct4_1024", &aac_transform_kernels::dct4_1024, 1024},
+    {"fft32_forward", &aac_transform_kernels::fft32_forward, 64},
 };
 static_assert(sizeof aac_transform_slots / sizeof aac_transform_slots[0] ==
               sizeof(aac_transform_kernels) / sizeof(aac_transform_fn));

@@ -130,6 +130,11 @@ void fft_core(const int32_t *perm, int32_t odd, int32_t M, int32_t s, float *dat
         stage_wide<Inverse>(data, M, h, twiddles);
 }
 
+void fft32_forward(float *x)
+{
+    aac_fft_core_forward(aac_fft_bitrev_32, 1, 32, 4, x, aac_fft_twiddles);
+}
+
 void fft64_forward(float *x)
 {
     aac_fft_core_forward(aac_fft_bitrev_64, 0, 64, 8, x, aac_fft_twiddles);
@@ -282,5 +287,5 @@ void aac_fft1024_inverse(float *x)
 const aac_transform_kernels aac_transform_kernels_generic = {
     fft64_forward, aac_fft64_inverse, fft128_forward, aac_fft128_inverse,
     fft512_forward, aac_fft512_inverse, fft1024_forward, aac_fft1024_inverse,
-    rfft256, rfft2048, dct4_128, dct4_1024,
+    rfft256, rfft2048, dct4_128, dct4_1024, fft32_forward,
 };

@@ -162,6 +162,11 @@ void fft_forward(float *x, int32_t M, int32_t stages, const int32_t *perm, int32
     }
 }
 
+void fft32_forward(float *x)
+{
+    fft_forward(x, 32, 5, aac_fft_bitrev_32, 4, 1);
+}
+
 void fft64_forward(float *x)
 {
     fft_forward(x, 64, 6, aac_fft_bitrev_64, 8, 0);
@@ -199,5 +204,5 @@ void rfft2048(float *x)
 const aac_transform_kernels aac_transform_kernels_sse2 = {
     fft64_forward, aac_fft64_inverse, fft128_forward, aac_fft128_inverse,
     fft512_forward, aac_fft512_inverse, fft1024_forward, aac_fft1024_inverse,
-    rfft256, rfft2048, aac_dct4_128_sse2, aac_dct4_1024_sse2,
+    rfft256, rfft2048, aac_dct4_128_sse2, aac_dct4_1024_sse2, fft32_forward,
 };

@@ -7,6 +7,7 @@
 
 // Square-root bit-reversal tables: entry k is k with its low bits reversed,
 // scaled to the stride of the element index's high part.
+extern const int32_t aac_fft_bitrev_32[4];
 extern const int32_t aac_fft_bitrev_64[8];
 extern const int32_t aac_fft_bitrev_128[8];
 extern const int32_t aac_fft_bitrev_512[16];
@@ -17,6 +18,7 @@ extern const int32_t aac_fft_bitrev_1024[32];
 extern const float aac_fft_twiddles[256][2];
 
 // DCT-IV rotations t[k] = (cos b, sin b), b = 2*pi*(k + 1/8)/(2L).
+extern const float aac_dct4_rotation_64[32][2];
 extern const float aac_dct4_rotation_128[64][2];
 extern const float aac_dct4_rotation_1024[512][2];
 

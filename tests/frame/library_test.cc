@@ -126,6 +126,7 @@ TEST(KernelSelection, LoadChoseTheSse2TablesAndDetachChangesNothing)
 const std::set<std::string> interface_names = {
     "aac_enc_create", "aac_enc_destroy", "aac_enc_encode",
     "aac_dec_create", "aac_dec_destroy", "aac_dec_decode",
+    "aac_dec_create_he", "aac_dec_create_asc", "aac_dec_get_format",
     "aac_calc_crc_bytes", "aac_calc_crc_syn_elems",
     "aac_frame_alloc_create",
     "aac_set_malloc_func_table", "aac_set_debug_trace",

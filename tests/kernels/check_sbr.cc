@@ -150,4 +150,47 @@ TEST(SbrKernels, BandEnergyOverEveryBandRange)
     });
 }
 
+TEST(SbrKernels, GainSmoothingOverEveryBandCount)
+{
+    for_each_input([](const std::string &what, float scale, bool edge) {
+        const Buffer<float> cur = filled(64, scale, edge), past = filled(4 * 64, scale, edge);
+        const Buffer<float> taps = filled(5, 1.0f);
+        for (int bands = 1; bands <= 48; bands++) {
+            const Buffer<float> out = poisoned(64);
+            agree("hf_smooth " + what + ", " + std::to_string(bands) + " bands", {&cur, &past, &taps, &out},
+                  [bands](K k, float **p) {
+                      const float *rows[4] = {p[1] + 64, p[1] + 3, p[1] + 128, p[1] + 192};
+                      k.hf_smooth(p[3], p[0], rows, p[2], bands);
+                  });
+        }
+    });
+}
+
+// Sinusoids at some bands, zero and negative-zero levels elsewhere, every
+// phase, noise on and off, and noise indices that wrap around the table.
+TEST(SbrKernels, SlotAssemblyOverEveryBandCountAndNoiseIndex)
+{
+    for_each_input([](const std::string &what, float scale, bool edge) {
+        const Buffer<float> re = filled(64, scale, edge), im = filled(64, scale, edge);
+        const Buffer<float> gain = filled(64, 4.0f, edge), level = filled(64, scale, edge);
+        Buffer<float> sine = filled(64, scale, edge);
+        for (size_t b = 0; b < 64; b++)
+            if (checker::rng()() % 3)
+                sine[b] = (b & 1) ? 0.0f : -0.0f;
+        const float phases[4][2] = {{1, 0}, {0, 1}, {-1, 0}, {0, -1}};
+        for (int bands = 1; bands <= 48; bands += 1 + bands / 6) {
+            for (int index : {0, 3, 505, 508, 510, 511}) {
+                for (int noisy = 0; noisy < 2; noisy++) {
+                    const float *phi = phases[(index + bands) & 3];
+                    agree("hf_assemble " + what + ", " + std::to_string(bands) + " bands, index " +
+                              std::to_string(index),
+                          {&re, &im, &gain, &level, &sine}, [=](K k, float **p) {
+                              k.hf_assemble(p[0], p[1], p[2], p[3], p[4], index, phi[0], phi[1], noisy, bands);
+                          });
+                }
+            }
+        }
+    });
+}
+
 }  // namespace

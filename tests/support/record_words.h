@@ -71,7 +71,20 @@
     F(aac_decoder, prev_work, 104)                     \
     F(aac_decoder, channel_gain, 105)                  \
     F(aac_decoder, work_alloc, 113)                    \
-    F(aac_decoder, gain_alloc, 115)
+    F(aac_decoder, gain_alloc, 115)                    \
+    F(aac_he_config, core, 0)                          \
+    F(aac_he_config, sbr_mode, 9)                      \
+    F(aac_he_config, ps_mode, 10)                      \
+    F(aac_output_format, sample_rate, 0)               \
+    F(aac_output_format, core_sample_rate, 1)          \
+    F(aac_output_format, channels, 2)                  \
+    F(aac_output_format, samples_per_block, 3)         \
+    F(aac_output_format, sbr, 4)                       \
+    F(aac_output_format, ps, 5)                        \
+    F(aac_output_format, block_bytes, 6)               \
+    F(aac_output_format, fixed, 7)                     \
+    F(aac_output_format, object_type, 8)               \
+    F(aac_output_format, sbr_errors, 9)
 
 #define LUMDEC_RECORD_SIZES(S)      \
     S(aac_malloc_func_table, 4)     \
@@ -81,6 +94,8 @@
     S(aac_dec_config, 9)            \
     S(aac_element_map, 52)          \
     S(aac_stream_tables, 8)         \
-    S(aac_decoder, 123)
+    S(aac_decoder, 123)             \
+    S(aac_he_config, 11)            \
+    S(aac_output_format, 10)
 
 #endif

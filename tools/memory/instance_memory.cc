@@ -3,7 +3,9 @@
 // output block, counted through the allocator hooks (each aligned block
 // costs 16 bytes more than it asks for).  Printed as a Markdown table, once
 // with one gain for all channels (one shared window set) and once with a
-// different gain per channel.
+// different gain per channel.  A second table gives the same for HE-AAC
+// decoders (aac_dec_create_he, implicit SBR and PS, 48 kHz output): the
+// larger record, the SBR buffers and blocks of twice the samples.
 //
 //   instance_memory
 #include <cstdint>
@@ -105,6 +107,46 @@ Held measure(int layout, bool distinct_gains)
     return h;
 }
 
+struct HeHeld {
+    size_t record, output, total;
+};
+
+HeHeld measure_he(int layout)
+{
+    aac_he_config config{};
+    config.core.profile = 1;
+    config.core.sampling_frequency_index = 6;
+    config.core.channel_configuration = layout;
+    config.sbr_mode = AAC_SBR_IMPLICIT;
+    config.ps_mode = AAC_PS_IMPLICIT;
+    aac_decoder *dec = nullptr;
+    aac_frame_alloc *pool = nullptr;
+    aac_output_format format;
+    if (aac_dec_create_he(&dec, &config) != AAC_OK || aac_dec_get_format(dec, &format) != AAC_OK ||
+        aac_frame_alloc_create(&pool, format.block_bytes / 4096) != AAC_OK) {
+        std::fprintf(stderr, "layout %d: HE creation failed\n", layout);
+        std::exit(1);
+    }
+    const size_t before_pool = live.count(pool) ? live[pool] : 0;
+    for (float &g : dec->gain)
+        g = 1.0f;
+    dec->pool = pool;
+    dec->input_size = 0;
+    if (aac_dec_decode(dec) != AAC_OK) {
+        std::fprintf(stderr, "layout %d: first HE decode call failed\n", layout);
+        std::exit(1);
+    }
+    HeHeld h{};
+    h.record = live.count(dec) ? live[dec] : 0;
+    h.output = aligned_bytes(block_of(dec->out_block));
+    for (const auto &[block, size] : live)
+        h.total += size;
+    h.total -= before_pool;
+    aac_dec_destroy(dec);
+    pool->ops->destroy(pool);
+    return h;
+}
+
 }  // namespace
 
 int main()
@@ -120,6 +162,13 @@ int main()
         std::printf("| %d | %d | %zu | %zu | %zu | %zu | %zu | %zu (%d) |\n", layout,
                     aac_layouts[layout].num_channels, same.record, same.workspaces,
                     same.window_sets, same.output, same.total, distinct.total, distinct.sets);
+    }
+    std::printf("\n| layout | core channels | HE record | output block | total (SBR buffers included) |\n");
+    std::printf("|---:|---:|---:|---:|---:|\n");
+    for (int layout = 1; layout <= 10; layout++) {
+        const HeHeld he = measure_he(layout);
+        std::printf("| %d | %d | %zu | %zu | %zu |\n", layout, aac_layouts[layout].num_channels,
+                    he.record, he.output, he.total);
     }
     aac_set_malloc_func_table(nullptr);
     return 0;

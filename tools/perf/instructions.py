@@ -2,13 +2,15 @@
 """Instructions per frame per channel of steady-state decoding, by stream and
 by stage, counted by valgrind's callgrind (counts repeat to within 0.01 %).
 
-    python3 tools/perf/instructions.py BUILD_DIR [STREAM.aac ...]
+    python3 tools/perf/instructions.py BUILD_DIR [--he] [STREAM.aac ...]
 
 Without streams it takes the four perf streams in ../shared/perf, or the test
 streams when those are absent.  With link-time optimisation (LUMDEC_LTO, on
 by default with GCC) the stages inline into the decode call and only the
 total and the parser's share stay apart.  Only the decode passes are counted (the
-decoder has decoded the stream once before), not reading the file.
+decoder has decoded the stream once before), not reading the file.  With
+--he the streams are decoded as HE-AAC (implicit SBR and PS): figures are per
+output frame (2048 samples) and output channel, and the SBR stages show.
 """
 
 import glob
@@ -31,6 +33,10 @@ STAGES = [
     ("PNS", ("noise_substitution(", "noise_substitution_pair(")),
     ("transform", ("inverse_transform(",)),
     ("windowing and overlap", ("output_single_channel(", "output_channel_pair(")),
+    ("QMF analysis", ("lumdec::(anonymous namespace)::qmf_analysis(",)),
+    ("HF generation", ("lumdec::sbr_hf_generate(",)),
+    ("HF adjustment", ("lumdec::sbr_hf_adjust(",)),
+    ("QMF synthesis", ("lumdec::(anonymous namespace)::qmf_synthesis(",)),
 ]
 
 
@@ -42,12 +48,12 @@ def stage_of(function):
     return None
 
 
-def measure(build, stream):
+def measure(build, stream, he=False):
     tool = os.path.join(build, "tools", "perf_decode")
     with tempfile.TemporaryDirectory() as tmp:
         out = os.path.join(tmp, "cg.out")
         run = subprocess.run(["valgrind", "--tool=callgrind", "--collect-atstart=no",
-                              "--callgrind-out-file=" + out, tool, stream, "1"],
+                              "--callgrind-out-file=" + out, tool, stream, "1"] + (["--he"] if he else []),
                              capture_output=True, text=True, check=True)
         info = dict(kv.split("=") for kv in run.stdout.split())
         annotate = subprocess.run(["callgrind_annotate", "--inclusive=yes", "--threshold=100", out],
@@ -72,7 +78,8 @@ def measure(build, stream):
 
 def main():
     build = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build")
-    streams = sys.argv[2:]
+    he = "--he" in sys.argv[2:]
+    streams = [s for s in sys.argv[2:] if s != "--he"]
     if not streams:
         streams = sorted(glob.glob(os.path.join(os.path.dirname(ROOT), "shared", "perf", "*.aac")))
     if not streams:
@@ -82,7 +89,7 @@ def main():
     print("|---|---:|" + "---:|" * len(names))
     merged = False
     for stream in streams:
-        total, stages = measure(build, stream)
+        total, stages = measure(build, stream, he)
         cells = ["%.0f" % stages.get(n, 0) for n in names]
         print("| %s | %.0f | %s |" % (os.path.basename(stream)[:-4], total, " | ".join(cells)))
         merged = merged or not stages.get("transform")

@@ -4,13 +4,15 @@
 // output hook takes each block and does nothing with it, as a host that
 // consumes blocks in place would.
 //
-//   perf_decode STREAM.aac [passes]
+//   perf_decode STREAM.aac [passes] [--he]
 //
-// Prints frames, channels and sampling frequency index of the stream.
+// --he decodes through aac_dec_create_he with implicit SBR and PS.  Prints
+// frames, output channels and sampling frequency index of the stream.
 #include <valgrind/callgrind.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "lumdec.h"
@@ -45,6 +47,7 @@ int main(int argc, char **argv)
         return 2;
     }
     int passes = argc > 2 ? std::atoi(argv[2]) : 1;
+    const bool he = argc > 3 && std::string(argv[3]) == "--he";
     std::vector<uint8_t> file;
     if (FILE *f = std::fopen(argv[1], "rb")) {
         int c;
@@ -73,12 +76,19 @@ int main(int argc, char **argv)
     config.sampling_frequency_index = sfi;
     config.channel_configuration = configuration;
     aac_decoder *dec = nullptr;
-    if (frames.empty() || aac_dec_create(&dec, &config) != AAC_OK) {
+    aac_he_config he_config{};
+    he_config.core = config;
+    he_config.sbr_mode = AAC_SBR_IMPLICIT;
+    he_config.ps_mode = AAC_PS_IMPLICIT;
+    if (frames.empty() ||
+        (he ? aac_dec_create_he(&dec, &he_config) : aac_dec_create(&dec, &config)) != AAC_OK) {
         std::fprintf(stderr, "perf_decode: %s is not a stream this decoder takes\n", argv[1]);
         return 2;
     }
     aac_frame_alloc *pool = nullptr;
-    aac_frame_alloc_create(&pool, 8);
+    aac_output_format format;
+    aac_dec_get_format(dec, &format);
+    aac_frame_alloc_create(&pool, format.block_bytes / 4096);
     for (float &g : dec->gain)
         g = 1.0f;
     dec->pool = pool;
@@ -90,9 +100,9 @@ int main(int argc, char **argv)
         decode_pass(dec, frames);
     CALLGRIND_TOGGLE_COLLECT;
 
-    static const int channels[8] = {0, 1, 2, 3, 4, 5, 6, 8};
-    std::printf("frames=%zu channels=%d sfi=%d passes=%d\n", frames.size(),
-                channels[configuration & 7], sfi, passes);
+    aac_dec_get_format(dec, &format);
+    std::printf("frames=%zu channels=%d sfi=%d passes=%d\n", frames.size(), format.channels, sfi,
+                passes);
     aac_dec_destroy(dec);
     pool->ops->destroy(pool);
     return 0;

@@ -15,7 +15,7 @@ import os
 from fractions import Fraction
 
 from .common import float_literal, header, output, rows, to_float
-from .transform import cos_sin, nearest_float
+from .transform import cos_sin, nearest_float, rotation
 
 DATA_DIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "data", "sbr")
 HEADER_PATH = "src/sbr/sbr_tables.h"
@@ -115,24 +115,29 @@ extern const float sbr_qmf_window[640];
 // entry 64 j + m is c[2 (63 - m) + 128 j].
 extern const float sbr_qmf_analysis_window[320];
 
-// Analysis rotations: before the 64-point FFT (cos(pi n/64), -sin(pi n/64));
-// after it 2 (cos(pi (2k+1)/256), -sin(pi (2k+1)/256)).
-extern const float sbr_analysis_pre[64][2];
-extern const float sbr_analysis_post[32][2];
+// Analysis rotations around its 32-point FFT (see sbr_kernels_generic.cc),
+// real parts in row 0 and imaginary parts in row 1: before it
+// (cos(pi m/32), -sin(pi m/32)); after it A = e^(-i pi (2k+1)/256) and
+// B = -i e^(i 3 pi (2k+1)/256).
+extern const float sbr_analysis_pre[2][32];
+extern const float sbr_analysis_post_a[2][32];
+extern const float sbr_analysis_post_b[2][32];
 
-// Synthesis rotations: before the 128-point FFT (cos, sin) of 255 pi k/128;
-// after it (cos, sin) of pi (n - 127.5)/128.
-extern const float sbr_synthesis_pre[64][2];
-extern const float sbr_synthesis_post[128][2];
+// The rotations of the transform kernels' 64-point DCT-IV
+// (aac_dct4_rotation_64) as a row of cosines and a row of sines.
+extern const float sbr_dct4_64_rotation[2][32];
 
-// The same for the 32-band synthesis of downsampled SBR, around a 64-point
+// Rotations of the 32-band synthesis of downsampled SBR, around a 64-point
 // FFT: (cos, sin) of 255 pi k/128 and of pi (n - 63.75)/64, which centres the
 // bands on the even taps of the prototype.
 extern const float sbr_synthesis_down_pre[32][2];
 extern const float sbr_synthesis_down_post[64][2];
 
-// The 512 complex values of the noise table, (re, im).
-extern const float sbr_noise_table[512][2];
+// The 512 complex values of the noise table as real and imaginary planes,
+// each followed by its first three entries again, so that four values from
+// any index can be read without wrapping.
+extern const float sbr_noise_re[515];
+extern const float sbr_noise_im[515];
 
 // Envelope and noise Huffman books as binary trees (see sbr/huffman.h).
 struct sbr_huffman_book {
@@ -154,10 +159,11 @@ struct sbr_rate_params {
 };
 extern const sbr_rate_params sbr_rate_table[9];
 
-// Limiter gains by bs_limiter_gains (amplitude) and limiter bands per octave
-// by bs_limiter_bands (entry 0 unused).
+// Limiter gains by bs_limiter_gains (amplitude), and by bs_limiter_bands the
+// ratio 2^(0.49 / bands per octave) below which neighbouring limiter borders
+// merge (entry 0 unused: one band).
 extern const float sbr_limiter_gains[4];
-extern const float sbr_limiter_bands_per_octave[4];
+extern const float sbr_limiter_merge_ratio[4];
 
 // Gain smoothing filter: entry 4 weights the current slot.
 extern const float sbr_smoothing_filter[5];
@@ -193,24 +199,41 @@ def sbr_tables_source():
         out.append("};")
         out.append("")
 
+    def planes(name, values):
+        out.append("alignas(16) const float %s[2][32] = {" % name)
+        for part in range(2):
+            out.append("    {")
+            out.append(_floats([v[part] for v in values], 6).replace("    ", "        ", 1)
+                       .replace("\n    ", "\n        "))
+            out.append("    },")
+        out.append("};")
+        out.append("")
+
     pre = []
-    for n in range(64):
-        cs, sn = _turn(n, 64)
+    for m in range(32):
+        cs, sn = _turn(m, 32)
         pre.append((cs, -sn))
-    pairs("sbr_analysis_pre", 64, pre)
-    post = []
+    planes("sbr_analysis_pre", pre)
+    post_a, post_b = [], []
     for k in range(32):
         cs, sn = _turn(2 * k + 1, 256)
-        post.append((to_float(2 * cs), to_float(-2 * sn)))
-    pairs("sbr_analysis_post", 32, post)
-    pairs("sbr_synthesis_pre", 64, [_turn(255 * k, 128) for k in range(64)])
-    pairs("sbr_synthesis_post", 128, [_turn(2 * n - 255, 256) for n in range(128)])
+        post_a.append((cs, -sn))
+        cs, sn = _turn(3 * (2 * k + 1), 256)
+        post_b.append((sn, -cs))
+    planes("sbr_analysis_post_a", post_a)
+    planes("sbr_analysis_post_b", post_b)
+    planes("sbr_dct4_64_rotation", [rotation(k, 64) for k in range(32)])
     pairs("sbr_synthesis_down_pre", 32, [_turn(255 * k, 128) for k in range(32)])
     pairs("sbr_synthesis_down_post", 64, [_turn(4 * n - 255, 256) for n in range(64)])
 
     noise = tables["noise_table_V"]["values"]
     assert len(noise) == 512
-    pairs("sbr_noise_table", 512, noise)
+    for name, part in (("sbr_noise_re", 0), ("sbr_noise_im", 1)):
+        values = [v[part] for v in noise] + [v[part] for v in noise[:3]]
+        out.append("alignas(16) const float %s[515] = {" % name)
+        out.append(_floats(values))
+        out.append("};")
+        out.append("")
 
     assert [b["name"] for b in huff["books"]] == BOOKS
     for i, book in enumerate(huff["books"]):
@@ -238,9 +261,9 @@ def sbr_tables_source():
 
     gains = tables["limiter_gains"]["gain"]
     out.append("const float sbr_limiter_gains[4] = {%s};" % ", ".join(float_literal(g) for g in gains))
-    bands = [0.0] + tables["limiter_bands_per_octave"]["bands_per_octave"][1:]
-    out.append("const float sbr_limiter_bands_per_octave[4] = {%s};" %
-               ", ".join(float_literal(b) for b in bands))
+    ratios = [0.0] + [2.0 ** (0.49 / b) for b in tables["limiter_bands_per_octave"]["bands_per_octave"][1:]]
+    out.append("const float sbr_limiter_merge_ratio[4] = {%s};" %
+               ", ".join(float_literal(r) for r in ratios))
     smooth = tables["smoothing_filter"]["h_smooth"]
     out.append("const float sbr_smoothing_filter[5] = {%s};" %
                ", ".join(float_literal(h) for h in smooth))

@@ -173,7 +173,7 @@ def _tables():
     t = []
     doc = ("Square-root bit-reversal tables: entry k is k with its low bits reversed,\n"
            "// scaled to the stride of the element index's high part.")
-    for points, s, bits, step in ((64, 8, 3, 8), (128, 8, 3, 16), (512, 16, 4, 32),
+    for points, s, bits, step in ((32, 4, 2, 8), (64, 8, 3, 8), (128, 8, 3, 16), (512, 16, 4, 32),
                                   (1024, 32, 5, 32)):
         t.append((doc, "aac_fft_bitrev_%d" % points, "int32_t", [s],
                   [bitrev(k, bits) * step for k in range(s)]))
@@ -183,7 +183,7 @@ def _tables():
               "aac_fft_twiddles", "float", [MAX_POINTS // 4, 2],
               [twiddle(e) for e in range(MAX_POINTS // 4)]))
     doc = "DCT-IV rotations t[k] = (cos b, sin b), b = 2*pi*(k + 1/8)/(2L)."
-    for length in (128, 1024):
+    for length in (64, 128, 1024):
         t.append((doc, "aac_dct4_rotation_%d" % length, "float", [length // 2, 2],
                   [rotation(k, length) for k in range(length // 2)]))
         doc = None
