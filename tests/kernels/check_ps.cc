@@ -160,9 +160,10 @@ TEST(PsKernels, AllpassAgrees)
         {"random table", &random_table}};
     for (const auto &in : kInputs) {
         fill(&random_table.phi_re[0], sizeof random_table / sizeof(float), in.scale > 0 ? 1.0f : 0.0f);
-        for (const auto &[name, table] : tables)
+        for (const auto &[name, binding] : tables)
             for (int bands = 4; bands <= PS_ALLPASS_STRIDE; bands += 8)
                 for (int slots : {1, 6, 32}) {
+                    const ps_decorrelator_table *table = binding;  // clang 14 cannot capture a binding
                     const size_t s = static_cast<size_t>((PS_PRE_DELAY + slots) * PS_STRIDE);
                     const size_t link = static_cast<size_t>((PS_MAX_LINK_DELAY + slots) * PS_ALLPASS_STRIDE);
                     const size_t d = static_cast<size_t>(slots * PS_STRIDE);

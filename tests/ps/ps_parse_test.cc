@@ -200,7 +200,8 @@ TEST(PsParse, TimeDifferencesAcrossAChangeOfResolutionCountFromTheMappedValues)
         first.iid.values = {random_values(rng, bands_of_mode(c.from_mode), -7, 7)};
         first.iid.dt = {false};
         BitWriter w1;
-        ASSERT_EQ(parse(ps, w1, write_ps(w1, first)).status, 0);
+        const int bits1 = write_ps(w1, first);
+        ASSERT_EQ(parse(ps, w1, bits1).status, 0);
 
         const std::vector<int> &v = first.iid.values[0];
         std::vector<int> to20(20), base;
@@ -242,7 +243,8 @@ TEST(PsParse, TimeDifferencesAcrossAChangeOfResolutionCountFromTheMappedValues)
         second.iid.dt = {true};
         second.iid.base = base;
         BitWriter w2;
-        ASSERT_EQ(parse(ps, w2, write_ps(w2, second)).status, 0);
+        const int bits2 = write_ps(w2, second);
+        ASSERT_EQ(parse(ps, w2, bits2).status, 0);
         expect_values(ps.frame.iid, second.iid, "iid");
     }
 }
@@ -350,7 +352,8 @@ TEST(PsParse, InvalidPayloadsRaiseAndLeaveTheStateAsItWas)
         PsFrameSpec good = base_spec();
         good.iid.values[0].assign(20, -2);
         BitWriter g;
-        ASSERT_EQ(parse(ps, g, write_ps(g, good)).status, 0);
+        const int good_bits = write_ps(g, good);
+        ASSERT_EQ(parse(ps, g, good_bits).status, 0);
         ps_state before;
         std::memcpy(&before, &ps, sizeof ps);
         BitWriter w;
