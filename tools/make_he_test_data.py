@@ -30,6 +30,8 @@ SELECTION = {
     "multi_5_1_48k_160k_v1": (4, False),          # three SBR elements and the LFE
     "explicit_bc_mono_48k_24k_v1": (6, True),     # sync extension 0x2B7
     "downsampled_stereo_32k_48k_v1": (6, True),   # 32-band synthesis at the core rate
+    "decorr_stereo_44k1_40k_v2": (6, False),      # parametric stereo, four envelopes a frame
+    "explicit_bc_stereo_48k_24k_v2": (6, True),   # parametric stereo announced by 0x548
 }
 
 

@@ -80,6 +80,11 @@ void he_drive_frame(he_decoder *he)
         payload_ok[i] = sbr_parse_payload(&he->sbr[i], dec->input_data, dec->input_size);
         if (!payload_ok[i])
             he->sbr[i].error_count++;
+        // Parameters of a damaged PS payload are dropped; the last ones hold.
+        const sbr_element &el = he->sbr[i];
+        if (payload_ok[i] && el.ps_seen && he->ps &&
+            !ps_read(he->ps, dec->input_data, dec->input_size, el.ps_start, el.ps_bits))
+            he->sbr[i].error_count++;
     }
     if (!he->format.fixed)
         fix_format(he);
@@ -115,6 +120,7 @@ void he_drive_frame(he_decoder *he)
         io.stereo_re = he->stereo_re;
         io.stereo_im = he->stereo_im;
         io.stereo_v = he->stereo_v;
+        io.ps = he->ps;
         io.downsampled = he->sbr_mode == AAC_SBR_DOWNSAMPLED;
         const int outputs = el.num_channels == 1 && he->format.ps ? 2 : el.num_channels;
         for (int j = 0; j < outputs; j++) {

@@ -24,10 +24,11 @@ constexpr uint32_t round16(uint32_t n)
 }
 
 struct resource_layout {
-    uint32_t channels, unity, windows, core, stereo_re, stereo_im, stereo_v, sink, total;
+    uint32_t channels, unity, windows, core, stereo_re, stereo_im, stereo_v, sink, ps, total;
 };
 
-resource_layout layout_of(int core_channels)
+// A mono core that may carry parametric stereo gets the PS tool's state.
+resource_layout layout_of(int core_channels, bool ps)
 {
     resource_layout r{};
     uint32_t at = 0;
@@ -47,6 +48,8 @@ resource_layout layout_of(int core_channels)
     at += (9 + 32) * 128 * sizeof(float);
     r.sink = at;
     at += 2 * 2048 * sizeof(float);
+    r.ps = at;
+    at += ps ? round16(sizeof(ps_state)) : 0;
     r.total = at;
     return r;
 }
@@ -122,7 +125,8 @@ aac_status build(aac_decoder **out, aac_he_config *config)
 void he_setup(he_decoder *he)
 {
     const aac_layout &layout = aac_layouts[he->base.channel_configuration];
-    const resource_layout r = layout_of(layout.num_channels);
+    const bool ps = layout.num_channels == 1 && he->ps_mode != AAC_PS_OFF;
+    const resource_layout r = layout_of(layout.num_channels, ps);
     if (he->resources == nullptr) {
         he->resources = aac_alloc_aligned(r.total);
         if (he->resources == nullptr)
@@ -138,6 +142,9 @@ void he_setup(he_decoder *he)
     he->stereo_v = reinterpret_cast<float *>(base + r.stereo_v);
     he->sink = reinterpret_cast<float *>(base + r.sink);
     std::memset(he->stereo_v, 0, (9 + 32) * 128 * sizeof(float));
+    he->ps = ps ? reinterpret_cast<ps_state *>(base + r.ps) : nullptr;
+    if (he->ps)
+        ps_reset(he->ps);
 
     // The core runs in the 16-bit scale that the SBR energies refer to;
     // the host's gain, the 16-bit-to-1.0 scale and the synthesis bank's 1/64

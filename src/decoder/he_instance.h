@@ -5,6 +5,7 @@
 #pragma once
 
 #include "lumdec.h"
+#include "ps/ps.h"
 #include "syntax/bit_reader.h"
 #include "sbr/sbr_element.h"
 #include "synthesis/filterbank.h"
@@ -32,6 +33,7 @@ struct he_decoder {
     float (*stereo_re)[64];     // right-hand matrix of parametric stereo
     float (*stereo_im)[64];
     float *stereo_v;            // its synthesis history
+    ps_state *ps;               // the PS tool of a mono core, else null
     float *sink;                // 2 x 2048 samples of output nobody receives (frame 1)
 };
 

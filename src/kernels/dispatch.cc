@@ -1,6 +1,7 @@
 #include "frame/library.h"
 #include "kernels/cpu.h"
 #include "kernels/kernel_tables.h"
+#include "ps/ps_kernels.h"
 
 namespace lumdec {
 
@@ -21,6 +22,7 @@ int aac_select_decoder_kernels(int attach)
         aac_active_transform_kernels = &aac_transform_kernels_sse2;
         aac_active_vector_kernels = &aac_vector_kernels_sse2;
         aac_active_sbr_kernels = &aac_sbr_kernels_sse2;
+        lumdec::ps_active_kernels = &lumdec::ps_kernels_sse2;
     }
     return 1;
 }
@@ -40,6 +42,7 @@ void aac_force_kernel_tables(bool sse2)
         sse2 ? &aac_transform_kernels_sse2 : &aac_transform_kernels_generic;
     aac_active_sample_kernels = sse2 ? &aac_sample_kernels_sse2 : &aac_sample_kernels_generic;
     aac_active_sbr_kernels = sse2 ? &aac_sbr_kernels_sse2 : &aac_sbr_kernels_generic;
+    lumdec::ps_active_kernels = sse2 ? &lumdec::ps_kernels_sse2 : &lumdec::ps_kernels_generic;
 }
 
 }  // namespace lumdec

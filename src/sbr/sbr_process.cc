@@ -58,13 +58,13 @@ void finish(sbr_channel *ch, int kx, int end)
 // go to the next frame as its first ones, whose low bands are rebuilt there.
 void stereo_from_mono(sbr_channel *ch, const sbr_frame_io &io)
 {
+    static_assert(sbr_high_slots - 2 - sbr_slots == PS_LOOKAHEAD_SLOTS);
     for (int l = sbr_slots + 2; l < sbr_high_slots; l++) {
-        std::memcpy(ch->high_re[l], ch->low_re[l], sizeof(float) * 5);
-        std::memcpy(ch->high_im[l], ch->low_im[l], sizeof(float) * 5);
+        std::memcpy(ch->high_re[l], ch->low_re[l], sizeof(float) * PS_SPLIT_BANDS);
+        std::memcpy(ch->high_im[l], ch->low_im[l], sizeof(float) * PS_SPLIT_BANDS);
     }
-    // Until the PS tool takes the matrix, both channels carry it.
-    std::memcpy(io.stereo_re, ch->high_re + 2, sizeof(float) * 64 * sbr_slots);
-    std::memcpy(io.stereo_im, ch->high_im + 2, sizeof(float) * 64 * sbr_slots);
+    // Left stays in the mono matrix, right goes to the stereo one.
+    ps_apply(io.ps, ch->high_re + 2, ch->high_im + 2, io.stereo_re, io.stereo_im, sbr_slots);
 }
 
 void synthesise(const sbr_frame_io &io, float *v, const float *re, const float *im, int c)

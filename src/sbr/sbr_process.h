@@ -4,6 +4,7 @@
 // synthesis into the output.
 #pragma once
 
+#include "ps/ps.h"
 #include "sbr/sbr_element.h"
 
 namespace lumdec {
@@ -13,9 +14,9 @@ namespace lumdec {
 // out[c] receives 2048 samples through the synthesis prototype window[c]
 // (1024 through the even taps for downsampled SBR).
 // A single channel element with parametric stereo writes its second output
-// channel to out[1] through window[1], synthesised from the right-hand
-// matrix in stereo_re/stereo_im (32 slots of 64 bands) with the synthesis
-// history stereo_v.
+// channel to out[1] through window[1]: the PS tool (state ps) turns the
+// mono matrix into left and the right-hand matrix in stereo_re/stereo_im
+// (32 slots of 64 bands), synthesised with the history stereo_v.
 struct sbr_frame_io {
     const float *core[2];
     float *out[2];
@@ -23,6 +24,7 @@ struct sbr_frame_io {
     float (*stereo_re)[64];
     float (*stereo_im)[64];
     float *stereo_v;
+    ps_state *ps;
     bool downsampled;  // 32-band synthesis: 1024 samples at the core rate
 };
 

@@ -21,14 +21,22 @@ string(REPLACE "\n" ";" lines "${listing}")
 set(stray "")
 set(seen_exports 0)
 foreach(line IN LISTS lines)
-  if(NOT line MATCHES "^[0-9a-fA-F]+ [A-Za-z] ([^ ]+)$")
+  if(NOT line MATCHES "^[0-9a-fA-F]+ ([A-Za-z]) ([^ ]+)$")
+    continue()
+  endif()
+  set(kind "${CMAKE_MATCH_1}")
+  set(symbol "${CMAKE_MATCH_2}")
+  # Instances of the standard library's templates (std::find on an int
+  # array, say) are weak: every user's copy merges into one, so they can
+  # never clash with a host's.
+  if(kind MATCHES "^[WV]$" AND symbol MATCHES "^_ZN?K?St")
     continue()
   endif()
   # Sanitizer builds add a twin of each global (__odr_asan.NAME); code with
   # exception tables a hidden reference to the C++ runtime's personality
   # routine (DW.ref.NAME), and clang a hidden helper that calls
   # std::terminate: none is a name of the library's.
-  string(REGEX REPLACE "^__odr_asan(\\.|_gen_)" "" name "${CMAKE_MATCH_1}")
+  string(REGEX REPLACE "^__odr_asan(\\.|_gen_)" "" name "${symbol}")
   if(name MATCHES "^(DW\\.ref\\.|__clang_call_terminate$)")
     continue()
   endif()

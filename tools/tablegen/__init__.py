@@ -1,2 +1,2 @@
 """The table generators; importing the package registers every output."""
-from . import bands, huffman, quant, sbr, transform, windows  # noqa: F401
+from . import bands, huffman, ps, quant, sbr, transform, windows  # noqa: F401
