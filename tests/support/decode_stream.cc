@@ -24,8 +24,6 @@ aac_status AAC_CALL collect(aac_decoder *, void **slot)
     return AAC_OK;
 }
 
-const int layout_channels[11] = {0, 1, 2, 3, 4, 5, 6, 8, 3, 4, 2};
-
 }  // namespace
 
 aac_dec_config stream_config(const TestStream &stream, const std::vector<uint8_t> &file,
@@ -54,7 +52,7 @@ DecodeResult decode_stream(const TestStream &stream, const DecodeOptions &option
     if (result.create_status != AAC_OK)
         return result;
     result.layout = dec->channel_configuration;
-    result.channels = layout_channels[dec->channel_configuration];
+    result.channels = lumdec_host::kLayoutChannels[dec->channel_configuration];
 
     aac_frame_alloc *pool = nullptr;
     aac_frame_alloc_create(&pool, 8);
