@@ -25,7 +25,7 @@ struct Frame {
     aac_channel_pair_state parsed{};
     aac_channel_pair_state dequantized{};  // both channels after inverse quantisation
     aac_channel_pair_state work{};
-    uint32_t map0[128] = {}, map1[128] = {};
+    uint32_t map0[128] = {};
 };
 
 // Channel c of a long-window pair with M/S on every band; channel 1 carries
@@ -66,7 +66,6 @@ Frame &frame()
             fill_channel(f->parsed.channel[c], c, f->decoder.stream_tables, rng);
         const aac_ics_info *ics = &f->parsed.channel[0].ics_info;
         expand_band_codebooks(ics, f->parsed.channel[0].sections, f->map0);
-        expand_band_codebooks(ics, f->parsed.channel[1].sections, f->map1);
         f->dequantized = f->parsed;
         for (aac_channel_state &ch : f->dequantized.channel)
             dequantize_and_scale(&f->decoder.stream_tables, ics, ch.sections, ch.scalefactors,
@@ -104,14 +103,11 @@ void stereo_tools(Frame &f)
 {
     aac_channel_state &l = f.work.channel[0], &r = f.work.channel[1];
     float *L = aac_coef_floats(l), *R = aac_coef_floats(r);
-    ms_stereo(&f.decoder.stream_tables, L, R, &l.ics_info, 2, f.work.ms_used, f.map0, f.map1);
+    ms_stereo(&f.decoder.stream_tables, f.work, f.map0, L, R);
     noise_substitution(&f.decoder.stream_tables, &l.ics_info, l.sections, l.scalefactors, L,
                        &f.decoder.pns_state);
-    noise_substitution_pair(&f.decoder.stream_tables, R, L, &l.ics_info, 2, f.work.ms_used,
-                            f.map0, r.sections, r.scalefactors, l.scalefactors,
-                            &f.decoder.pns_state);
-    intensity_stereo(&f.decoder.stream_tables, R, L, &l.ics_info, 2, f.work.ms_used, r.sections,
-                     r.scalefactors);
+    noise_substitution_pair(&f.decoder.stream_tables, f.work, f.map0, L, R, &f.decoder.pns_state);
+    intensity_stereo(&f.decoder.stream_tables, f.work, L, R);
 }
 
 void tns(Frame &f)

@@ -27,6 +27,7 @@ int main(void)
 
     CHECK(aac_calc_crc_bytes(0xFFFF, 9, digits) == 0xAEE7);
     CHECK(aac_enc_create(NULL, NULL) == AAC_ERR_UNSUPPORTED);
+    CHECK(aac_enc_destroy(NULL) == AAC_ERR_UNSUPPORTED && aac_enc_encode(NULL) == AAC_ERR_UNSUPPORTED);
 
     CHECK(aac_frame_alloc_create(&pool, 2) == AAC_OK);
     CHECK(pool != NULL && pool->block_size == 8192);

@@ -2,8 +2,8 @@
 """Generates lumdec's constant tables as C++ sources.
 
 Every table the decoder needs at run time is computed here, once, from its
-definition (or from the codebook and band data in ../shared/data), and the
-output is committed so that a build needs no Python.
+definition (or from the codebook and band data in tools/tablegen/data), and
+the output is committed so that a build needs no Python.
 
     python3 tools/gen_tables.py            rewrite every generated file
     python3 tools/gen_tables.py --check    exit 1 if a committed file is stale
@@ -30,13 +30,11 @@ def main():
     for path, fn in sorted(OUTPUTS.items()):
         try:
             text = fn()
-            if path.startswith("src/"):
-                text = in_namespace(text)
         except MissingInput as missing:
-            if not args.check:
-                raise
-            print("skipped", path, "(input not present:", str(missing) + ")")
-            continue
+            print("cannot generate", path, "- input missing:", missing)
+            return 1
+        if path.startswith("src/"):
+            text = in_namespace(text)
         full = os.path.join(ROOT, path)
         try:
             with open(full, encoding="utf-8") as f:

@@ -97,7 +97,7 @@ void drive_frame(aac_decoder *dec)
         for (int i = 0; i < layout.num_elements; i++) {
             const aac_layout_element &e = layout.elements[i];
             uint32_t offset = aac_element_offset(layout, i);
-            float *channel_out = out + 1024 * e.channel;
+            float *channel_out = out + AAC_FRAME_LENGTH * e.channel;
             if (e.kind == AAC_ELEMENT_CPE) {
                 output_channel_pair(dec->channel_gain[e.channel], dec->channel_gain[e.channel + 1],
                                     channel_out,

@@ -207,7 +207,7 @@ int ps_parse(aac_bit_reader *br, ps_state *ps, int num_bits)
 {
     int used = 0;
     if (!parse(br, ps, num_bits, &used))
-        aac_raise(AAC_ERR_CORRUPT_FRAME);
+        aac_raise(AAC_ERR_CORRUPT_FRAME, "ps_data beyond its extension, or invalid");
     return used;
 }
 

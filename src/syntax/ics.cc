@@ -5,8 +5,9 @@
 #include "frame/error.h"
 #include "syntax/bit_cursor.h"
 #include "syntax/huffman.h"
+#include "syntax/pulse_data.h"
 #include "syntax/scalefactor_code.h"
-#include "syntax/pulse_tns.h"
+#include "syntax/tns_data.h"
 
 namespace lumdec {
 
@@ -58,7 +59,7 @@ uint32_t parse_sections(aac_wide_bits &w, const aac_ics_info *ics, uint32_t *sec
     const uint32_t max_sfb = ics->max_sfb;
     uint32_t codebooks_seen = 0;
     for (uint32_t g = 0; g < ics->num_window_groups; g++) {
-        uint32_t *out = sections + 16 * g;
+        uint32_t *out = sections + aac_group_offset(g);
         uint32_t k = 0;
         while (k < max_sfb) {
             aac_cursor_fill(w, 4 + len_bits);
@@ -81,15 +82,16 @@ uint32_t parse_sections(aac_wide_bits &w, const aac_ics_info *ics, uint32_t *sec
                 aac_raise(AAC_ERR_CORRUPT_FRAME, "reserved section codebook 12");
             codebooks_seen |= 1u << codebook;
             k = std::min(k + length, max_sfb);
-            *out++ = (codebook << 8) + k;
+            *out++ = aac_section_entry(codebook, k);
         }
     }
     return codebooks_seen;
 }
 
-// Section data into the channel's lists and flags.
-void section_data(aac_wide_bits &cursor, const aac_ics_info *ics, uint32_t *sections,
-                  uint32_t *noise_used, uint32_t *intensity_used)
+}  // namespace
+
+void aac_cursor_section_data(aac_wide_bits &cursor, const aac_ics_info *ics, uint32_t *sections,
+                             uint32_t *noise_used, uint32_t *intensity_used)
 {
     aac_wide_bits w = cursor;  // a local copy stays in registers
     const uint32_t codebooks_seen = ics->window_sequence == AAC_EIGHT_SHORT_SEQUENCE
@@ -99,6 +101,8 @@ void section_data(aac_wide_bits &cursor, const aac_ics_info *ics, uint32_t *sect
     *noise_used = (codebooks_seen >> AAC_NOISE_HCB) & 1;
     *intensity_used = (codebooks_seen >> AAC_INTENSITY_HCB2) != 0;
 }
+
+namespace {
 
 void scale_factor_data(aac_wide_bits &cursor, const aac_ics_info *ics, uint32_t global_gain,
                        int32_t *scalefactors, const uint32_t *sections)
@@ -111,11 +115,11 @@ void scale_factor_data(aac_wide_bits &cursor, const aac_ics_info *ics, uint32_t 
     bool first_noise_band = true;
     const uint32_t max_sfb = ics->max_sfb;
     for (uint32_t g = 0; g < ics->num_window_groups; g++) {
-        const uint32_t *section = sections + 16 * g;
-        int32_t *out = scalefactors + 16 * g;
+        const uint32_t *section = sections + aac_group_offset(g);
+        int32_t *out = scalefactors + aac_group_offset(g);
         for (uint32_t band = 0; band < max_sfb; section++) {
-            const uint32_t codebook = *section >> 8;
-            const uint32_t end = *section & 0xFF;
+            const uint32_t codebook = aac_section_codebook(*section);
+            const uint32_t end = aac_section_end(*section);
             if (codebook == AAC_ZERO_HCB) {
                 band = end;
             } else if (codebook < AAC_NOISE_HCB) [[likely]] {
@@ -146,29 +150,12 @@ void scale_factor_data(aac_wide_bits &cursor, const aac_ics_info *ics, uint32_t 
 
 }  // namespace
 
-void aac_parse_section_data(aac_bit_reader *reader, const aac_ics_info *ics, uint32_t *sections,
-                            uint32_t *noise_used, uint32_t *intensity_used)
-{
-    aac_wide_bits w = aac_cursor_begin<uintptr_t>(reader);
-    section_data(w, ics, sections, noise_used, intensity_used);
-    aac_cursor_end(w);
-}
-
-void aac_parse_scale_factor_data(aac_bit_reader *reader, const aac_ics_info *ics,
-                                 uint32_t global_gain, int32_t *scalefactors,
-                                 const uint32_t *sections)
-{
-    aac_wide_bits w = aac_cursor_begin<uintptr_t>(reader);
-    scale_factor_data(w, ics, global_gain, scalefactors, sections);
-    aac_cursor_end(w);
-}
-
 void aac_parse_ms_mask(aac_bit_reader *reader, const aac_ics_info *ics, uint32_t *ms_used)
 {
     const uint32_t max_sfb = ics->max_sfb;
     aac_wide_bits w = aac_cursor_begin<uintptr_t>(reader);
     for (uint32_t g = 0; g < ics->num_window_groups; g++) {
-        uint32_t *out = ms_used + 16 * g;
+        uint32_t *out = ms_used + aac_group_offset(g);
         for (uint32_t band = 0; band < max_sfb;) {
             int n = static_cast<int>(std::min(max_sfb - band, 16u));
             uint32_t mask = aac_cursor_get(w, n) << (32 - n);
@@ -192,7 +179,8 @@ void aac_parse_ics(aac_bit_reader *reader, aac_channel_state *channel,
     // One cursor from the section data to the end of the spectral data; the
     // rarer pulse and TNS data go through the reader.
     aac_wide_bits w = aac_cursor_begin<uintptr_t>(reader);
-    section_data(w, ics, channel->sections, &channel->noise_used, &channel->intensity_used);
+    aac_cursor_section_data(w, ics, channel->sections, &channel->noise_used,
+                            &channel->intensity_used);
     scale_factor_data(w, ics, channel->global_gain, channel->scalefactors, channel->sections);
     channel->pulse_data_present = aac_cursor_get(w, 1);
     if (channel->pulse_data_present) {

@@ -48,27 +48,84 @@ struct aac_tns_filter {
     int32_t coef[20];              // coded coefficients, two's complement
 };
 
-// Eight window slots of 28 words: n_filt, coef_bits, then filters of 26
-// words.  A short window has at most one filter in its own slot; the up to
-// three filters of a long window run on from slot 0 into slots 1 and 2.
+// Eight window slots of AAC_TNS_WINDOW_WORDS words: n_filt, coef_bits, then
+// filters of AAC_TNS_FILTER_WORDS words.  A short window has at most one
+// filter in its own slot; the up to three filters of a long window run on
+// from slot 0 into slots 1 and 2.
+inline constexpr uint32_t AAC_TNS_WINDOW_WORDS = 28;
+inline constexpr uint32_t AAC_TNS_FILTER_WORDS = 26;
+inline constexpr uint32_t AAC_TNS_N_FILT_WORD = 0;
+inline constexpr uint32_t AAC_TNS_COEF_BITS_WORD = 1;
+inline constexpr uint32_t AAC_TNS_FIRST_FILTER_WORD = 2;
+
 struct aac_tns_data {
-    uint32_t words[8 * 28];
+    uint32_t words[8 * AAC_TNS_WINDOW_WORDS];
 };
+
+static_assert(sizeof(aac_tns_filter) == AAC_TNS_FILTER_WORDS * 4);
+// A short window's one filter fills its slot; a long window's three fit in
+// the first three slots.
+static_assert(AAC_TNS_FIRST_FILTER_WORD + AAC_TNS_FILTER_WORDS == AAC_TNS_WINDOW_WORDS);
+static_assert(AAC_TNS_FIRST_FILTER_WORD + 3 * AAC_TNS_FILTER_WORDS <= 3 * AAC_TNS_WINDOW_WORDS);
 
 inline uint32_t &aac_tns_n_filt(aac_tns_data &tns, int window)
 {
-    return tns.words[28 * window];
+    return tns.words[AAC_TNS_WINDOW_WORDS * window + AAC_TNS_N_FILT_WORD];
+}
+
+inline uint32_t aac_tns_n_filt(const aac_tns_data &tns, int window)
+{
+    return tns.words[AAC_TNS_WINDOW_WORDS * window + AAC_TNS_N_FILT_WORD];
 }
 
 inline uint32_t &aac_tns_coef_bits(aac_tns_data &tns, int window)
 {
-    return tns.words[28 * window + 1];
+    return tns.words[AAC_TNS_WINDOW_WORDS * window + AAC_TNS_COEF_BITS_WORD];
+}
+
+inline uint32_t aac_tns_coef_bits(const aac_tns_data &tns, int window)
+{
+    return tns.words[AAC_TNS_WINDOW_WORDS * window + AAC_TNS_COEF_BITS_WORD];
 }
 
 inline aac_tns_filter &aac_tns_filter_at(aac_tns_data &tns, int window, int filter)
 {
-    return *reinterpret_cast<aac_tns_filter *>(&tns.words[28 * window + 2 + 26 * filter]);
+    return *reinterpret_cast<aac_tns_filter *>(
+        &tns.words[AAC_TNS_WINDOW_WORDS * window + AAC_TNS_FIRST_FILTER_WORD +
+                   AAC_TNS_FILTER_WORDS * filter]);
 }
+
+inline const aac_tns_filter &aac_tns_filter_at(const aac_tns_data &tns, int window, int filter)
+{
+    return *reinterpret_cast<const aac_tns_filter *>(
+        &tns.words[AAC_TNS_WINDOW_WORDS * window + AAC_TNS_FIRST_FILTER_WORD +
+                   AAC_TNS_FILTER_WORDS * filter]);
+}
+
+// A frame is 1024 coefficients per channel: one long window, or eight short
+// windows of 128 one after another.
+inline constexpr uint32_t AAC_FRAME_LENGTH = 1024;
+inline constexpr uint32_t AAC_SHORT_WINDOW_LENGTH = 128;
+
+// The per-band arrays (sections, scale factors, M/S flags) hold window
+// group g from index AAC_BANDS_PER_GROUP * g: band b of group g is at
+// aac_group_offset(g) + b.
+inline constexpr uint32_t AAC_BANDS_PER_GROUP = 16;
+
+inline constexpr uint32_t aac_group_offset(uint32_t group)
+{
+    return AAC_BANDS_PER_GROUP * group;
+}
+
+// A section entry packs the section's codebook and its exclusive end band.
+inline constexpr uint32_t aac_section_entry(uint32_t codebook, uint32_t end_band)
+{
+    return (codebook << 8) + end_band;
+}
+
+inline constexpr uint32_t aac_section_codebook(uint32_t entry) { return entry >> 8; }
+
+inline constexpr uint32_t aac_section_end(uint32_t entry) { return entry & 0xFF; }
 
 // One channel's parsed individual_channel_stream (and the whole record of a
 // single or LFE element).  Fields a frame does not code keep older values;
@@ -83,24 +140,23 @@ struct alignas(16) aac_channel_state {
     uint32_t tns_data_present;
     aac_pulse_data pulse;
     aac_tns_data tns;
-    // Group g's sections from index 16g: (codebook << 8) + exclusive end band.
-    uint32_t sections[128];
-    // Band b of group g at 16g + b: scale factor - 100, noise energy or
-    // intensity position, by the band's codebook.
-    int32_t scalefactors[128];
+    // Each group's section entries from aac_group_offset(g) on.
+    uint32_t sections[8 * AAC_BANDS_PER_GROUP];
+    // By band: scale factor - 100, noise energy or intensity position, as
+    // the band's codebook says.
+    int32_t scalefactors[8 * AAC_BANDS_PER_GROUP];
     // Quantised values from the parser; the synthesis rewrites the same
     // words as floats: first the scaled spectrum, then the transform output.
-    alignas(16) int32_t coef[1024];
+    alignas(16) int32_t coef[AAC_FRAME_LENGTH];
 };
 
 struct alignas(16) aac_channel_pair_state {
     uint32_t common_window;
     uint32_t ms_mask_present;      // written only with a common window
-    uint32_t ms_used[128];         // band b of group g at 16g + b
+    uint32_t ms_used[8 * AAC_BANDS_PER_GROUP];  // by band
     aac_channel_state channel[2];
 };
 
-static_assert(sizeof(aac_tns_filter) == 26 * 4);
 static_assert(offsetof(aac_channel_state, coef) % 16 == 0);
 static_assert(sizeof(aac_channel_state) % 16 == 0);
 static_assert(offsetof(aac_channel_pair_state, channel) % 16 == 0);
@@ -109,6 +165,18 @@ static_assert(offsetof(aac_channel_pair_state, channel) % 16 == 0);
 inline float *aac_coef_floats(aac_channel_state &channel)
 {
     return reinterpret_cast<float *>(channel.coef);
+}
+
+inline const float *aac_coef_floats(const aac_channel_state &channel)
+{
+    return reinterpret_cast<const float *>(channel.coef);
+}
+
+// The window information channel c of a pair was coded with: channel 0's
+// own with a common window, since channel 1's is then not written.
+inline const aac_ics_info &aac_pair_ics_info(const aac_channel_pair_state &pair, int c)
+{
+    return pair.common_window ? pair.channel[0].ics_info : pair.channel[c].ics_info;
 }
 
 }  // namespace lumdec

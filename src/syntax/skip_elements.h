@@ -8,8 +8,9 @@ namespace lumdec {
 
 void aac_skip_dse(aac_bit_reader *reader);
 void aac_skip_fill(aac_bit_reader *reader);
-// Reads the element's fields as at creation but keeps nothing: a
-// program_config_element inside a frame never changes the configuration.
+// Parses the element as at creation into a scratch record and keeps
+// nothing: a program_config_element inside a frame never changes the
+// configuration.
 void aac_skip_pce(aac_bit_reader *reader);
 
 }  // namespace lumdec

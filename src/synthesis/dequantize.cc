@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "kernels/kernel_tables.h"
-#include "synthesis/band_layout.h"
+#include "syntax/band_layout.h"
 #include "synthesis/quant_tables.h"
 
 namespace lumdec {
@@ -42,7 +42,6 @@ float pow43_one(int32_t q)
 
 // Any value: one test tells whether all four lie in -511..512, which covers
 // nearly every group; the rest go out of line.
-template <bool Scale>
 [[gnu::always_inline]] inline void pow43_checked(float *dst, const int32_t *src, float gain)
 {
     const float *table = pow43_table + 512;
@@ -58,7 +57,7 @@ template <bool Scale>
         pow43_four(p, q0, q1, q2, q3);
     }
     for (int k = 0; k < 4; ++k)
-        dst[k] = Scale ? p[k] * gain : p[k];
+        dst[k] = p[k] * gain;
 }
 
 // Codebooks 1 to 10 code magnitudes up to 12, and four pulses add at most
@@ -81,7 +80,7 @@ template <bool Esc>
 {
     do {
         if constexpr (Esc)
-            pow43_checked<true>(x, reinterpret_cast<const int32_t *>(x), gain);
+            pow43_checked(x, reinterpret_cast<const int32_t *>(x), gain);
         else
             pow43_small(x, gain);
         x += 4;
@@ -180,15 +179,6 @@ float band_gain_beyond_table(int32_t value)
     return static_cast<float>(std::exp(static_cast<double>(p)));
 }
 
-void pow43(int32_t count, float *dst, const int32_t *src)
-{
-    int32_t i = 0;
-    for (; i + 4 <= count; i += 4)
-        pow43_checked<false>(dst + i, src + i, 1.0f);
-    for (; i < count; ++i)
-        dst[i] = pow43_one(src[i]);
-}
-
 void dequantize_and_scale(const aac_stream_tables *tables, const aac_ics_info *ics,
                           const uint32_t *sections, const int32_t *scalefactors, int32_t *coef,
                           bool pulses)
@@ -204,16 +194,16 @@ void dequantize_and_scale(const aac_stream_tables *tables, const aac_ics_info *i
         const uint32_t group_end = ics->window_group_end[g];
         const uint32_t windows = group_end - first_window;
         float *group = spectrum + AAC_SHORT_WINDOW_LENGTH * first_window;
-        const uint32_t *entry = sections + 16 * g;
-        const int32_t *sf = scalefactors + 16 * g;
+        const uint32_t *entry = sections + aac_group_offset(g);
+        const int32_t *sf = scalefactors + aac_group_offset(g);
 
         // Zero and noise sections (noise is filled in later, but the stereo
         // tools before it read these values as zero) and the bands above
         // max_sfb are cleared in runs as long as possible.
         uint32_t pos = 0, zero_from = 0;
         for (uint32_t sb = 0; sb < max_sfb; ++entry) {
-            const uint32_t eb = *entry & 0xFF;
-            const uint32_t cb = (*entry >> 8) & 0xFF;
+            const uint32_t eb = aac_section_end(*entry);
+            const uint32_t cb = aac_section_codebook(*entry);
             const uint32_t section_end = bands.swb_end[eb - 1];
             if (cb >= 1 && cb <= AAC_ESC_HCB) {
                 zero_windows(vk, group, windows, zero_from, pos);

@@ -24,10 +24,8 @@ inline float band_gain(int32_t value)
     return band_gain_beyond_table(value);
 }
 
-// dst[i] = sign(src[i]) * |src[i]|^(4/3); dst may be src.
-void pow43(int32_t count, float *dst, const int32_t *src);
-
-// Rewrites coef as floats: coded bands as pow43 times their gain, zero and
+// Rewrites coef as floats: coded bands as sign(q) |q|^(4/3) times
+// their gain, zero and
 // noise bands and everything above max_sfb as zero; intensity bands keep
 // their words for the intensity stage.  pulses: the channel's pulse data has
 // been added to coef.

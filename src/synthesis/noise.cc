@@ -4,39 +4,29 @@
 #include <cstring>
 
 #include "kernels/kernel_tables.h"
-#include "synthesis/band_layout.h"
+#include "syntax/band_layout.h"
 #include "synthesis/dequantize.h"
 
 namespace lumdec {
 
 namespace {
 
-// Walks the noise bands of one channel; band(g, b, offset, start, width,
-// windows) handles band b of group g, whose windows begin at coef offset +
-// 128 w.
+// Calls band(section, b, start, width) for every band b of every noise
+// section; the band's values in window w of the section's group begin at
+// AAC_SHORT_WINDOW_LENGTH * (section.first_window + w) + start.
 template <typename Band>
 void for_each_noise_band(const aac_stream_tables *tables, const aac_ics_info *ics,
                          const uint32_t *sections, Band band)
 {
     const aac_band_layout bands = aac_band_layout_of(tables, ics);
-    uint32_t first_window = 0;
-    for (uint32_t g = 0; g < ics->num_window_groups; ++g) {
-        const uint32_t group_end = ics->window_group_end[g];
-        const uint32_t offset = AAC_SHORT_WINDOW_LENGTH * first_window;
-        const uint32_t *entry = sections + 16 * g;
-        for (uint32_t sb = 0; sb < ics->max_sfb; ++entry) {
-            const uint32_t eb = *entry & 0xFF;
-            if (((*entry >> 8) & 0xFF) == AAC_NOISE_HCB) {
-                for (uint32_t b = sb; b < eb; ++b) {
-                    const uint32_t start = aac_band_start(bands.swb_end, b);
-                    band(g, b, offset + start, static_cast<int32_t>(bands.swb_end[b] - start),
-                         group_end - first_window);
-                }
-            }
-            sb = eb;
+    aac_for_each_section(ics, sections, [&](const aac_section &s) {
+        if (s.codebook != AAC_NOISE_HCB)
+            return;
+        for (uint32_t b = s.start_band; b < s.end_band; ++b) {
+            const uint32_t start = aac_band_start(bands.swb_end, b);
+            band(s, b, start, static_cast<int32_t>(bands.swb_end[b] - start));
         }
-        first_window = group_end;
-    }
+    });
 }
 
 }  // namespace
@@ -93,38 +83,36 @@ void noise_substitution(const aac_stream_tables *tables, const aac_ics_info *ics
                         const uint32_t *sections, const int32_t *scalefactors, float *coef,
                         uint32_t *seed)
 {
-    for_each_noise_band(tables, ics, sections,
-                        [&](uint32_t g, uint32_t b, uint32_t at, int32_t width, uint32_t windows) {
-                            const float gain = band_gain(scalefactors[16 * g + b]);
-                            for (uint32_t w = 0; w < windows; ++w)
-                                generate_noise_band(coef + at + AAC_SHORT_WINDOW_LENGTH * w,
-                                                    width, gain, seed);
-                        });
+    for_each_noise_band(
+        tables, ics, sections,
+        [&](const aac_section &s, uint32_t b, uint32_t start, int32_t width) {
+            const float gain = band_gain(scalefactors[aac_group_offset(s.group) + b]);
+            for (uint32_t w = 0; w < s.windows; ++w)
+                generate_noise_band(coef + s.window_offset(w) + start, width, gain, seed);
+        });
 }
 
-void noise_substitution_pair(const aac_stream_tables *tables, float *R, const float *L,
-                             const aac_ics_info *ics, uint32_t ms_mask_present,
-                             const uint32_t *ms_used, const uint32_t *map0,
-                             const uint32_t *sections_R, const int32_t *scalefactors_R,
-                             const int32_t *scalefactors_L, uint32_t *seed)
+void noise_substitution_pair(const aac_stream_tables *tables, const aac_channel_pair_state &pair,
+                             const uint32_t *map0, const float *L, float *R, uint32_t *seed)
 {
     const aac_vector_kernels &vk = *aac_active_vector_kernels;
+    const int32_t *sf_L = pair.channel[0].scalefactors, *sf_R = pair.channel[1].scalefactors;
     for_each_noise_band(
-        tables, ics, sections_R,
-        [&](uint32_t g, uint32_t b, uint32_t at, int32_t width, uint32_t windows) {
-            const uint32_t i = 16 * g + b;
-            if (map0[i] == AAC_NOISE_HCB && (ms_mask_present == 2 || ms_used[i])) {
+        tables, &pair.channel[0].ics_info, pair.channel[1].sections,
+        [&](const aac_section &s, uint32_t b, uint32_t start, int32_t width) {
+            const uint32_t i = aac_group_offset(s.group) + b;
+            if (map0[i] == AAC_NOISE_HCB && (pair.ms_mask_present == 2 || pair.ms_used[i])) {
                 // Channel 0's noise is already at its level; the ratio of the
                 // two levels gives channel 1's.
-                const float gain = band_gain(scalefactors_R[i] - scalefactors_L[i]);
-                for (uint32_t w = 0; w < windows; ++w) {
-                    const uint32_t k = at + AAC_SHORT_WINDOW_LENGTH * w;
-                    vk.vec_scale(R + k, L + k, gain, width);
+                const float gain = band_gain(sf_R[i] - sf_L[i]);
+                for (uint32_t w = 0; w < s.windows; ++w) {
+                    const uint32_t at = s.window_offset(w) + start;
+                    vk.vec_scale(R + at, L + at, gain, width);
                 }
             } else {
-                const float gain = band_gain(scalefactors_R[i]);
-                for (uint32_t w = 0; w < windows; ++w)
-                    generate_noise_band(R + at + AAC_SHORT_WINDOW_LENGTH * w, width, gain, seed);
+                const float gain = band_gain(sf_R[i]);
+                for (uint32_t w = 0; w < s.windows; ++w)
+                    generate_noise_band(R + s.window_offset(w) + start, width, gain, seed);
             }
         });
 }

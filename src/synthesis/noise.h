@@ -17,13 +17,11 @@ void noise_substitution(const aac_stream_tables *tables, const aac_ics_info *ics
                         const uint32_t *sections, const int32_t *scalefactors, float *coef,
                         uint32_t *seed);
 
-// Channel 1 of a common-window pair with M/S signalling: a band that is
-// noise in both channels and covered by M/S becomes a copy of channel 0's
-// noise at channel 1's level; other noise bands get their own noise.
-void noise_substitution_pair(const aac_stream_tables *tables, float *R, const float *L,
-                             const aac_ics_info *ics, uint32_t ms_mask_present,
-                             const uint32_t *ms_used, const uint32_t *map0,
-                             const uint32_t *sections_R, const int32_t *scalefactors_R,
-                             const int32_t *scalefactors_L, uint32_t *seed);
+// Channel 1 of a common-window pair with M/S signalling, into R: a band
+// that is noise in both channels and covered by M/S becomes a copy of
+// channel 0's noise (already in L) at channel 1's level; other noise bands
+// get their own noise.  map0 holds channel 0's codebook by band.
+void noise_substitution_pair(const aac_stream_tables *tables, const aac_channel_pair_state &pair,
+                             const uint32_t *map0, const float *L, float *R, uint32_t *seed);
 
 }  // namespace lumdec

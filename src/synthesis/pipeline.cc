@@ -1,5 +1,6 @@
 #include "synthesis/pipeline.h"
 
+#include "syntax/band_layout.h"
 #include "synthesis/dequantize.h"
 #include "synthesis/filterbank.h"
 #include "synthesis/noise.h"
@@ -10,17 +11,11 @@ namespace lumdec {
 
 void expand_band_codebooks(const aac_ics_info *ics, const uint32_t *sections, uint32_t *map)
 {
-    for (uint32_t g = 0; g < ics->num_window_groups; ++g) {
-        const uint32_t *entry = sections + 16 * g;
-        uint32_t *group = map + 16 * g;
-        for (uint32_t sb = 0; sb < ics->max_sfb; ++entry) {
-            const uint32_t eb = *entry & 0xFF;
-            const uint32_t cb = (*entry >> 8) & 0xFF;
-            for (uint32_t b = sb; b < eb; ++b)
-                group[b] = cb;
-            sb = eb;
-        }
-    }
+    aac_for_each_section(ics, sections, [map](const aac_section &s) {
+        uint32_t *group = map + aac_group_offset(s.group);
+        for (uint32_t b = s.start_band; b < s.end_band; ++b)
+            group[b] = s.codebook;
+    });
 }
 
 void decode_single_channel(aac_decoder *decoder, aac_channel_state *channel)
@@ -45,9 +40,8 @@ void decode_channel_pair(aac_decoder *decoder, aac_channel_pair_state *pair)
     const aac_stream_tables *tables = &decoder->stream_tables;
     aac_channel_state &ch0 = pair->channel[0];
     aac_channel_state &ch1 = pair->channel[1];
-    const bool common_window = pair->common_window == 1;
-    const aac_ics_info *ics0 = &ch0.ics_info;
-    const aac_ics_info *ics1 = common_window ? ics0 : &ch1.ics_info;
+    const aac_ics_info *ics0 = &aac_pair_ics_info(*pair, 0);
+    const aac_ics_info *ics1 = &aac_pair_ics_info(*pair, 1);
     float *L = aac_coef_floats(ch0);
     float *R = aac_coef_floats(ch1);
 
@@ -63,32 +57,27 @@ void decode_channel_pair(aac_decoder *decoder, aac_channel_pair_state *pair)
     // Both channels are complete before any stereo tool reads them; M/S
     // comes before noise and intensity, so noise bands are left out of M/S
     // and intensity copies the decoded left channel.
-    // The band codebook maps serve only M/S and the correlated noise, which
-    // both need M/S signalled.
-    uint32_t map0[128];
-    uint32_t map1[128];
-    const bool ms_signalled = common_window && pair->ms_mask_present != 0;
+    // Channel 0's band codebooks serve only M/S and the correlated noise,
+    // which both need M/S signalled.
+    uint32_t map0[8 * AAC_BANDS_PER_GROUP];
+    const bool ms_signalled = pair->common_window && pair->ms_mask_present != 0;
     if (ms_signalled) {
         expand_band_codebooks(ics0, ch0.sections, map0);
-        expand_band_codebooks(ics0, ch1.sections, map1);
-        ms_stereo(tables, L, R, ics0, pair->ms_mask_present, pair->ms_used, map0, map1);
+        ms_stereo(tables, *pair, map0, L, R);
     }
 
     if (ch0.noise_used)
         noise_substitution(tables, ics0, ch0.sections, ch0.scalefactors, L, &decoder->pns_state);
     if (ch1.noise_used) {
         if (ms_signalled)
-            noise_substitution_pair(tables, R, L, ics0, pair->ms_mask_present, pair->ms_used,
-                                    map0, ch1.sections, ch1.scalefactors, ch0.scalefactors,
-                                    &decoder->pns_state);
+            noise_substitution_pair(tables, *pair, map0, L, R, &decoder->pns_state);
         else
             noise_substitution(tables, ics1, ch1.sections, ch1.scalefactors, R,
                                &decoder->pns_state);
     }
 
     if (ch1.intensity_used)
-        intensity_stereo(tables, R, L, ics0, pair->ms_mask_present, pair->ms_used, ch1.sections,
-                         ch1.scalefactors);
+        intensity_stereo(tables, *pair, L, R);
 
     if (ch0.tns_data_present)
         tns_decode(ics0, &ch0.tns, L);

@@ -119,20 +119,18 @@ void tns_filter_down(float *x, int32_t length, const float *a, uint32_t order)
 
 void tns_decode(const aac_ics_info *ics, const aac_tns_data *tns, float *coef)
 {
-    // The record accessors hand out writable references; nothing is written.
-    aac_tns_data &slots = const_cast<aac_tns_data &>(*tns);
     const int windows = ics->window_sequence == AAC_EIGHT_SHORT_SEQUENCE ? 8 : 1;
     for (int w = 0; w < windows; ++w) {
-        float *window = coef + 128 * w;
-        const int filters = static_cast<int>(aac_tns_n_filt(slots, w));
+        float *window = coef + AAC_SHORT_WINDOW_LENGTH * w;
+        const int filters = static_cast<int>(aac_tns_n_filt(*tns, w));
         for (int f = 0; f < filters; ++f) {
-            const aac_tns_filter &filter = aac_tns_filter_at(slots, w, f);
+            const aac_tns_filter &filter = aac_tns_filter_at(*tns, w, f);
             const int32_t length = static_cast<int32_t>(filter.end_coef - filter.start_coef);
             if (filter.order == 0 || length < 1)
                 continue;
             float k[AAC_TNS_MAX_ORDER + 1];
             float a[AAC_TNS_MAX_ORDER + 1];
-            tns_dequantize(aac_tns_coef_bits(slots, w), filter.coef, filter.order, k);
+            tns_dequantize(aac_tns_coef_bits(*tns, w), filter.coef, filter.order, k);
             tns_lpc_from_reflection(a, k, filter.order);
             if (filter.direction)
                 tns_filter_down(window + filter.start_coef, length, a, filter.order);

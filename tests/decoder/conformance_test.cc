@@ -40,6 +40,7 @@ TEST_P(Conformance, OutputMeetsTheLimitsWithBothKernelTables)
     std::vector<unsigned> states(stream.frames - 1, AAC_SLOT_VALID);
     states.push_back(AAC_SLOT_EMPTY);
     EXPECT_EQ(sse2.block_states, states);
+    EXPECT_TRUE(sse2.follows_model);
     ASSERT_EQ(sse2.samples.size(), ref.size()) << "output length";
     for (float x : sse2.samples)
         ASSERT_TRUE(std::isfinite(x));

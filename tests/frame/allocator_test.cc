@@ -1,6 +1,6 @@
-// Allocation hooks, the aligned allocation rule, the encoder entry points,
-// and the block pool: aligned blocks on demand, last in first out, and
-// nothing leaked when an allocation fails.
+// Allocation hooks, the aligned allocation rule, and the block pool: aligned
+// blocks on demand, last in first out, and nothing leaked when an
+// allocation fails.
 #include "frame/allocator.h"
 
 #include <gtest/gtest.h>
@@ -76,19 +76,6 @@ TEST(MallocFuncTable, IsCopiedAndNullRestoresTheStandardAllocator)
     void *block = aac_alloc_aligned(8);
     EXPECT_NE(block, nullptr);
     aac_free_aligned(block);
-}
-
-TEST(EncoderEntryPoints, AlwaysReportUnsupported)
-{
-    CountingAllocator hooks;
-    int dummy = 0;
-    for (void *p : {static_cast<void *>(nullptr), static_cast<void *>(&dummy)}) {
-        EXPECT_EQ(aac_enc_create(p, p), AAC_ERR_UNSUPPORTED);
-        EXPECT_EQ(aac_enc_destroy(p), AAC_ERR_UNSUPPORTED);
-        EXPECT_EQ(aac_enc_encode(p), AAC_ERR_UNSUPPORTED);
-    }
-    EXPECT_EQ(dummy, 0);
-    EXPECT_EQ(hooks.allocations(), 0);
 }
 
 void *get(aac_frame_alloc *pool)

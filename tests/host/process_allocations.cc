@@ -1,6 +1,6 @@
 // Counts the process's own malloc calls, not only the library's hooks:
-// after the first decode call, decoding every test stream with damaged
-// frames, concealment, host rejections and hook errors must allocate
+// after the first decode call, decoding every LC and HE test stream with
+// damaged frames, concealment, host rejections and hook errors must allocate
 // nothing at all.  A raise that took its object from the heap (a C++
 // exception does) or any hidden per-frame buffer shows up here even where
 // it bypasses the allocator hooks.
@@ -8,13 +8,15 @@
 // The program replaces malloc and its family for the whole process (the C
 // library keeps its own under the __libc_ names), so it is built only where
 // no sanitizer replaces them first.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "lumdec.h"
 #include "decode_stream.h"
-#include "test_streams.h"
+#include "he_streams.h"
 
 extern "C" void *__libc_malloc(size_t);
 extern "C" void *__libc_calloc(size_t, size_t);
@@ -87,44 +89,84 @@ std::vector<std::vector<uint8_t>> frames_of(const std::vector<uint8_t> &file)
     return out;
 }
 
+// Decodes the file's frames, damaged as frames_of makes them, on a decoder
+// whose pool and gains are set; counts every allocation after the first
+// call.  Returns 1 when there was one or when no error was concealed.
+int run(const std::string &name, aac_decoder *dec, const std::vector<uint8_t> &file)
+{
+    const std::vector<std::vector<uint8_t>> frames = frames_of(file);
+    dec->output_hook = count_block;
+    dec->syn_elem_hook = reject_some;
+    long calls = 0;
+    for (const std::vector<uint8_t> &payload : frames) {
+        dec->input_data = payload.data();
+        dec->input_size = static_cast<int32_t>(payload.size());
+        dec->conceal_errors = calls % 11 != 10;  // now and then an error is returned
+        counting = calls++ > 0;
+        aac_dec_decode(dec);
+        counting = false;
+    }
+    dec->input_size = 0;
+    counting = true;
+    aac_dec_decode(dec);
+    counting = false;
+    std::printf("%s: %ld calls, %d errors concealed, %ld allocations after the first call\n",
+                name.c_str(), calls + 1, dec->error_count, allocations);
+    const int failed = allocations != 0 || dec->error_count == 0;
+    allocations = 0;
+    return failed;
+}
+
+// An HE-AAC test stream's decoder, made as its list says (from the ADTS
+// header's values with implicit SBR and PS, or from its AudioSpecificConfig).
+aac_decoder *create_he(const HeStream &stream, aac_frame_alloc **pool)
+{
+    aac_decoder *dec = nullptr;
+    aac_status status;
+    if (!stream.asc.empty()) {
+        status = aac_dec_create_asc(&dec, stream.asc.data(), static_cast<int32_t>(stream.asc.size()),
+                                    AAC_ASC_IMPLICIT);
+    } else {
+        aac_he_config config{};
+        config.core.profile = 1;
+        config.core.sampling_frequency_index = stream.sampling_frequency_index;
+        config.core.channel_configuration = stream.layout;
+        config.sbr_mode = AAC_SBR_IMPLICIT;
+        config.ps_mode = AAC_PS_IMPLICIT;
+        status = aac_dec_create_he(&dec, &config);
+    }
+    aac_output_format format{};
+    if (status != AAC_OK || aac_dec_get_format(dec, &format) != AAC_OK ||
+        aac_frame_alloc_create(pool, format.block_bytes / 4096) != AAC_OK)
+        return nullptr;
+    std::fill_n(dec->gain, 8, 1.0f);
+    dec->pool = *pool;
+    return dec;
+}
+
 }  // namespace
 
 int main()
 {
     int failures = 0;
     for (const TestStream &stream : decodable_test_streams()) {
-        const std::vector<uint8_t> file = read_file(test_data_path("streams/" + stream.name + ".aac"));
-        const std::vector<std::vector<uint8_t>> frames = frames_of(file);
-        const std::vector<AdtsFrame> adts = split_adts(file);
-        aac_dec_config config = stream_config(stream, file, adts);
-        aac_decoder *dec = nullptr;
-        aac_frame_alloc *pool = nullptr;
-        if (aac_dec_create(&dec, &config) != AAC_OK || aac_frame_alloc_create(&pool, 8) != AAC_OK) {
+        // The test streams' host creates the decoder and its pool; run()
+        // replaces its hooks by ones that allocate nothing.
+        StreamHost h(stream);
+        if (h.create_status != AAC_OK) {
             std::printf("%s: cannot create the decoder\n", stream.name.c_str());
             return 1;
         }
-        for (float &gain : dec->gain)
-            gain = 1.0f;
-        dec->pool = pool;
-        dec->output_hook = count_block;
-        dec->syn_elem_hook = reject_some;
-        long calls = 0;
-        for (const std::vector<uint8_t> &payload : frames) {
-            dec->input_data = payload.data();
-            dec->input_size = static_cast<int32_t>(payload.size());
-            dec->conceal_errors = calls % 11 != 10;  // now and then an error is returned
-            counting = calls++ > 0;
-            aac_dec_decode(dec);
-            counting = false;
+        failures += run(stream.name, h.dec, h.file);
+    }
+    for (const HeStream &stream : he_streams()) {
+        aac_frame_alloc *pool = nullptr;
+        aac_decoder *dec = create_he(stream, &pool);
+        if (dec == nullptr) {
+            std::printf("%s: cannot create the decoder\n", stream.name.c_str());
+            return 1;
         }
-        dec->input_size = 0;
-        counting = true;
-        aac_dec_decode(dec);
-        counting = false;
-        std::printf("%s: %ld calls, %d errors concealed, %ld allocations after the first call\n",
-                    stream.name.c_str(), calls + 1, dec->error_count, allocations);
-        failures += allocations != 0 || dec->error_count == 0;
-        allocations = 0;
+        failures += run(stream.name, dec, read_file(test_data_path("he/streams/" + stream.name + ".aac")));
         aac_dec_destroy(dec);
         pool->ops->destroy(pool);
     }

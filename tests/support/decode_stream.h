@@ -1,7 +1,8 @@
-// Decodes a test stream through the public interface, the way a host does:
+// Test streams through the public interface, the way a host decodes them:
 // ADTS headers stripped, the decoder configured by layout number or by the
-// program_config_element of the first frame, gains 1.0, a block pool and an
-// output hook that collects every block.
+// program_config_element of the first frame, gains 1.0, a block pool, and
+// every call made through ObservingHost and checked against the frame
+// driver's model (stream_model.h).
 #pragma once
 
 #include <cstdint>
@@ -10,7 +11,41 @@
 #include <vector>
 
 #include "lumdec.h"
+#include "observing_host.h"
 #include "test_streams.h"
+
+// One decoder for one test stream, fed frame by frame; its output hook
+// records every block.
+class StreamHost {
+public:
+    explicit StreamHost(const TestStream &stream);
+    ~StreamHost();
+    StreamHost(const StreamHost &) = delete;
+    StreamHost &operator=(const StreamHost &) = delete;
+
+    std::vector<uint8_t> payload(size_t frame) const;
+    // One call on an exact-size heap copy of data (empty: end of stream).
+    ObservedCall decode(const std::vector<uint8_t> &data);
+    ObservedCall feed(size_t frame) { return decode(payload(frame)); }
+    ObservedCall end() { return decode({}); }
+
+    const TestStream stream;
+    std::vector<uint8_t> file;
+    std::vector<AdtsFrame> frames;
+    aac_status create_status;
+    aac_decoder *dec = nullptr;
+    aac_frame_alloc *pool = nullptr;
+    int channels = 0;
+    ObservingHost host;
+    // What the host may do with each block before it is recorded.
+    std::function<aac_status(void **slot)> on_block = [](void **) { return AAC_OK; };
+    std::vector<unsigned> states;               // of every block handed to the hook
+    std::vector<std::vector<float>> blocks;     // interleaved samples, empty unless valid
+    bool follows_model = true;                  // every call so far as the model predicts
+
+private:
+    StreamModel model_;
+};
 
 struct DecodeOptions {
     bool conceal = false;
@@ -29,13 +64,11 @@ struct DecodeResult {
     std::vector<int32_t> bytes_used;     // per decode call with input
     std::vector<int32_t> payload_size;   // the ADTS payload of each frame
     std::vector<unsigned> block_states;  // of every block handed to the hook, in order
-    std::vector<float> samples;          // valid blocks, interleaved
+    std::vector<std::vector<float>> blocks;  // per block, interleaved; empty unless valid
+    std::vector<float> samples;          // the valid blocks one after another
     int32_t error_count = 0;
     bool noise_used = false;             // noise substitution ran
+    bool follows_model = true;
 };
-
-// The configuration a host builds for a stream.
-aac_dec_config stream_config(const TestStream &stream, const std::vector<uint8_t> &file,
-                             const std::vector<AdtsFrame> &frames);
 
 DecodeResult decode_stream(const TestStream &stream, const DecodeOptions &options = {});

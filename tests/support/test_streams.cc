@@ -10,14 +10,6 @@ std::string test_data_path(const std::string &relative)
     return std::string(LUMDEC_TEST_DATA_DIR) + "/" + relative;
 }
 
-std::vector<uint8_t> read_file(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot read " + path);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
 const std::vector<TestStream> &test_streams()
 {
     static const std::vector<TestStream> streams = [] {
@@ -60,20 +52,6 @@ const TestStream &test_stream(const std::string &name)
         if (s.name == name)
             return s;
     throw std::runtime_error("no test stream " + name);
-}
-
-std::vector<AdtsFrame> split_adts(const std::vector<uint8_t> &file)
-{
-    std::vector<AdtsFrame> frames;
-    for (size_t pos = 0, length; pos + 7 <= file.size(); pos += length) {
-        const uint8_t *h = &file[pos];
-        const size_t header = h[1] & 1 ? 7 : 9;
-        length = ((h[3] & 3u) << 11) | (h[4] << 3) | (h[5] >> 5);
-        if (h[0] != 0xFF || (h[1] & 0xF6) != 0xF0 || length < header || pos + length > file.size())
-            throw std::runtime_error("not an ADTS stream");
-        frames.push_back({pos + header, length - header, (h[2] >> 2) & 15, ((h[2] & 1) << 2) | (h[3] >> 6)});
-    }
-    return frames;
 }
 
 std::vector<float> read_reference(const TestStream &stream)

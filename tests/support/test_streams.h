@@ -6,6 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "adts_stream.h"
+
+using lumdec_host::AdtsFrame;
+using lumdec_host::read_file;
+using lumdec_host::split_adts;
+
 struct TestStream {
     std::string name;
     int sampling_frequency_index;
@@ -27,14 +33,6 @@ const std::vector<TestStream> &test_streams();
 std::vector<TestStream> decodable_test_streams();
 const TestStream &test_stream(const std::string &name);
 std::string test_data_path(const std::string &relative);
-std::vector<uint8_t> read_file(const std::string &path);
-
-// Where one ADTS frame's raw_data_block lies in the file.
-struct AdtsFrame {
-    size_t payload_offset, payload_size;
-    int sampling_frequency_index, channel_configuration;
-};
-std::vector<AdtsFrame> split_adts(const std::vector<uint8_t> &file);
 
 // The stream's reference output: interleaved floats, (frames - 1) x 1024
 // per channel.

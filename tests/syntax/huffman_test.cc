@@ -9,6 +9,7 @@
 #include <cmath>
 #include <random>
 
+#include "syntax/scalefactor_code.h"
 #include "syntax_writer.h"
 
 using namespace lumdec;
@@ -39,7 +40,9 @@ TEST(ScalefactorHuffman, EveryDifferenceRoundTripsAmongRandomNeighbours)
     aac_bit_reader r;
     aac_bits_init(&r, out.bytes().data(), static_cast<int32_t>(out.bytes().size()));
     for (size_t i = 0; i < diffs.size(); i++) {
-        ASSERT_EQ(aac_decode_scalefactor_diff(&r), diffs[i]) << "codeword " << i;
+        aac_wide_bits w = aac_cursor_begin<uintptr_t>(&r);
+        ASSERT_EQ(aac_cursor_scalefactor_diff(w), diffs[i]) << "codeword " << i;
+        aac_cursor_end(w);
         ASSERT_EQ(aac_bits_position(&r), ends[i]) << "codeword " << i;
     }
 }
@@ -63,7 +66,9 @@ Decoded decode(BitWriter out, const aac_ics_info &ics, const uint32_t *sections,
     aac_bits_init(&r, data.get(), static_cast<int32_t>(size));
     aac_guard frame;
     d.status = frame.run([&] {
-        aac_parse_spectral_data(&r, d.coef.data(), &ics, sections, &kTables);
+        aac_wide_bits w = aac_cursor_begin<uintptr_t>(&r);
+        aac_cursor_spectral_data(w, d.coef.data(), &ics, sections, &kTables);
+        aac_cursor_end(w);
         d.position = aac_bits_position(&r);
         if (size == out.bytes().size()) {
             EXPECT_EQ(aac_bits_get(&r, 16), following) << "bits after the spectral data";

@@ -11,7 +11,8 @@
 #include <memory>
 
 #include "syntax/channel_elements.h"
-#include "syntax/pulse_tns.h"
+#include "syntax/pulse_data.h"
+#include "syntax/tns_data.h"
 #include "syntax/stream_tables.h"
 #include "syntax_writer.h"
 
@@ -84,7 +85,9 @@ Sections parse_sections(const BitWriter &w, const aac_ics_info &ics)
     Sections s;
     std::fill_n(s.entries, 128, untouched);
     s.parsed = parse_bits(w, [&](aac_bit_reader *r) {
-        aac_parse_section_data(r, &ics, s.entries, &s.noise_used, &s.intensity_used);
+        aac_wide_bits cursor = aac_cursor_begin<uintptr_t>(r);
+        aac_cursor_section_data(cursor, &ics, s.entries, &s.noise_used, &s.intensity_used);
+        aac_cursor_end(cursor);
     });
     return s;
 }

@@ -6,11 +6,6 @@
 #include <cstdint>
 #include <vector>
 
-// Rising half (N/2 values) of the window of length N: shape 0 sine
-// sin(pi/N (n + 0.5)), shape 1 Kaiser-Bessel-derived with alpha 4 for
-// N = 2048 and 6 for N = 256.
-std::vector<double> reference_rising_half(int shape, int n_total);
-
 // x[n] = (2/N) sum_k X[k] cos(2 pi / N (n + n0)(k + 1/2)), n0 = (N/2 + 1)/2,
 // for n < N, from N/2 spectral values.
 std::vector<double> reference_imdct(const float *spectrum, int n_total);

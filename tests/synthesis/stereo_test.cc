@@ -35,17 +35,20 @@ struct Spectra {
 TEST(Stereo, MsDecodesTheSignalledBandsOnly)
 {
     const aac_stream_tables t = tables_48k();
-    const aac_ics_info ics = ics_of(7, {2, 6});
     // Group 0 by band: noise in both and intensity in R are left out, noise
-    // in L only is decoded.  Group 1 has the same maps and no ms_used.
-    uint32_t used[128] = {1, 0, 1, 1, 1, 1, 0}, map0[128] = {1, 1, 13, 13, 1, 1, 1},
-             map1[128] = {1, 1, 13, 1, 15, 14, 1};
+    // in L only is decoded.  Group 1 has the same codebooks and no ms_used.
+    uint32_t map0[128] = {1, 1, 13, 13, 1, 1, 1};
     std::copy(map0, map0 + 7, map0 + 16);
-    std::copy(map1, map1 + 7, map1 + 16);
     for (uint32_t mask : {1u, 2u}) {
         const bool by_ms_used[7] = {1, 0, 0, 1, 0, 0, 0}, all[7] = {1, 1, 0, 1, 0, 0, 1};
         Spectra s;
-        ms_stereo(&t, s.L, s.R, &ics, mask, used, map0, map1);
+        s.pair->channel[0].ics_info = ics_of(7, {2, 6});
+        s.pair->ms_mask_present = mask;
+        std::fill_n(s.pair->ms_used, 7, 1u);
+        s.pair->ms_used[1] = s.pair->ms_used[6] = 0;
+        for (uint32_t g : {0u, 1u})
+            set_sections(s.pair->channel[1].sections, g, {{1, 2}, {13, 3}, {1, 4}, {15, 5}, {14, 6}, {1, 7}});
+        ms_stereo(&t, *s.pair, map0, s.L, s.R);
         for (int k = 0; k < 1024; ++k) {
             const int b = band_of(k % 128);
             const bool on = b < 7 && (mask == 2 ? all[b] : k < 256 && by_ms_used[b]);
@@ -58,9 +61,10 @@ TEST(Stereo, MsDecodesTheSignalledBandsOnly)
 TEST(Stereo, IntensityFactorsFromPositionCodebookAndMsMask)
 {
     const aac_stream_tables t = tables_48k();
-    const aac_ics_info ics = ics_of(8, {3, 5});
     for (uint32_t mask : {0u, 1u, 2u}) {
         Spectra s;
+        s.pair->channel[0].ics_info = ics_of(8, {3, 5});
+        s.pair->ms_mask_present = mask;
         aac_channel_state &r = s.pair->channel[1];
         // Group 0: position 0 copies, 4 halves, -4 doubles, codebook 14
         // negates, 300 goes through the exponential.  Group 1: all 8.
@@ -73,7 +77,7 @@ TEST(Stereo, IntensityFactorsFromPositionCodebookAndMsMask)
         const float ms = mask == 1 ? -1.0f : 1.0f;
         const float factors[8] = {0, 1, 0.5f, 2 * ms, -1, -0.25f, 0x1p-75f, ms};
         std::fill(s.R, s.R + 1024, -3.0f);
-        intensity_stereo(&t, s.R, s.L, &ics, mask, s.pair->ms_used, r.sections, r.scalefactors);
+        intensity_stereo(&t, *s.pair, s.L, s.R);
         for (int k = 0; k < 1024; ++k) {
             const int b = band_of(k % 128);
             const float factor = b == 8 || (k < 384 && b == 0) ? 0 : k < 384 ? factors[b] : 0.25f;
@@ -106,12 +110,16 @@ struct ReferenceNoise {
 TEST(Noise, PairCopiesOnlyBandsNoisyInBothAndCoveredByMs)
 {
     const aac_stream_tables t = tables_48k();
-    const aac_ics_info ics = ics_of(5);
-    const uint32_t map0[128] = {13, 13, 13, 1, 13}, ms_used[128] = {1, 0, 1, 1, 0};
-    const int32_t sf_L[128] = {0, 4, 8, 0, -4}, sf_R[128] = {4, 0, 8, 0, 12};
-    const uint32_t sections_R[128] = {(13u << 8) + 5};
+    const uint32_t map0[128] = {13, 13, 13, 1, 13};
+    const int32_t sf_L[5] = {0, 4, 8, 0, -4}, sf_R[5] = {4, 0, 8, 0, 12};
     const float copy_gain[5] = {2, 0.5f, 1, 0, 16};  // 2^((vR - vL) / 4)
     auto pair = std::make_unique<aac_channel_pair_state>();
+    pair->channel[0].ics_info = ics_of(5);
+    const uint32_t ms_used[5] = {1, 0, 1, 1, 0};
+    std::copy(ms_used, ms_used + 5, pair->ms_used);
+    std::copy(sf_L, sf_L + 5, pair->channel[0].scalefactors);
+    std::copy(sf_R, sf_R + 5, pair->channel[1].scalefactors);
+    set_sections(pair->channel[1].sections, 0, {{13, 5}});
     float *L = floats(pair->channel[0]), *R = floats(pair->channel[1]);
     for (int k = 0; k < 1024; ++k)
         L[k] = static_cast<float>(k % 13) - 6.0f;
@@ -128,7 +136,8 @@ TEST(Noise, PairCopiesOnlyBandsNoisyInBothAndCoveredByMs)
                 ref.band(&expected[4 * b], 4, std::exp2(sf_R[b] / 4.0f));
         uint32_t seed = 99;
         std::fill(R, R + 1024, -7.5f);
-        noise_substitution_pair(&t, R, L, &ics, mask, ms_used, map0, sections_R, sf_R, sf_L, &seed);
+        pair->ms_mask_present = mask;
+        noise_substitution_pair(&t, *pair, map0, L, R, &seed);
         EXPECT_EQ(bits_of(R, 1024), bits_of(expected.data(), 1024));
         EXPECT_EQ(seed, ref.s);
     }

@@ -14,15 +14,14 @@
 // bytes_used differs from the ADTS payload, and the output blocks by state.
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <exception>
 #include <string>
 #include <vector>
 
+#include "adts_stream.h"
 #include "lumdec.h"
 
 namespace {
-
-const int layout_channels[11] = {0, 1, 2, 3, 4, 5, 6, 8, 3, 4, 2};
 
 struct Output {
     int channels = 0;
@@ -57,22 +56,6 @@ aac_status AAC_CALL collect_block(aac_decoder *dec, void **slot)
     return 0;
 }
 
-std::vector<uint8_t> read_all(const char *path)
-{
-    std::vector<uint8_t> data;
-    FILE *f = std::fopen(path, "rb");
-    if (!f) {
-        std::fprintf(stderr, "corpus_decode: cannot read %s\n", path);
-        std::exit(2);
-    }
-    uint8_t buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        data.insert(data.end(), buf, buf + n);
-    std::fclose(f);
-    return data;
-}
-
 }  // namespace
 
 int main(int argc, char **argv)
@@ -103,30 +86,22 @@ int main(int argc, char **argv)
                 asc.push_back(static_cast<uint8_t>(std::stoi(std::string(p, 2), nullptr, 16)));
     }
 
-    std::vector<uint8_t> file = read_all(in_path);
-    struct Frame {
-        size_t offset, size;
-    };
-    std::vector<Frame> frames;
-    for (size_t pos = 0; pos + 7 <= file.size();) {
-        const uint8_t *h = &file[pos];
-        if (h[0] != 0xFF || (h[1] & 0xF6) != 0xF0)
-            break;
-        size_t length = ((h[3] & 3u) << 11) | (h[4] << 3) | (h[5] >> 5);
-        size_t header = (h[1] & 1) ? 7 : 9;
-        if (length < header || pos + length > file.size())
-            break;
-        frames.push_back({pos + header, length - header});
-        pos += length;
+    std::vector<uint8_t> file;
+    try {
+        file = lumdec_host::read_file(in_path);
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "corpus_decode: %s\n", e.what());
+        return 2;
     }
+    const std::vector<lumdec_host::AdtsFrame> frames = lumdec_host::split_adts(file);
 
     aac_dec_config config{};
     config.profile = 1;
     config.sampling_frequency_index = sfi;
     config.channel_configuration = layout;
     if (pce_bit_offset >= 0 && !frames.empty()) {
-        config.input_data = &file[frames[0].offset];
-        config.input_size = static_cast<int32_t>(frames[0].size);
+        config.input_data = &file[frames[0].payload_offset];
+        config.input_size = static_cast<int32_t>(frames[0].payload_size);
         config.bit_offset = pce_bit_offset;
     }
     aac_decoder *dec = nullptr;
@@ -144,7 +119,7 @@ int main(int argc, char **argv)
         return 0;
     }
     Output out;
-    out.channels = layout_channels[dec->channel_configuration];
+    out.channels = lumdec_host::kLayoutChannels[dec->channel_configuration];
     current_output = &out;
     aac_output_format format;
     aac_dec_get_format(dec, &format);
@@ -158,14 +133,14 @@ int main(int argc, char **argv)
 
     int failures = 0, size_mismatches = 0;
     unsigned first_failure = 0;
-    for (const Frame &f : frames) {
-        dec->input_data = &file[f.offset];
-        dec->input_size = static_cast<int32_t>(f.size);
+    for (const lumdec_host::AdtsFrame &f : frames) {
+        dec->input_data = &file[f.payload_offset];
+        dec->input_size = static_cast<int32_t>(f.payload_size);
         aac_status status = aac_dec_decode(dec);
         if (status != AAC_OK) {
             if (failures++ == 0)
                 first_failure = static_cast<unsigned>(status);
-        } else if (dec->bytes_used != static_cast<int32_t>(f.size)) {
+        } else if (dec->bytes_used != static_cast<int32_t>(f.payload_size)) {
             size_mismatches++;
         }
     }

@@ -12,25 +12,23 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <string>
 #include <vector>
 
+#include "adts_stream.h"
 #include "lumdec.h"
 
 namespace {
 
 aac_status AAC_CALL take_block(aac_decoder *, void **) { return AAC_OK; }
 
-struct Frame {
-    const uint8_t *data;
-    int32_t size;
-};
-
-void decode_pass(aac_decoder *dec, const std::vector<Frame> &frames)
+void decode_pass(aac_decoder *dec, const std::vector<uint8_t> &file,
+                 const std::vector<lumdec_host::AdtsFrame> &frames)
 {
-    for (const Frame &f : frames) {
-        dec->input_data = f.data;
-        dec->input_size = f.size;
+    for (const lumdec_host::AdtsFrame &f : frames) {
+        dec->input_data = file.data() + f.payload_offset;
+        dec->input_size = static_cast<int32_t>(f.payload_size);
         if (aac_dec_decode(dec) != AAC_OK)
             std::exit(3);
     }
@@ -49,28 +47,15 @@ int main(int argc, char **argv)
     int passes = argc > 2 ? std::atoi(argv[2]) : 1;
     const bool he = argc > 3 && std::string(argv[3]) == "--he";
     std::vector<uint8_t> file;
-    if (FILE *f = std::fopen(argv[1], "rb")) {
-        int c;
-        while ((c = std::fgetc(f)) != EOF)
-            file.push_back(static_cast<uint8_t>(c));
-        std::fclose(f);
-    } else {
-        std::perror(argv[1]);
+    try {
+        file = lumdec_host::read_file(argv[1]);
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "perf_decode: %s\n", e.what());
         return 2;
     }
-    std::vector<Frame> frames;
-    int sfi = -1, configuration = -1;
-    for (size_t pos = 0; pos + 7 <= file.size();) {
-        const uint8_t *h = &file[pos];
-        size_t length = ((h[3] & 3u) << 11) | (h[4] << 3) | (h[5] >> 5);
-        size_t header = (h[1] & 1) ? 7 : 9;
-        if (h[0] != 0xFF || length < header || pos + length > file.size())
-            break;
-        sfi = (h[2] >> 2) & 15;
-        configuration = ((h[2] & 1) << 2) | (h[3] >> 6);
-        frames.push_back({h + header, static_cast<int32_t>(length - header)});
-        pos += length;
-    }
+    const std::vector<lumdec_host::AdtsFrame> frames = lumdec_host::split_adts(file);
+    const int sfi = frames.empty() ? -1 : frames[0].sampling_frequency_index;
+    const int configuration = frames.empty() ? -1 : frames[0].channel_configuration;
     aac_dec_config config{};
     config.profile = 1;
     config.sampling_frequency_index = sfi;
@@ -94,10 +79,10 @@ int main(int argc, char **argv)
     dec->pool = pool;
     dec->output_hook = take_block;
 
-    decode_pass(dec, frames);
+    decode_pass(dec, file, frames);
     CALLGRIND_TOGGLE_COLLECT;
     for (int p = 0; p < passes; p++)
-        decode_pass(dec, frames);
+        decode_pass(dec, file, frames);
     CALLGRIND_TOGGLE_COLLECT;
 
     aac_dec_get_format(dec, &format);

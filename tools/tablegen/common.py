@@ -4,12 +4,13 @@ import os
 import struct
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-# The codebook and band data live beside the project, in shared/data.
-DATA = os.environ.get("LUMDEC_SHARED_DATA", os.path.join(os.path.dirname(ROOT), "shared", "data"))
+# The codebook and band data the generators read, kept in the repository so
+# that any clone can regenerate and check every table.
+DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "data")
 
 
 class MissingInput(Exception):
-    """An input data file is not present (a clone without shared/)."""
+    """An input data file is not present."""
 
 
 def load_json(name):

@@ -1,4 +1,4 @@
-// pulse_data and tns_data of an individual_channel_stream, with band numbers
+// pulse_data of an individual_channel_stream, with the pulse positions
 // resolved to coefficient indices through the stream's band tables.
 #pragma once
 
@@ -10,8 +10,5 @@ namespace lumdec {
 
 void aac_parse_pulse_data(aac_bit_reader *reader, const aac_ics_info *ics,
                           const aac_stream_tables *tables, aac_pulse_data *pulse);
-
-void aac_parse_tns_data(aac_bit_reader *reader, const aac_ics_info *ics,
-                        const aac_stream_tables *tables, aac_tns_data *tns);
 
 }  // namespace lumdec
