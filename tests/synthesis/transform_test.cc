@@ -20,7 +20,8 @@ using cd = std::complex<double>;
 enum Op { kForward, kInverse, kRealForward, kDct4 };
 // What each slot of aac_transform_slots computes.
 const Op kOps[] = {kForward, kInverse, kForward, kInverse, kForward, kInverse,
-                   kForward, kInverse, kRealForward, kRealForward, kDct4, kDct4};
+                   kForward, kInverse, kRealForward, kRealForward, kDct4, kDct4, kForward};
+static_assert(std::size(kOps) == std::size(aac_transform_slots), "every slot needs its operation");
 
 // sum over n of x[n] exp(sign j 2 pi n k / M)
 std::vector<cd> dft(const std::vector<cd> &x, int sign)
