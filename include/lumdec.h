@@ -249,8 +249,9 @@ struct aac_decoder {
  *     least block_bytes bytes (aac_output_format); pool units =
  *     block_bytes / 4096;
  *   - a mono core whose SBR data carries parametric stereo gives two output
- *     channels, whose gains are gain[0] and gain[1] (the stereo parameters
- *     are not applied yet: both channels carry the mono signal);
+ *     channels, whose gains are gain[0] and gain[1]; the intensity and
+ *     coherence parameters are applied, the phase parameters (IPD/OPD) are
+ *     read and skipped;
  *   - SBR rebuilds absolute energies, so the gains scale the output after
  *     it (the AAC core runs at the 16-bit scale whatever the gains);
  *   - the output's timeline is that of a standard decoding from the second
