@@ -39,116 +39,106 @@ inline void put_raw(unsigned char *raw, size_t n, float x)
     }
 }
 
-template <int Format>
-void single_to_raw(const float *pcm, void *raw)
-{
-    auto *out = static_cast<unsigned char *>(raw);
-    if constexpr (Format == AAC_RAW_FLOAT) {
-        std::memcpy(out, pcm, AAC_SAMPLE_FRAME * sizeof(float));
-    } else {
-        for (size_t i = 0; i < AAC_SAMPLE_FRAME; i++)
-            put_raw<Format>(out, i, pcm[i]);
-    }
-}
-
-template <int Format>
-void pair_to_raw(const float *pcm, void *raw)
-{
-    auto *out = static_cast<unsigned char *>(raw);
-    const float *right = pcm + AAC_SAMPLE_FRAME;
-    for (size_t i = 0; i < AAC_SAMPLE_FRAME; i++) {
+struct generic_sample {
+    template <int Format>
+    static void single_to_raw(const float *pcm, void *raw)
+    {
+        auto *out = static_cast<unsigned char *>(raw);
         if constexpr (Format == AAC_RAW_FLOAT) {
-            // Copied as bytes so that every NaN keeps its bits.
-            std::memcpy(out + 8 * i, pcm + i, 4);
-            std::memcpy(out + 8 * i + 4, right + i, 4);
+            std::memcpy(out, pcm, AAC_SAMPLE_FRAME * sizeof(float));
         } else {
-            put_raw<Format>(out, 2 * i, pcm[i]);
-            put_raw<Format>(out, 2 * i + 1, right[i]);
+            for (size_t i = 0; i < AAC_SAMPLE_FRAME; i++)
+                put_raw<Format>(out, i, pcm[i]);
         }
     }
-}
 
-// The five planes of a 3/2 frame: centre, front left, front right, left
-// surround, right surround.  Each side is the same-side pair summed first,
-// then the centre; the grouping matters when the first sum rounds.
-struct planes5 {
-    const float *c, *l, *r, *ls, *rs;
-    explicit planes5(const float *pcm5)
-        : c(pcm5), l(pcm5 + AAC_SAMPLE_FRAME), r(pcm5 + 2 * AAC_SAMPLE_FRAME),
-          ls(pcm5 + 3 * AAC_SAMPLE_FRAME), rs(pcm5 + 4 * AAC_SAMPLE_FRAME)
+    template <int Format>
+    static void pair_to_raw(const float *pcm, void *raw)
     {
+        auto *out = static_cast<unsigned char *>(raw);
+        const float *right = pcm + AAC_SAMPLE_FRAME;
+        for (size_t i = 0; i < AAC_SAMPLE_FRAME; i++) {
+            if constexpr (Format == AAC_RAW_FLOAT) {
+                // Copied as bytes so that every NaN keeps its bits.
+                std::memcpy(out + 8 * i, pcm + i, 4);
+                std::memcpy(out + 8 * i + 4, right + i, 4);
+            } else {
+                put_raw<Format>(out, 2 * i, pcm[i]);
+                put_raw<Format>(out, 2 * i + 1, right[i]);
+            }
+        }
     }
-    float left(size_t i) const { return (l[i] + ls[i]) + c[i]; }
-    float right(size_t i) const { return (r[i] + rs[i]) + c[i]; }
+
+    // The five planes of a 3/2 frame: centre, front left, front right, left
+    // surround, right surround.  Each side is the same-side pair summed first,
+    // then the centre; the grouping matters when the first sum rounds.
+    struct planes5 {
+        const float *c, *l, *r, *ls, *rs;
+        explicit planes5(const float *pcm5)
+            : c(pcm5), l(pcm5 + AAC_SAMPLE_FRAME), r(pcm5 + 2 * AAC_SAMPLE_FRAME),
+              ls(pcm5 + 3 * AAC_SAMPLE_FRAME), rs(pcm5 + 4 * AAC_SAMPLE_FRAME)
+        {
+        }
+        float left(size_t i) const { return (l[i] + ls[i]) + c[i]; }
+        float right(size_t i) const { return (r[i] + rs[i]) + c[i]; }
+    };
+
+    template <int Format>
+    static void downmix_to_raw(const float *pcm5, void *raw)
+    {
+        auto *out = static_cast<unsigned char *>(raw);
+        const planes5 in(pcm5);
+        for (size_t i = 0; i < AAC_SAMPLE_FRAME; i++) {
+            put_raw<Format>(out, 2 * i, in.left(i));
+            put_raw<Format>(out, 2 * i + 1, in.right(i));
+        }
+    }
+
+    static void downmix(const float *pcm5, float *pair)
+    {
+        const planes5 in(pcm5);
+        for (size_t i = 0; i < AAC_SAMPLE_FRAME; i++) {
+            pair[i] = in.left(i);
+            pair[AAC_SAMPLE_FRAME + i] = in.right(i);
+        }
+    }
+
+    // The gain of sample i is d / 512 with d = i - 511.5 (fade in) or 511.5 - i
+    // (fade out), all exact, and the sample is multiplied by it once.  Scaling
+    // the product sample * d by 1/512 afterwards would round a second time for
+    // results below the normal range and overflow for samples beyond
+    // 2^128 / 511.5, where the table gains of the SSE2 kernels do neither.
+    template <size_t Channels>
+    static void fade_in(float *pcm)
+    {
+        for (size_t c = 0; c < Channels; c++) {
+            float *x = pcm + c * AAC_SAMPLE_FRAME;
+            std::fill(x, x + AAC_FADE_RAMP, 0.0f);
+            for (size_t i = AAC_FADE_RAMP; i < AAC_SAMPLE_FRAME; i++)
+                x[i] = x[i] * ((static_cast<float>(i) - 511.5f) * 0.001953125f);
+        }
+    }
+
+    template <size_t Channels>
+    static void fade_out(float *pcm)
+    {
+        for (size_t c = 0; c < Channels; c++) {
+            float *x = pcm + c * AAC_SAMPLE_FRAME;
+            for (size_t i = 0; i < AAC_FADE_RAMP; i++)
+                x[i] = x[i] * ((511.5f - static_cast<float>(i)) * 0.001953125f);
+            std::fill(x + AAC_FADE_RAMP, x + AAC_SAMPLE_FRAME, 0.0f);
+        }
+    }
+
+    template <size_t Channels>
+    static void mute(float *pcm)
+    {
+        std::fill(pcm, pcm + Channels * AAC_SAMPLE_FRAME, 0.0f);
+    }
 };
-
-template <int Format>
-void downmix_to_raw(const float *pcm5, void *raw)
-{
-    auto *out = static_cast<unsigned char *>(raw);
-    const planes5 in(pcm5);
-    for (size_t i = 0; i < AAC_SAMPLE_FRAME; i++) {
-        put_raw<Format>(out, 2 * i, in.left(i));
-        put_raw<Format>(out, 2 * i + 1, in.right(i));
-    }
-}
-
-void downmix(const float *pcm5, float *pair)
-{
-    const planes5 in(pcm5);
-    for (size_t i = 0; i < AAC_SAMPLE_FRAME; i++) {
-        pair[i] = in.left(i);
-        pair[AAC_SAMPLE_FRAME + i] = in.right(i);
-    }
-}
-
-// The gain of sample i is d / 512 with d = i - 511.5 (fade in) or 511.5 - i
-// (fade out), all exact, and the sample is multiplied by it once.  Scaling
-// the product sample * d by 1/512 afterwards would round a second time for
-// results below the normal range and overflow for samples beyond
-// 2^128 / 511.5, where the table gains of the SSE2 kernels do neither.
-template <size_t Channels>
-void fade_in(float *pcm)
-{
-    for (size_t c = 0; c < Channels; c++) {
-        float *x = pcm + c * AAC_SAMPLE_FRAME;
-        std::fill(x, x + AAC_FADE_RAMP, 0.0f);
-        for (size_t i = AAC_FADE_RAMP; i < AAC_SAMPLE_FRAME; i++)
-            x[i] = x[i] * ((static_cast<float>(i) - 511.5f) * 0.001953125f);
-    }
-}
-
-template <size_t Channels>
-void fade_out(float *pcm)
-{
-    for (size_t c = 0; c < Channels; c++) {
-        float *x = pcm + c * AAC_SAMPLE_FRAME;
-        for (size_t i = 0; i < AAC_FADE_RAMP; i++)
-            x[i] = x[i] * ((511.5f - static_cast<float>(i)) * 0.001953125f);
-        std::fill(x + AAC_FADE_RAMP, x + AAC_SAMPLE_FRAME, 0.0f);
-    }
-}
-
-template <size_t Channels>
-void mute(float *pcm)
-{
-    std::fill(pcm, pcm + Channels * AAC_SAMPLE_FRAME, 0.0f);
-}
 
 }  // namespace
 
-const aac_sample_kernels aac_sample_kernels_generic = {
-    {single_to_raw<0>, single_to_raw<1>, single_to_raw<2>},
-    {aac_single_from_raw<0>, aac_single_from_raw<1>, aac_single_from_raw<2>},
-    {pair_to_raw<0>, pair_to_raw<1>, pair_to_raw<2>},
-    {aac_pair_from_raw<0>, aac_pair_from_raw<1>, aac_pair_from_raw<2>},
-    {downmix_to_raw<0>, downmix_to_raw<1>, downmix_to_raw<2>},
-    downmix,
-    {fade_in<1>, fade_in<2>, fade_in<3>, fade_in<4>,
-     fade_in<5>, fade_in<6>, fade_in<7>, fade_in<8>},
-    {fade_out<1>, fade_out<2>, fade_out<3>, fade_out<4>,
-     fade_out<5>, fade_out<6>, fade_out<7>, fade_out<8>},
-    {mute<1>, mute<2>, mute<3>, mute<4>, mute<5>, mute<6>, mute<7>, mute<8>},
-};
+const aac_sample_kernels aac_sample_kernels_generic = make_sample_table<generic_sample>();
 
 }  // namespace lumdec

@@ -18,6 +18,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 #include "kernels/kernel_tables.h"
 
@@ -36,5 +37,36 @@ template <int Format>
 void aac_single_from_raw(float *pcm, const void *raw);
 template <int Format>
 void aac_pair_from_raw(float *pcm, const void *raw);
+
+// The sample table of one implementation.  Impl holds the to-raw kernels as
+// templates over the raw format, the float downmix, and the fades and mute
+// as templates over the channel count (1 to 8); the raw-to-float kernels are
+// shared by every table.
+template <class Impl, size_t... C>
+constexpr aac_sample_kernels make_sample_table(std::index_sequence<C...>)
+{
+    return {
+        {Impl::template single_to_raw<AAC_RAW_S16>, Impl::template single_to_raw<AAC_RAW_S24_IN_32>,
+         Impl::template single_to_raw<AAC_RAW_FLOAT>},
+        {aac_single_from_raw<AAC_RAW_S16>, aac_single_from_raw<AAC_RAW_S24_IN_32>,
+         aac_single_from_raw<AAC_RAW_FLOAT>},
+        {Impl::template pair_to_raw<AAC_RAW_S16>, Impl::template pair_to_raw<AAC_RAW_S24_IN_32>,
+         Impl::template pair_to_raw<AAC_RAW_FLOAT>},
+        {aac_pair_from_raw<AAC_RAW_S16>, aac_pair_from_raw<AAC_RAW_S24_IN_32>,
+         aac_pair_from_raw<AAC_RAW_FLOAT>},
+        {Impl::template downmix_to_raw<AAC_RAW_S16>, Impl::template downmix_to_raw<AAC_RAW_S24_IN_32>,
+         Impl::template downmix_to_raw<AAC_RAW_FLOAT>},
+        Impl::downmix,
+        {Impl::template fade_in<C + 1>...},
+        {Impl::template fade_out<C + 1>...},
+        {Impl::template mute<C + 1>...},
+    };
+}
+
+template <class Impl>
+constexpr aac_sample_kernels make_sample_table()
+{
+    return make_sample_table<Impl>(std::make_index_sequence<8>());
+}
 
 }  // namespace lumdec

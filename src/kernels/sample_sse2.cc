@@ -87,22 +87,6 @@ inline void store_pair(unsigned char *raw, size_t n, octet l, octet r)
     }
 }
 
-template <int Format>
-void single_to_raw(const float *pcm, void *raw)
-{
-    auto *out = static_cast<unsigned char *>(raw);
-    for (size_t i = 0; i < AAC_SAMPLE_FRAME; i += STEP)
-        store_single<Format>(out, i, load8(pcm + i));
-}
-
-template <int Format>
-void pair_to_raw(const float *pcm, void *raw)
-{
-    auto *out = static_cast<unsigned char *>(raw);
-    for (size_t i = 0; i < AAC_SAMPLE_FRAME; i += STEP)
-        store_pair<Format>(out, i, load8(pcm + i), load8(pcm + AAC_SAMPLE_FRAME + i));
-}
-
 // Same-side pair first, centre last, as in the generic kernels.
 inline __m128 fold(__m128 front, __m128 surround, __m128 centre)
 {
@@ -119,29 +103,6 @@ inline void downmix8(const float *pcm5, size_t i, octet &left, octet &right)
     const octet rs = load8(pcm5 + 4 * AAC_SAMPLE_FRAME + i);
     left = {fold(l.lo, ls.lo, c.lo), fold(l.hi, ls.hi, c.hi)};
     right = {fold(r.lo, rs.lo, c.lo), fold(r.hi, rs.hi, c.hi)};
-}
-
-template <int Format>
-void downmix_to_raw(const float *pcm5, void *raw)
-{
-    auto *out = static_cast<unsigned char *>(raw);
-    for (size_t i = 0; i < AAC_SAMPLE_FRAME; i += STEP) {
-        octet left, right;
-        downmix8(pcm5, i, left, right);
-        store_pair<Format>(out, i, left, right);
-    }
-}
-
-void downmix(const float *pcm5, float *pair)
-{
-    for (size_t i = 0; i < AAC_SAMPLE_FRAME; i += STEP) {
-        octet left, right;
-        downmix8(pcm5, i, left, right);
-        _mm_store_ps(pair + i, left.lo);
-        _mm_store_ps(pair + i + 4, left.hi);
-        _mm_store_ps(pair + AAC_SAMPLE_FRAME + i, right.lo);
-        _mm_store_ps(pair + AAC_SAMPLE_FRAME + i + 4, right.hi);
-    }
 }
 
 // Ramp gains: entry k of the rising ramp is (k + 0.5) / 512, exact; the
@@ -178,46 +139,75 @@ inline void scale(float *x, const float *gain, size_t n)
     }
 }
 
-template <size_t Channels>
-void fade_in(float *pcm)
-{
-    for (size_t c = 0; c < Channels; c++) {
-        float *x = pcm + c * AAC_SAMPLE_FRAME;
-        zero(x, AAC_FADE_RAMP);
-        scale(x + AAC_FADE_RAMP, fade_in_gain.data(), AAC_FADE_RAMP);
+struct sse2_sample {
+    template <int Format>
+    static void single_to_raw(const float *pcm, void *raw)
+    {
+        auto *out = static_cast<unsigned char *>(raw);
+        for (size_t i = 0; i < AAC_SAMPLE_FRAME; i += STEP)
+            store_single<Format>(out, i, load8(pcm + i));
     }
-}
 
-template <size_t Channels>
-void fade_out(float *pcm)
-{
-    for (size_t c = 0; c < Channels; c++) {
-        float *x = pcm + c * AAC_SAMPLE_FRAME;
-        scale(x, fade_out_gain.data(), AAC_FADE_RAMP);
-        zero(x + AAC_FADE_RAMP, AAC_FADE_RAMP);
+    template <int Format>
+    static void pair_to_raw(const float *pcm, void *raw)
+    {
+        auto *out = static_cast<unsigned char *>(raw);
+        for (size_t i = 0; i < AAC_SAMPLE_FRAME; i += STEP)
+            store_pair<Format>(out, i, load8(pcm + i), load8(pcm + AAC_SAMPLE_FRAME + i));
     }
-}
 
-template <size_t Channels>
-void mute(float *pcm)
-{
-    zero(pcm, Channels * AAC_SAMPLE_FRAME);
-}
+    template <int Format>
+    static void downmix_to_raw(const float *pcm5, void *raw)
+    {
+        auto *out = static_cast<unsigned char *>(raw);
+        for (size_t i = 0; i < AAC_SAMPLE_FRAME; i += STEP) {
+            octet left, right;
+            downmix8(pcm5, i, left, right);
+            store_pair<Format>(out, i, left, right);
+        }
+    }
+
+    static void downmix(const float *pcm5, float *pair)
+    {
+        for (size_t i = 0; i < AAC_SAMPLE_FRAME; i += STEP) {
+            octet left, right;
+            downmix8(pcm5, i, left, right);
+            _mm_store_ps(pair + i, left.lo);
+            _mm_store_ps(pair + i + 4, left.hi);
+            _mm_store_ps(pair + AAC_SAMPLE_FRAME + i, right.lo);
+            _mm_store_ps(pair + AAC_SAMPLE_FRAME + i + 4, right.hi);
+        }
+    }
+
+    template <size_t Channels>
+    static void fade_in(float *pcm)
+    {
+        for (size_t c = 0; c < Channels; c++) {
+            float *x = pcm + c * AAC_SAMPLE_FRAME;
+            zero(x, AAC_FADE_RAMP);
+            scale(x + AAC_FADE_RAMP, fade_in_gain.data(), AAC_FADE_RAMP);
+        }
+    }
+
+    template <size_t Channels>
+    static void fade_out(float *pcm)
+    {
+        for (size_t c = 0; c < Channels; c++) {
+            float *x = pcm + c * AAC_SAMPLE_FRAME;
+            scale(x, fade_out_gain.data(), AAC_FADE_RAMP);
+            zero(x + AAC_FADE_RAMP, AAC_FADE_RAMP);
+        }
+    }
+
+    template <size_t Channels>
+    static void mute(float *pcm)
+    {
+        zero(pcm, Channels * AAC_SAMPLE_FRAME);
+    }
+};
 
 }  // namespace
 
-const aac_sample_kernels aac_sample_kernels_sse2 = {
-    {single_to_raw<0>, single_to_raw<1>, single_to_raw<2>},
-    {aac_single_from_raw<0>, aac_single_from_raw<1>, aac_single_from_raw<2>},
-    {pair_to_raw<0>, pair_to_raw<1>, pair_to_raw<2>},
-    {aac_pair_from_raw<0>, aac_pair_from_raw<1>, aac_pair_from_raw<2>},
-    {downmix_to_raw<0>, downmix_to_raw<1>, downmix_to_raw<2>},
-    downmix,
-    {fade_in<1>, fade_in<2>, fade_in<3>, fade_in<4>,
-     fade_in<5>, fade_in<6>, fade_in<7>, fade_in<8>},
-    {fade_out<1>, fade_out<2>, fade_out<3>, fade_out<4>,
-     fade_out<5>, fade_out<6>, fade_out<7>, fade_out<8>},
-    {mute<1>, mute<2>, mute<3>, mute<4>, mute<5>, mute<6>, mute<7>, mute<8>},
-};
+const aac_sample_kernels aac_sample_kernels_sse2 = make_sample_table<sse2_sample>();
 
 }  // namespace lumdec
