@@ -18,9 +18,11 @@ const aac_sbr_kernels *aac_active_sbr_kernels = &aac_sbr_kernels_generic;
 int aac_select_decoder_kernels(int attach)
 {
     aac_cpu_level level = aac_detect_cpu_level();
+    if (attach)
+        aac_active_vector_kernels = aac_checked_vector_kernels(
+            level >= AAC_CPU_SSE2 ? &aac_vector_kernels_sse2 : &aac_vector_kernels_generic);
     if (attach && level >= AAC_CPU_SSE2) {
         aac_active_transform_kernels = &aac_transform_kernels_sse2;
-        aac_active_vector_kernels = &aac_vector_kernels_sse2;
         aac_active_sbr_kernels = &aac_sbr_kernels_sse2;
         lumdec::ps_active_kernels = &lumdec::ps_kernels_sse2;
     }
@@ -37,7 +39,8 @@ int aac_select_sample_kernels(int attach)
 
 void aac_force_kernel_tables(bool sse2)
 {
-    aac_active_vector_kernels = sse2 ? &aac_vector_kernels_sse2 : &aac_vector_kernels_generic;
+    aac_active_vector_kernels =
+        aac_checked_vector_kernels(sse2 ? &aac_vector_kernels_sse2 : &aac_vector_kernels_generic);
     aac_active_transform_kernels =
         sse2 ? &aac_transform_kernels_sse2 : &aac_transform_kernels_generic;
     aac_active_sample_kernels = sse2 ? &aac_sample_kernels_sse2 : &aac_sample_kernels_generic;

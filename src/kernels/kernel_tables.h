@@ -161,6 +161,11 @@ extern const aac_sbr_kernels aac_sbr_kernels_sse2;
 
 // Active tables: the generic ones until the selectors run at load.
 extern const aac_vector_kernels *aac_active_vector_kernels;
+
+// The table to make active for the chosen vector kernels: the chosen table
+// itself, or in checked builds one that checks every call against the
+// contract above before passing it on.
+const aac_vector_kernels *aac_checked_vector_kernels(const aac_vector_kernels *chosen);
 extern const aac_transform_kernels *aac_active_transform_kernels;
 extern const aac_sample_kernels *aac_active_sample_kernels;
 extern const aac_sbr_kernels *aac_active_sbr_kernels;

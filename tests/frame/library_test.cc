@@ -103,7 +103,7 @@ TEST(CpuLevel, EveryLevelFromTheFeatureBits)
 // the same output.
 TEST(KernelSelection, LoadChoseTheSse2Tables)
 {
-    EXPECT_EQ(aac_active_vector_kernels, &aac_vector_kernels_sse2);
+    EXPECT_EQ(aac_active_vector_kernels, aac_checked_vector_kernels(&aac_vector_kernels_sse2));
     EXPECT_EQ(aac_active_transform_kernels, &aac_transform_kernels_sse2);
     EXPECT_EQ(aac_active_sample_kernels, &aac_sample_kernels_sse2);
 }
