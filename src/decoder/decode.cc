@@ -74,14 +74,8 @@ void setup_frame_resources(aac_decoder *dec)
 
 }  // namespace
 
-void drive_frame(aac_decoder *dec)
+void reconstruct_elements(aac_decoder *dec, const aac_layout &layout, char *work)
 {
-    const aac_layout &layout = aac_layouts[dec->channel_configuration];
-    char *work = pointer_of(dec->cur_work);
-    char *prev = pointer_of(dec->prev_work);
-    uint32_t prev_state = state_of(dec->prev_work);
-    auto *out = reinterpret_cast<float *>(pointer_of(dec->out_block));
-
     for (int i = 0; i < layout.num_elements; i++) {
         const aac_layout_element &e = layout.elements[i];
         char *record = work + aac_element_offset(layout, i);
@@ -92,6 +86,17 @@ void drive_frame(aac_decoder *dec)
             decode_single_channel(dec, reinterpret_cast<aac_channel_state *>(record));
         }
     }
+}
+
+void drive_frame(aac_decoder *dec)
+{
+    const aac_layout &layout = aac_layouts[dec->channel_configuration];
+    char *work = pointer_of(dec->cur_work);
+    char *prev = pointer_of(dec->prev_work);
+    uint32_t prev_state = state_of(dec->prev_work);
+    auto *out = reinterpret_cast<float *>(pointer_of(dec->out_block));
+
+    reconstruct_elements(dec, layout, work);
 
     if (dec->output_hook != nullptr && prev_state == AAC_SLOT_VALID && out != nullptr) {
         for (int i = 0; i < layout.num_elements; i++) {

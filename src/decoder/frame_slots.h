@@ -44,6 +44,12 @@ inline void call_output_hook(aac_decoder *dec)
         aac_raise(status);
 }
 
+struct aac_layout;
+
+// Spectral processing and synthesis of every element of the parsed frame in
+// the workspace `work` whose channels are not all off.
+void reconstruct_elements(aac_decoder *dec, const aac_layout &layout, char *work);
+
 // The LC output step after a parsed frame: reconstruction of the elements
 // that are on, the overlap of the previous and current frame into the
 // output block, the exchange of the workspaces and the hook call.

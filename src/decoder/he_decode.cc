@@ -100,16 +100,7 @@ void he_drive_frame(he_decoder *he)
     const bool deliver = dec->output_hook != nullptr && out != nullptr && prev_state == AAC_SLOT_VALID;
     const int n = he->format.samples_per_block;
 
-    for (int i = 0; i < layout.num_elements; i++) {
-        const aac_layout_element &e = layout.elements[i];
-        char *record = work + aac_element_offset(layout, i);
-        if (e.kind == AAC_ELEMENT_CPE) {
-            if (dec->channel_gain[e.channel] || dec->channel_gain[e.channel + 1])
-                decode_channel_pair(dec, reinterpret_cast<aac_channel_pair_state *>(record));
-        } else if (dec->channel_gain[e.channel]) {
-            decode_single_channel(dec, reinterpret_cast<aac_channel_state *>(record));
-        }
-    }
+    reconstruct_elements(dec, layout, work);
 
     float *sink = he->sink;
     for (int i = 0; i < layout.num_elements; i++) {

@@ -86,22 +86,10 @@ void hybrid_filter_sse2(const float *x_re, const float *x_im, const float *cos, 
             }
         }
     }
-    // The last slots one at a time, as the generic kernel does them.
-    for (; n < num_slots; n++) {
-        const float *xr = x_re + n + 6, *xi = x_im + n + 6;
-        for (int32_t j = 0; j < q; j++) {
-            float acc_re = cos[j] * xr[0], acc_im = cos[j] * xi[0];
-            for (int32_t m = 1; m <= 6; m++) {
-                const float u_re = xr[m] + xr[-m], u_im = xi[m] + xi[-m];
-                const float v_re = xr[m] - xr[-m], v_im = xi[m] - xi[-m];
-                const float c = cos[q * m + j], s = sin[q * m + j];
-                acc_re = acc_re + (c * u_re + s * v_im);
-                acc_im = acc_im + (c * u_im - s * v_re);
-            }
-            y_re[n * stride + j] = acc_re;
-            y_im[n * stride + j] = acc_im;
-        }
-    }
+    // The last slots one at a time, by the generic kernel.
+    if (n < num_slots)
+        ps_kernels_generic.hybrid_filter(x_re + n, x_im + n, cos, sin, q, y_re + n * stride,
+                                         y_im + n * stride, stride, num_slots - n);
 }
 
 void power_sse2(const float *re, const float *im, float *p, int32_t stride, int32_t bands,
