@@ -17,6 +17,7 @@ import sys
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tools", "corpus"))
 from run_corpus import adts_wrap, read_mp4  # noqa: E402
+from make_test_data import adts_frames  # noqa: E402
 
 CORPUS = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(ROOT), "shared", "corpus-he")
 OUT = os.path.join(ROOT, "tests", "data", "he")
@@ -33,15 +34,6 @@ SELECTION = {
     "decorr_stereo_44k1_40k_v2": (6, False),      # parametric stereo, four envelopes a frame
     "explicit_bc_stereo_48k_24k_v2": (6, True),   # parametric stereo announced by 0x548
 }
-
-
-def adts_frames(data):
-    frames, pos = [], 0
-    while pos + 7 <= len(data):
-        length = ((data[pos + 3] & 3) << 11) | (data[pos + 4] << 3) | (data[pos + 5] >> 5)
-        frames.append(data[pos:pos + length])
-        pos += length
-    return frames
 
 
 def main():
