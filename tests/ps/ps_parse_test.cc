@@ -294,57 +294,33 @@ TEST(PsParse, InvalidPayloadsRaiseAndLeaveTheStateAsItWas)
     };
     struct Case {
         const char *what;
-        PsFrameSpec spec;
+        void (*change)(PsFrameSpec &s);
         int bits_short = 0;  // num_bits below what was written
     };
-    std::vector<Case> cases;
-    {
-        Case c{"reserved iid mode", base_spec()};
-        c.spec.iid_mode = 6;
-        cases.push_back(c);
-    }
-    {
-        Case c{"reserved icc mode", base_spec()};
-        c.spec.icc_mode = 7;
-        cases.push_back(c);
-    }
-    {
-        Case c{"intensity past 7", base_spec()};
-        c.spec.iid.values[0][5] = 8;
-        cases.push_back(c);
-    }
-    {
-        Case c{"fine intensity past -15", base_spec()};
-        c.spec.iid_mode = 4;
-        c.spec.iid.values[0][19] = -16;
-        cases.push_back(c);
-    }
-    {
-        Case c{"coherence below 0", base_spec()};
-        c.spec.icc.values[0][0] = -1;
-        cases.push_back(c);
-    }
-    {
-        Case c{"borders not increasing", base_spec()};
-        c.spec.frame_class = 1;
-        c.spec.num_env_idx = 1;
-        c.spec.borders = {9, 9};
-        c.spec.iid.values.push_back(c.spec.iid.values[0]);
-        c.spec.iid.dt.push_back(false);
-        c.spec.icc.values.push_back(c.spec.icc.values[0]);
-        c.spec.icc.dt.push_back(false);
-        cases.push_back(c);
-    }
-    {
-        Case c{"one bit past num_bits", base_spec(), 1};
-        cases.push_back(c);
-    }
-    {
-        Case c{"extension longer than the payload", base_spec(), 8};
-        c.spec.enable_ext = true;
-        c.spec.extension_fill_bytes = 2;
-        cases.push_back(c);
-    }
+    const Case cases[] = {
+        {"reserved iid mode", [](PsFrameSpec &s) { s.iid_mode = 6; }},
+        {"reserved icc mode", [](PsFrameSpec &s) { s.icc_mode = 7; }},
+        {"intensity past 7", [](PsFrameSpec &s) { s.iid.values[0][5] = 8; }},
+        {"fine intensity past -15", [](PsFrameSpec &s) { s.iid_mode = 4; s.iid.values[0][19] = -16; }},
+        {"coherence below 0", [](PsFrameSpec &s) { s.icc.values[0][0] = -1; }},
+        {"borders not increasing",
+         [](PsFrameSpec &s) {
+             s.frame_class = 1;
+             s.num_env_idx = 1;
+             s.borders = {9, 9};
+             s.iid.values.push_back(s.iid.values[0]);
+             s.iid.dt.push_back(false);
+             s.icc.values.push_back(s.icc.values[0]);
+             s.icc.dt.push_back(false);
+         }},
+        {"one bit past num_bits", [](PsFrameSpec &) {}, 1},
+        {"extension longer than the payload",
+         [](PsFrameSpec &s) {
+             s.enable_ext = true;
+             s.extension_fill_bytes = 2;
+         },
+         8},
+    };
     for (const Case &c : cases) {
         ps_state ps;
         ps_reset(&ps);
@@ -356,8 +332,10 @@ TEST(PsParse, InvalidPayloadsRaiseAndLeaveTheStateAsItWas)
         ASSERT_EQ(parse(ps, g, good_bits).status, 0);
         ps_state before;
         std::memcpy(&before, &ps, sizeof ps);
+        PsFrameSpec spec = base_spec();
+        c.change(spec);
         BitWriter w;
-        const int bits = write_ps(w, c.spec);
+        const int bits = write_ps(w, spec);
         EXPECT_EQ(parse(ps, w, bits - c.bits_short).status, AAC_ERR_CORRUPT_FRAME) << c.what;
         EXPECT_EQ(std::memcmp(&before, &ps, sizeof ps), 0) << c.what;
     }
