@@ -13,14 +13,6 @@
 
 namespace {
 
-std::vector<uint8_t> hex(const char *text)
-{
-    std::vector<uint8_t> out;
-    for (; text[0] && text[1]; text += 2)
-        out.push_back(static_cast<uint8_t>(std::stoi(std::string(text, 2), nullptr, 16)));
-    return out;
-}
-
 aac_he_config he_config(int sfi, int layout, int sbr_mode, int ps_mode)
 {
     aac_he_config c{};
@@ -142,7 +134,7 @@ TEST(HeInterface, AudioSpecificConfigs)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.asc);
-        const std::vector<uint8_t> asc = hex(c.asc);
+        const std::vector<uint8_t> asc = hex_bytes(c.asc);
         aac_decoder *dec = nullptr;
         ASSERT_EQ(aac_dec_create_asc(&dec, asc.data(), static_cast<int32_t>(asc.size()), c.flags), c.status);
         if (c.status != AAC_OK)

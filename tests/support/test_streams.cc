@@ -33,8 +33,7 @@ std::vector<TestStream> read_list(const std::string &folder)
         if (s.he) {
             std::string asc;
             fields >> s.samples_per_frame >> asc >> s.frames;
-            for (size_t i = 0; asc != "-" && i + 1 < asc.size(); i += 2)
-                s.asc.push_back(static_cast<uint8_t>(std::stoi(asc.substr(i, 2), nullptr, 16)));
+            s.asc = hex_bytes(asc == "-" ? "" : asc);
         } else {
             std::string pce, status;
             fields >> pce >> status >> s.comparison >> s.frames;
@@ -54,6 +53,14 @@ std::vector<TestStream> read_list(const std::string &folder)
 std::string test_data_path(const std::string &relative)
 {
     return std::string(LUMDEC_TEST_DATA_DIR) + "/" + relative;
+}
+
+std::vector<uint8_t> hex_bytes(const std::string &hex)
+{
+    std::vector<uint8_t> out;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        out.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    return out;
 }
 
 const std::vector<TestStream> &test_streams()

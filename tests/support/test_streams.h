@@ -41,6 +41,8 @@ const std::vector<TestStream> &he_test_streams();
 // A stream of either list.
 const TestStream &test_stream(const std::string &name);
 std::string test_data_path(const std::string &relative);
+// The bytes written as hex digits ("1388" -> 0x13 0x88).
+std::vector<uint8_t> hex_bytes(const std::string &hex);
 
 // The stream's reference output: interleaved floats, (frames - 1) blocks.
 std::vector<float> read_reference(const TestStream &stream);
