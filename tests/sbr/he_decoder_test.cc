@@ -188,7 +188,6 @@ TEST(HeDecoding, GainsScaleTheOutputAfterSbr)
     EXPECT_GT(nonzero, unity.samples.size() / 4);
 }
 
-
 uint32_t get_bits(const std::vector<uint8_t> &d, int pos, int n)
 {
     uint32_t v = 0;
