@@ -1,12 +1,14 @@
 // The HE-AAC exports and decode path as a host sees them: creation from
 // values and from AudioSpecificConfigs, the output format before and after
 // the first frame, what an LC host gets from an HE stream, gains applied
-// after SBR, and concealment of damaged SBR data.  (No allocation after the
-// first decode call: process_allocations.)
+// after SBR, and concealment of damaged SBR data, one payload and seeded
+// bit flips.  (No allocation after the first decode call:
+// process_allocations.)
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
+#include <random>
 
 #include "counting_allocator.h"
 #include "decode_stream.h"
@@ -284,6 +286,34 @@ TEST(HeDecoding, DamagedSbrPayloadIsConcealedWithoutAGap)
         differs |= std::memcmp(&hit.samples[b * n], &clean.samples[b * n], n * 4) != 0;
     }
     EXPECT_TRUE(differs) << "the damage changed nothing";
+}
+
+// Seeded bit flips in the last third of every other frame, where the fill
+// elements with the SBR data lie: with concealment every call succeeds as
+// the frame driver's model says, and the damage shows up as concealed SBR
+// payloads or lost frames.  Run under the sanitizers and memcheck, this is
+// where damaged SBR data meets the whole decoder.
+TEST(HeDecoding, BitFlipsInTheSbrDataAreConcealed)
+{
+    for (const TestStream &stream : he_test_streams()) {
+        SCOPED_TRACE(stream.name);
+        std::mt19937 rng(0x5B5 + static_cast<uint32_t>(stream.frames));
+        DecodeOptions options;
+        options.conceal = true;
+        options.mutate = [&](size_t frame, const std::vector<uint8_t> &payload) {
+            std::vector<uint8_t> out = payload;
+            if (frame % 2 == 1 && out.size() > 3) {
+                const size_t from = 2 * out.size() / 3;
+                for (int n = 0; n < 4; n++)
+                    out[from + rng() % (out.size() - from)] ^= static_cast<uint8_t>(1u << (rng() % 8));
+            }
+            return out;
+        };
+        const DecodeResult hit = decode_stream(stream, options);
+        EXPECT_EQ(hit.status, std::vector<aac_status>(stream.frames, AAC_OK));
+        EXPECT_TRUE(hit.follows_model);
+        EXPECT_GT(hit.format.sbr_errors + hit.error_count, 0);
+    }
 }
 
 }  // namespace
