@@ -1,7 +1,8 @@
 // Mixing: the matrices give each intensity and coherence index its power
 // ratio and correlation, and ps_apply moves between them slot by slot as a
-// double-precision evaluation of the mixing formulas does, across frames
-// and envelope borders, holding them through frames without parameters.
+// double-precision evaluation of the mixing formulas does, across frames,
+// with both mixing procedures and both intensity resolutions.  (Envelope
+// borders and frames without parameters: the PS streams.)
 #include <gtest/gtest.h>
 
 #include <array>
@@ -132,48 +133,6 @@ TEST(PsMix, FramesMoveFromMatrixToMatrixAsTheFormulasSay)
                 from = to;
             }
         }
-}
-
-TEST(PsMix, EnvelopesInterpolateBetweenTheirBordersAndFramesWithoutDataHold)
-{
-    const QmfSignal in = steady_tone(4);
-    ps_state ps;
-    ps_reset(&ps);
-    const PsOutput out = run_ps(ps, in, 4, [&](int f) {
-        if (f == 0) {
-            set_uniform_frame(ps.frame, 20, false, false, 4, 2);
-        } else if (f == 1) {
-            // Borders after slots 9 and 20; the rest of the frame keeps the
-            // second envelope's parameters.
-            set_uniform_frame(ps.frame, 20, false, false, -5, 6);
-            ps.frame.var_borders = 1;
-            ps.frame.num_env = 2;
-            ps.frame.border[0] = 9;
-            ps.frame.border[1] = 20;
-            for (int b = 0; b < PS_MAX_PAR_BANDS; b++) {
-                ps.frame.iid[1][b] = 2;
-                ps.frame.icc[1][b] = 0;
-            }
-        }
-        // Frames 2 and 3 bring nothing.
-    });
-    const Matrix first = expected_matrix(false, false, 4, 2);
-    const Matrix second = expected_matrix(false, false, -5, 6);
-    const Matrix third = expected_matrix(false, false, 2, 0);
-    struct Piece {
-        int start, end;  // slots of frame 1, inclusive
-        Matrix from, to;
-    };
-    const Piece pieces[] = {{0, 9, first, second}, {10, 20, second, third}, {21, 31, third, third}};
-    for (const Piece &p : pieces)
-        for (int n = p.start; n <= p.end; n++) {
-            Matrix h;
-            for (size_t r = 0; r < 4; r++)
-                h[r] = p.from[r] + double(n + 1 - p.start) / (p.end + 1 - p.start) * (p.to[r] - p.from[r]);
-            expect_mixed(in, out, static_cast<size_t>(32 + n), h, "frame 1");
-        }
-    for (size_t t = 64; t < 128; t++)
-        expect_mixed(in, out, t, third, "held");
 }
 
 }  // namespace

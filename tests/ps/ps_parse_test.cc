@@ -38,6 +38,20 @@ Parsed parse(ps_state &ps, BitWriter w, int num_bits)
     return p;
 }
 
+// Writes s and parses it with `slack` more bits allowed; a frame that
+// parses must have been read whole.
+aac_status parse_spec(ps_state &ps, const PsFrameSpec &s, int slack = 0)
+{
+    BitWriter w;
+    const int bits = write_ps(w, s);
+    const Parsed p = parse(ps, w, bits + slack);
+    if (p.status == 0) {
+        EXPECT_EQ(p.used, bits);
+        EXPECT_EQ(p.position, bits);
+    }
+    return p.status;
+}
+
 std::vector<int> random_values(std::mt19937 &rng, int n, int lo, int hi)
 {
     std::uniform_int_distribution<int> pick(lo, hi);
@@ -113,12 +127,8 @@ TEST(PsParse, BothCodingDirectionsInEveryModeAndAcrossFrames)
                 }
                 s.iid.base = iid_base;
                 s.icc.base = icc_base;
-                BitWriter w;
-                const int bits = write_ps(w, s);
-                const Parsed p = parse(ps, w, bits + static_cast<int>(rng() % 9));
-                ASSERT_EQ(p.status, 0) << "modes " << iid_mode << "/" << icc_mode << " frame " << frame;
-                EXPECT_EQ(p.used, bits);
-                EXPECT_EQ(p.position, bits);
+                ASSERT_EQ(parse_spec(ps, s, static_cast<int>(rng() % 9)), 0)
+                    << "modes " << iid_mode << "/" << icc_mode << " frame " << frame;
                 EXPECT_EQ(ps.frame.num_env, 4);
                 EXPECT_EQ(ps.frame.iid_bands, bands_of_mode(iid_mode));
                 EXPECT_EQ(ps.frame.icc_bands, bands_of_mode(icc_mode));
@@ -159,11 +169,7 @@ TEST(PsParse, PhasesAccumulateModuloEightInTheExtension)
             s.iid.base.assign(static_cast<size_t>(bands_of_mode(iid_mode)), 0);
             s.ipd.base = ipd_base;
             s.opd.base = opd_base;
-            BitWriter w;
-            const int bits = write_ps(w, s);
-            const Parsed p = parse(ps, w, bits);
-            ASSERT_EQ(p.status, 0);
-            EXPECT_EQ(p.used, bits);
+            ASSERT_EQ(parse_spec(ps, s), 0);
             EXPECT_EQ(ps.frame.phase_bands, phase_bands);
             for (int e = 0; e < 2; e++)
                 for (int b = 0; b < phase_bands; b++) {
@@ -199,9 +205,7 @@ TEST(PsParse, TimeDifferencesAcrossAChangeOfResolutionCountFromTheMappedValues)
         first.enable_icc = false;
         first.iid.values = {random_values(rng, bands_of_mode(c.from_mode), -7, 7)};
         first.iid.dt = {false};
-        BitWriter w1;
-        const int bits1 = write_ps(w1, first);
-        ASSERT_EQ(parse(ps, w1, bits1).status, 0);
+        ASSERT_EQ(parse_spec(ps, first), 0);
 
         const std::vector<int> &v = first.iid.values[0];
         std::vector<int> to20(20), base;
@@ -242,9 +246,7 @@ TEST(PsParse, TimeDifferencesAcrossAChangeOfResolutionCountFromTheMappedValues)
         second.iid.values = {random_values(rng, bands_of_mode(c.to_mode), -7, 7)};
         second.iid.dt = {true};
         second.iid.base = base;
-        BitWriter w2;
-        const int bits2 = write_ps(w2, second);
-        ASSERT_EQ(parse(ps, w2, bits2).status, 0);
+        ASSERT_EQ(parse_spec(ps, second), 0);
         expect_values(ps.frame.iid, second.iid, "iid");
     }
 }
@@ -260,11 +262,7 @@ TEST(PsParse, UnknownExtensionsAndLongFillAreSkippedToTheCountedEnd)
     s.icc.values = {std::vector<int>(20, 2)};
     s.icc.dt = {false};
     s.extension_fill_bytes = 40;  // the count takes its escape
-    BitWriter w;
-    const int bits = write_ps(w, s);
-    Parsed p = parse(ps, w, bits);
-    ASSERT_EQ(p.status, 0);
-    EXPECT_EQ(p.used, bits);
+    ASSERT_EQ(parse_spec(ps, s), 0);
 
     // An extension of id 3, 5 bytes of anything, behind a header-less frame.
     BitWriter u;
@@ -275,7 +273,7 @@ TEST(PsParse, UnknownExtensionsAndLongFillAreSkippedToTheCountedEnd)
             put_ps_code(u, book, 0);
     }
     u.put(5, 4).put(3, 2).put(0x3FFFFFFF, 30).put(0xFF, 8);
-    p = parse(ps, u, u.bit_count() + 3);
+    const Parsed p = parse(ps, u, u.bit_count() + 3);
     ASSERT_EQ(p.status, 0);
     EXPECT_EQ(p.used, u.bit_count());
     EXPECT_EQ(ps.frame.iid[0][0], 0);
@@ -294,70 +292,46 @@ TEST(PsParse, InvalidPayloadsRaiseAndLeaveTheStateAsItWas)
     };
     struct Case {
         const char *what;
-        PsFrameSpec spec;
+        void (*change)(PsFrameSpec &s);
         int bits_short = 0;  // num_bits below what was written
     };
-    std::vector<Case> cases;
-    {
-        Case c{"reserved iid mode", base_spec()};
-        c.spec.iid_mode = 6;
-        cases.push_back(c);
-    }
-    {
-        Case c{"reserved icc mode", base_spec()};
-        c.spec.icc_mode = 7;
-        cases.push_back(c);
-    }
-    {
-        Case c{"intensity past 7", base_spec()};
-        c.spec.iid.values[0][5] = 8;
-        cases.push_back(c);
-    }
-    {
-        Case c{"fine intensity past -15", base_spec()};
-        c.spec.iid_mode = 4;
-        c.spec.iid.values[0][19] = -16;
-        cases.push_back(c);
-    }
-    {
-        Case c{"coherence below 0", base_spec()};
-        c.spec.icc.values[0][0] = -1;
-        cases.push_back(c);
-    }
-    {
-        Case c{"borders not increasing", base_spec()};
-        c.spec.frame_class = 1;
-        c.spec.num_env_idx = 1;
-        c.spec.borders = {9, 9};
-        c.spec.iid.values.push_back(c.spec.iid.values[0]);
-        c.spec.iid.dt.push_back(false);
-        c.spec.icc.values.push_back(c.spec.icc.values[0]);
-        c.spec.icc.dt.push_back(false);
-        cases.push_back(c);
-    }
-    {
-        Case c{"one bit past num_bits", base_spec(), 1};
-        cases.push_back(c);
-    }
-    {
-        Case c{"extension longer than the payload", base_spec(), 8};
-        c.spec.enable_ext = true;
-        c.spec.extension_fill_bytes = 2;
-        cases.push_back(c);
-    }
+    const Case cases[] = {
+        {"reserved iid mode", [](PsFrameSpec &s) { s.iid_mode = 6; }},
+        {"reserved icc mode", [](PsFrameSpec &s) { s.icc_mode = 7; }},
+        {"intensity past 7", [](PsFrameSpec &s) { s.iid.values[0][5] = 8; }},
+        {"fine intensity past -15", [](PsFrameSpec &s) { s.iid_mode = 4; s.iid.values[0][19] = -16; }},
+        {"coherence below 0", [](PsFrameSpec &s) { s.icc.values[0][0] = -1; }},
+        {"borders not increasing",
+         [](PsFrameSpec &s) {
+             s.frame_class = 1;
+             s.num_env_idx = 1;
+             s.borders = {9, 9};
+             s.iid.values.push_back(s.iid.values[0]);
+             s.iid.dt.push_back(false);
+             s.icc.values.push_back(s.icc.values[0]);
+             s.icc.dt.push_back(false);
+         }},
+        {"one bit past num_bits", [](PsFrameSpec &) {}, 1},
+        {"extension longer than the payload",
+         [](PsFrameSpec &s) {
+             s.enable_ext = true;
+             s.extension_fill_bytes = 2;
+         },
+         8},
+    };
     for (const Case &c : cases) {
         ps_state ps;
         ps_reset(&ps);
         // A valid frame first, so that the state holds something to keep.
         PsFrameSpec good = base_spec();
         good.iid.values[0].assign(20, -2);
-        BitWriter g;
-        const int good_bits = write_ps(g, good);
-        ASSERT_EQ(parse(ps, g, good_bits).status, 0);
+        ASSERT_EQ(parse_spec(ps, good), 0);
         ps_state before;
         std::memcpy(&before, &ps, sizeof ps);
+        PsFrameSpec spec = base_spec();
+        c.change(spec);
         BitWriter w;
-        const int bits = write_ps(w, c.spec);
+        const int bits = write_ps(w, spec);
         EXPECT_EQ(parse(ps, w, bits - c.bits_short).status, AAC_ERR_CORRUPT_FRAME) << c.what;
         EXPECT_EQ(std::memcmp(&before, &ps, sizeof ps), 0) << c.what;
     }

@@ -1,8 +1,8 @@
-// The stereo tools and their order.  M/S and intensity: which bands each
-// touches and what it writes there, on grouped short windows; the
-// correlated noise of a pair against a generator written from its
-// definition; and a channel pair through the pipeline (M/S, then noise,
-// intensity and TNS) against spectra worked out band by band.
+// The stereo tools and their order: the correlated noise of a pair against
+// a generator written from its definition, and a channel pair through the
+// pipeline (M/S, then noise, intensity and TNS) against spectra worked out
+// band by band.  (Which bands M/S and intensity touch and what they write
+// there: the conformance streams.)
 #include "synthesis/stereo.h"
 
 #include <cmath>
@@ -15,81 +15,6 @@
 using namespace lumdec;
 
 namespace {
-
-float left(int k) { return static_cast<float>(k + 1); }
-float right(int k) { return 0.25f * static_cast<float>(k) - 100.0f; }
-
-// Short bands 0..7 end at 4 8 12 16 20 28 36 44.
-int band_of(int i) { return i < 20 ? i / 4 : i < 28 ? 5 : i < 36 ? 6 : i < 44 ? 7 : 8; }
-
-struct Spectra {
-    std::unique_ptr<aac_channel_pair_state> pair = std::make_unique<aac_channel_pair_state>();
-    float *L = floats(pair->channel[0]), *R = floats(pair->channel[1]);
-    Spectra()
-    {
-        for (int k = 0; k < 1024; ++k)
-            L[k] = left(k), R[k] = right(k);
-    }
-};
-
-TEST(Stereo, MsDecodesTheSignalledBandsOnly)
-{
-    const aac_stream_tables t = tables_48k();
-    // Group 0 by band: noise in both and intensity in R are left out, noise
-    // in L only is decoded.  Group 1 has the same codebooks and no ms_used.
-    uint32_t map0[128] = {1, 1, 13, 13, 1, 1, 1};
-    std::copy(map0, map0 + 7, map0 + 16);
-    for (uint32_t mask : {1u, 2u}) {
-        const bool by_ms_used[7] = {1, 0, 0, 1, 0, 0, 0}, all[7] = {1, 1, 0, 1, 0, 0, 1};
-        Spectra s;
-        s.pair->channel[0].ics_info = ics_of(7, {2, 6});
-        s.pair->ms_mask_present = mask;
-        std::fill_n(s.pair->ms_used, 7, 1u);
-        s.pair->ms_used[1] = s.pair->ms_used[6] = 0;
-        for (uint32_t g : {0u, 1u})
-            set_sections(s.pair->channel[1].sections, g, {{1, 2}, {13, 3}, {1, 4}, {15, 5}, {14, 6}, {1, 7}});
-        ms_stereo(&t, *s.pair, map0, s.L, s.R);
-        for (int k = 0; k < 1024; ++k) {
-            const int b = band_of(k % 128);
-            const bool on = b < 7 && (mask == 2 ? all[b] : k < 256 && by_ms_used[b]);
-            ASSERT_EQ(s.L[k], on ? left(k) + right(k) : left(k)) << mask << " " << k;
-            ASSERT_EQ(s.R[k], on ? left(k) - right(k) : right(k)) << mask << " " << k;
-        }
-    }
-}
-
-TEST(Stereo, IntensityFactorsFromPositionCodebookAndMsMask)
-{
-    const aac_stream_tables t = tables_48k();
-    for (uint32_t mask : {0u, 1u, 2u}) {
-        Spectra s;
-        s.pair->channel[0].ics_info = ics_of(8, {3, 5});
-        s.pair->ms_mask_present = mask;
-        aac_channel_state &r = s.pair->channel[1];
-        // Group 0: position 0 copies, 4 halves, -4 doubles, codebook 14
-        // negates, 300 goes through the exponential.  Group 1: all 8.
-        set_sections(r.sections, 0, {{1, 1}, {15, 4}, {14, 6}, {15, 8}});
-        set_sections(r.sections, 1, {{15, 8}});
-        const int32_t positions[8] = {0, 0, 4, -4, 0, 8, 300, 0};
-        std::copy(positions, positions + 8, r.scalefactors);
-        std::fill(r.scalefactors + 16, r.scalefactors + 24, 8);
-        s.pair->ms_used[3] = s.pair->ms_used[7] = 1;
-        const float ms = mask == 1 ? -1.0f : 1.0f;
-        const float factors[8] = {0, 1, 0.5f, 2 * ms, -1, -0.25f, 0x1p-75f, ms};
-        std::fill(s.R, s.R + 1024, -3.0f);
-        intensity_stereo(&t, *s.pair, s.L, s.R);
-        for (int k = 0; k < 1024; ++k) {
-            const int b = band_of(k % 128);
-            const float factor = b == 8 || (k < 384 && b == 0) ? 0 : k < 384 ? factors[b] : 0.25f;
-            if (factor == 0)
-                ASSERT_EQ(s.R[k], -3.0f) << k;
-            else if (k < 384 && b == 6)
-                ASSERT_NEAR(s.R[k] / (left(k) * factor), 1.0f, 1e-6f) << k;
-            else
-                ASSERT_EQ(s.R[k], left(k) * factor) << mask << " " << k;
-        }
-    }
-}
 
 struct ReferenceNoise {
     uint32_t s;
