@@ -292,4 +292,29 @@ TEST(FileErrors, RefusedStreamsAndDamage)
     EXPECT_EQ(aac_file_read(strict.get(), big.data(), 1024, 0), AAC_ERR_ARGUMENT);
 }
 
+// A damaged first frame of an HE-AAC stream: the next frame fixes the
+// format (SBR; PS only if that frame carries it), and every block has the
+// format the info promised.
+TEST(FileErrors, DamagedFirstFrameOfAnHeStream)
+{
+    std::vector<uint8_t> bytes = file_bytes(test_data_path("he/streams/decorr_stereo_44k1_40k_v2.aac"));
+    const size_t first = ((bytes[3] & 3u) << 11) | (bytes[4] << 3) | (bytes[5] >> 5);
+    std::fill(bytes.begin() + 7, bytes.begin() + static_cast<ptrdiff_t>(first), uint8_t{0xA5});
+    FileHandle f;
+    ASSERT_EQ(aac_file_open_memory(f.get(), bytes.data(), static_cast<int64_t>(bytes.size()), 0), AAC_OK);
+    aac_file_info info{};
+    aac_file_get_info(f.get(), &info);
+    EXPECT_EQ(info.sample_rate, 44100);
+    EXPECT_EQ(info.samples_per_block, 2048);
+    const std::vector<float> samples = read_all(f.get(), AAC_READ_INTERLEAVED);
+    EXPECT_EQ(samples.size(), static_cast<size_t>(info.channels) * 6 * 2048);
+    ASSERT_NE(aac_file_warning(f.get(), 0), nullptr);
+    EXPECT_EQ(std::string(aac_file_warning(f.get(), 0)).rfind("frame 1: ", 0), 0u) << aac_file_warning(f.get(), 0);
+    aac_file_stats stats{};
+    aac_file_get_stats(f.get(), &stats);
+    EXPECT_EQ(stats.frames, 6);
+    EXPECT_EQ(stats.lost_frames, 1);
+    EXPECT_EQ(stats.samples, 6 * 2048);
+}
+
 }  // namespace
