@@ -51,6 +51,16 @@ typedef int32_t aac_status;
 #define AAC_ERR_CORRUPT_FRAME  ((aac_status)(-2147483647 + 2)) /* 0x80000003 */
 /* Reserved or unsupported syntax, or an unsupported configuration. */
 #define AAC_ERR_BAD_STREAM     ((aac_status)(-2147483647 + 3)) /* 0x80000004 */
+/* Reasons of the file interface (section "Files"). */
+/* A file cannot be opened, read or seeked, or a host read/seek hook failed. */
+#define AAC_ERR_IO             ((aac_status)(-2147483647 + 4)) /* 0x80000005 */
+/* The bytes are neither an ADTS stream nor an MP4 file, or the container is
+ * damaged beyond use. */
+#define AAC_ERR_FORMAT         ((aac_status)(-2147483647 + 5)) /* 0x80000006 */
+/* A null pointer, a value out of range, or a call in the wrong state. */
+#define AAC_ERR_ARGUMENT       ((aac_status)(-2147483647 + 6)) /* 0x80000007 */
+/* The file holds no audio track of that number. */
+#define AAC_ERR_NO_TRACK       ((aac_status)(-2147483647 + 7)) /* 0x80000008 */
 
 /* ------------------------------------------------------------------------ */
 /* Raw sample formats and sample-kernel groups                               */
@@ -305,6 +315,170 @@ typedef struct aac_output_format {
     int32_t object_type;       /* 2 (AAC LC), 5 (SBR), 29 (SBR and PS), as configured or found */
     int32_t sbr_errors;        /* SBR payloads concealed so far */
 } aac_output_format;
+
+/* ------------------------------------------------------------------------ */
+/* Files                                                                     */
+/* ------------------------------------------------------------------------ */
+
+/* The file interface reads an ADTS stream or an MP4/M4A file (from a path,
+ * from memory or through host hooks), decodes one of its audio tracks (AAC
+ * LC, HE-AAC, HE-AAC v2) and hands out the presented samples as float:
+ *   - ADTS has no timeline: the output starts with the output of frame 2
+ *     (samples_per_block samples into a standard decoding, whose sample 0 is
+ *     the first output sample of frame 1) and ends with the second half of
+ *     the last frame;
+ *   - MP4 presents its media from sample 0 to the end of the last sample's
+ *     duration, or the span of its edit list (the first non-empty edit, after
+ *     the silence of leading empty edits), on the output timeline.
+ * Damaged frames are concealed (or end the read, with strict set) and
+ * reported as warnings, one per run of damage.  Samples are at full scale
+ * 1.0 times the configured gain, not clipped.
+ *
+ * Usage: aac_file_create, one aac_file_open_*, aac_file_get_info, then
+ * aac_file_read until it returns 0, then aac_file_close.  A handle is used
+ * by one thread at a time; separate handles are independent.  Every string
+ * is owned by the handle and stays valid until the next open or close. */
+
+typedef struct aac_file aac_file;
+
+/* aac_file_info.container */
+#define AAC_CONTAINER_ADTS 1
+#define AAC_CONTAINER_MP4  2
+
+/* aac_file_read flags */
+#define AAC_READ_INTERLEAVED   0 /* frame after frame, channels in WAV order */
+#define AAC_READ_PLANAR        1 /* channel c at buffer + c * frames */
+#define AAC_READ_DECODER_ORDER 2 /* channels in the decoder's element order */
+
+/* Creation record of aac_file_create; a null pointer takes the defaults
+ * (every field 0). */
+typedef struct aac_file_config {
+    float gain;                /* scale of the output; 0 means 1.0 */
+    int32_t strict;            /* 1: a damaged frame fails the read (AAC_ERR_CORRUPT_FRAME) */
+    int32_t core_only;         /* 1: decode the AAC core only; SBR and PS data are skipped */
+    int32_t reserved[5];       /* 0 */
+} aac_file_config;
+
+/* Host hooks of aac_file_open_io.  read returns the bytes read (0 at the
+ * end, negative on failure).  seek (absolute) returns 0 or negative; size
+ * returns the total length or a negative value when unknown.  With seek or
+ * size null the source is read once, front to back: an MP4 file is then
+ * copied to a temporary file first. */
+typedef struct aac_file_io {
+    int64_t (AAC_CALL *read)(void *opaque, void *buffer, int32_t size);
+    int32_t (AAC_CALL *seek)(void *opaque, int64_t offset);
+    int64_t (AAC_CALL *size)(void *opaque);
+    void *opaque;
+} aac_file_io;
+
+/* What the opened track holds.  Counts are per channel; -1 is unknown. */
+typedef struct aac_file_info {
+    int64_t frames;            /* AAC frames (raw_data_blocks); ADTS: -1 until aac_file_scan */
+    int64_t length;            /* samples aac_file_read delivers in all; -1 unknown */
+    int64_t payload_bytes;     /* bytes of the frames in the file; -1 unknown */
+    int64_t edit_start;        /* first presented sample of the standard decoding */
+    int64_t edit_length;       /* samples the edit list presents from edit_start; -1 open */
+    int64_t lead_silence;      /* silent samples before them (empty edits) */
+    int64_t encoder_delay;     /* samples of encoder delay, -1 unknown */
+    int32_t container;         /* AAC_CONTAINER_* */
+    int32_t object_type;       /* 2 AAC LC, 5 HE-AAC, 29 HE-AAC v2 (what is decoded) */
+    int32_t core_sample_rate;  /* Hz */
+    int32_t sample_rate;       /* Hz, of the output */
+    int32_t channels;          /* of the output */
+    int32_t layout;            /* the decoder's layout number 1..10 (0: none) */
+    uint32_t channel_mask;     /* WAVE_FORMAT_EXTENSIBLE speaker bits in WAV order */
+    int32_t samples_per_block; /* per decoded frame: 1024 or 2048 */
+    int32_t track;             /* the chosen audio track, from 1 */
+    int32_t track_count;       /* audio tracks (1 for ADTS) */
+    int32_t edit_list;         /* 1: an edit list is applied */
+    int32_t decodable;         /* 0: see unsupported; aac_file_read fails */
+    const char *container_name;/* e.g. "ADTS (MPEG-4)", "MP4", "MP4, fragmented" */
+    const char *codec_name;    /* e.g. "AAC LC", "HE-AAC", "HE-AAC v2" */
+    const char *layout_name;   /* e.g. "stereo", "5.1"; "" without a layout */
+    const char *speakers;      /* decoder channel order, e.g. "C L R Ls Rs LFE" */
+    const char *unsupported;   /* why the track cannot be decoded, else "" */
+    const char *title;         /* tags; "" when absent */
+    const char *artist;
+    const char *album;
+    const char *encoder;
+} aac_file_info;
+
+/* One audio track of the file, for choosing among several. */
+typedef struct aac_file_track {
+    double seconds;            /* media length by the sample durations */
+    int64_t frames;
+    int32_t id;                /* the container's track id */
+    int32_t object_type;       /* as configured, 0 when not AAC */
+    int32_t sample_rate;       /* Hz, as configured (the core rate for implicit SBR) */
+    int32_t channels;
+    const char *codec_name;
+} aac_file_track;
+
+/* Progress of a decoding. */
+typedef struct aac_file_stats {
+    int64_t frames;            /* frames handed to the decoder */
+    int64_t lost_frames;       /* of them, concealed as lost */
+    int64_t samples;           /* per channel, delivered so far */
+    int32_t warnings;          /* warnings so far (aac_file_warning) */
+    int32_t reserved;
+} aac_file_stats;
+
+/* A handle with nothing open; config is copied (null: defaults).
+ * AAC_ERR_ARGUMENT for a null out or nonzero reserved fields,
+ * AAC_ERR_NO_MEMORY. */
+AAC_API aac_status AAC_CALL aac_file_create(aac_file **out, const aac_file_config *config);
+/* Closes what is open and releases the handle; null is ignored. */
+AAC_API void AAC_CALL aac_file_close(aac_file *file);
+
+/* Opening recognises the container, reads its structure, chooses audio
+ * track `track` (from 1; 0 is the first; ADTS takes 0 or 1 only) and sets
+ * the decoder up.  A track that cannot be decoded still opens (decodable 0).
+ * Opening again replaces what was open.  Failures: AAC_ERR_IO,
+ * AAC_ERR_FORMAT, AAC_ERR_NO_TRACK, AAC_ERR_ARGUMENT, AAC_ERR_NO_MEMORY;
+ * aac_file_error says why. */
+AAC_API aac_status AAC_CALL aac_file_open_path(aac_file *file, const char *path, int32_t track);
+/* The size bytes at data are copied. */
+AAC_API aac_status AAC_CALL aac_file_open_memory(aac_file *file, const void *data, int64_t size,
+                                                 int32_t track);
+/* The hooks are copied; opaque is passed to them until close. */
+AAC_API aac_status AAC_CALL aac_file_open_io(aac_file *file, const aac_file_io *io, int32_t track);
+
+/* Fills *info with the open track's description (AAC_ERR_ARGUMENT when
+ * nothing is open). */
+AAC_API aac_status AAC_CALL aac_file_get_info(aac_file *file, aac_file_info *info);
+/* Track index 1..track_count of the file. */
+AAC_API aac_status AAC_CALL aac_file_get_track(aac_file *file, int32_t index,
+                                               aac_file_track *track);
+/* Tags by index from 0: name and value owned by the handle; AAC_ERR_ARGUMENT
+ * past the last. */
+AAC_API aac_status AAC_CALL aac_file_get_tag(aac_file *file, int32_t index, const char **name,
+                                             const char **value);
+/* Reads an ADTS stream to its end to count its frames and bytes, which
+ * completes frames, length and payload_bytes of the info, then starts
+ * reading over.  Needs a source that can seek (a path, memory or hooks with
+ * seek); otherwise, and for MP4, it changes nothing. */
+AAC_API aac_status AAC_CALL aac_file_scan(aac_file *file);
+
+/* Decodes and writes up to `frames` samples per channel to buffer (frames x
+ * channels floats, laid out by flags: AAC_READ_*).  Returns the count
+ * written, 0 at the end, or a negative aac_status: AAC_ERR_CORRUPT_FRAME
+ * for damage with strict set, AAC_ERR_IO, AAC_ERR_BAD_STREAM for a track
+ * that cannot be decoded, AAC_ERR_NO_MEMORY.  After a failure the handle
+ * only reports and closes. */
+AAC_API int32_t AAC_CALL aac_file_read(aac_file *file, float *buffer, int32_t frames,
+                                       int32_t flags);
+/* Frames, lost frames, samples and warnings so far. */
+AAC_API aac_status AAC_CALL aac_file_get_stats(aac_file *file, aac_file_stats *stats);
+/* Share of the input consumed so far, 0..1, or negative when unknown. */
+AAC_API double AAC_CALL aac_file_progress(aac_file *file);
+
+/* The message of the last failure, "" when none (never null, also for a
+ * null handle). */
+AAC_API const char *AAC_CALL aac_file_error(aac_file *file);
+/* Warning index from 0 (null past the last): damage found while opening
+ * and reading, e.g. "frames 12 to 14: damaged frame (3 times); decoded as
+ * silence". */
+AAC_API const char *AAC_CALL aac_file_warning(aac_file *file, int32_t index);
 
 /* ------------------------------------------------------------------------ */
 /* Exports                                                                   */

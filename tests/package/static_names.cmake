@@ -1,7 +1,8 @@
 # Every name that the static library defines for the linker is either one of
 # the C exports declared in lumdec.h or lies in the library's namespace, so a
 # host that links it beside other code meets no clash.  Mangled names of the
-# namespace start _ZN6lumdec (functions, objects), _ZZN6lumdec (function-local
+# namespace start _ZN6lumdec (functions, objects; _ZNK6lumdec for const
+# member functions), _ZZN6lumdec (function-local
 # statics), _ZTIN6lumdec / _ZTSN6lumdec (type information) and _ZGV (guards).
 #   cmake -DNM=nm -DARCHIVE=liblumdec.a -DHEADER=lumdec.h -P static_names.cmake
 cmake_minimum_required(VERSION 3.25)
@@ -27,9 +28,10 @@ foreach(line IN LISTS lines)
   set(kind "${CMAKE_MATCH_1}")
   set(symbol "${CMAKE_MATCH_2}")
   # Instances of the standard library's templates (std::find on an int
-  # array, say) are weak: every user's copy merges into one, so they can
-  # never clash with a host's.
-  if(kind MATCHES "^[WV]$" AND symbol MATCHES "^_ZN?K?St")
+  # array, say), with their local statics and type information, are weak or
+  # unique: every user's copy merges into one, so they can never clash with
+  # a host's.
+  if(kind MATCHES "^[WVu]$" AND symbol MATCHES "^_Z(Z|T[ISV])?N?K?(St|9__gnu_cxx)")
     continue()
   endif()
   # Sanitizer builds add a twin of each global (__odr_asan.NAME); code with
@@ -42,7 +44,7 @@ foreach(line IN LISTS lines)
   endif()
   if(name IN_LIST exports)
     math(EXPR seen_exports "${seen_exports} + 1")
-  elseif(NOT name MATCHES "^_Z(Z|GVZ|T[ISV])?N6lumdec")
+  elseif(NOT name MATCHES "^_Z(Z|GVZ|T[ISV])?NK?6lumdec")
     list(APPEND stray "${name}")
   endif()
 endforeach()

@@ -12,7 +12,6 @@
 #include <utility>
 #include <vector>
 
-#include "channel_layout.h"
 #include "downmix.h"
 #include "lumdec.h"
 #include "output_file.h"
@@ -181,12 +180,11 @@ SF_VIRTUAL_IO g_vio = {vio_length, vio_seek, vio_read, vio_write, vio_tell};
 
 }  // namespace
 
-AudioWriter::AudioWriter(const std::string &path, Format format, int layout, const Downmix *downmix,
-                         uint32_t rate)
-    : format_(format), layout_(layout), downmix_(downmix)
+AudioWriter::AudioWriter(const std::string &path, Format format, int channels, uint32_t mask,
+                         const Downmix *downmix, uint32_t rate)
+    : format_(format), downmix_(downmix)
 {
-    const LayoutInfo *info = layout_info(layout);
-    channels_ = downmix ? 2 : info->channels;
+    channels_ = downmix ? 2 : channels;
     SF_INFO sfinfo{};
     sfinfo.samplerate = static_cast<int>(rate);
     sfinfo.channels = channels_;
@@ -204,7 +202,7 @@ AudioWriter::AudioWriter(const std::string &path, Format format, int layout, con
     if (format == Format::wavf)
         sf_command(s_->sf, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
     if ((sfinfo.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAVEX) {
-        std::vector<int> map = channel_map(downmix ? 0x3 : info->wav_mask);
+        std::vector<int> map = channel_map(downmix ? 0x3 : mask);
         if (!sf_command(s_->sf, SFC_SET_CHANNEL_MAP_INFO, map.data(),
                         static_cast<int>(map.size() * sizeof(int))))
             s_->failed("libsndfile refused the channel map");
@@ -214,9 +212,9 @@ AudioWriter::AudioWriter(const std::string &path, Format format, int layout, con
 
 AudioWriter::~AudioWriter() = default;
 
-float AudioWriter::decoder_gain() const
+float decoder_gain(Format format)
 {
-    switch (raw_format(format_)) {
+    switch (raw_format(format)) {
     case AAC_RAW_S16: return 32768.0f;
     case AAC_RAW_S24_IN_32: return 8388608.0f;
     default: return 1.0f;
@@ -230,14 +228,9 @@ void AudioWriter::write(const float *block, size_t from, size_t to)
     const size_t C = static_cast<size_t>(channels_);
     const int raw = raw_format(format_);
     State::Scratch &sc = *s_->scratch;
-    const LayoutInfo *info = layout_info(layout_);
-    // The planes written: the fold's pair, or the decoder's channels in the
-    // WAV order (raw float keeps the decoder's).
+    // The planes written: the fold's pair, or the channels as read.
     const float *planes = block;
-    auto plane = [&](size_t c) {
-        size_t from_channel = downmix_ || format_ == Format::f32 ? c : info->wav_from[c];
-        return planes + 1024 * from_channel;
-    };
+    auto plane = [&](size_t c) { return planes + 1024 * c; };
     if (!block) {
         std::fill(s_->frames16.begin(), s_->frames16.end(), int16_t{0});
         std::fill(s_->frames32.begin(), s_->frames32.end(), 0);

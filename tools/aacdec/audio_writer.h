@@ -22,23 +22,27 @@ bool has_extension(const std::string &path);
 
 struct Downmix;
 const char *extension_of(Format format);
+// The decoder gain that puts samples on the scale of the format: the
+// integer formats take the library's conversion at 16- or 24-bit scale.
+float decoder_gain(Format format);
 
 class AudioWriter {
 public:
     // path "-" is standard output.  ToolError (output) when it cannot be
-    // created.  With a downmix, the output is its stereo pair.
-    AudioWriter(const std::string &path, Format format, int layout, const Downmix *downmix,
-                uint32_t rate);
+    // created.  mask: the WAV speaker bits of the channels.  With a
+    // downmix, the output is its stereo pair.
+    AudioWriter(const std::string &path, Format format, int channels, uint32_t mask,
+                const Downmix *downmix, uint32_t rate);
     ~AudioWriter();
     AudioWriter(const AudioWriter &) = delete;
     AudioWriter &operator=(const AudioWriter &) = delete;
 
-    // The decoder gain that puts samples on the scale of the format: the
-    // integer formats take the library's conversion at 16- or 24-bit scale.
-    float decoder_gain() const;
     int channels() const { return channels_; }
+    // Whether blocks come in the decoder's channel order (raw float and
+    // the downmix) rather than the WAV order.
+    bool decoder_order() const { return downmix_ || format_ == Format::f32; }
 
-    // Frames [from, to) of a decoder block (planar, 1024 samples per
+    // Frames [from, to) of a block (planar, 1024 samples per
     // channel, 16-byte aligned); a null block writes silence.
     void write(const float *block, size_t from, size_t to);
     // Completes the file and gives it its name.
@@ -49,7 +53,6 @@ public:
 private:
     std::unique_ptr<State> s_;
     Format format_;
-    int layout_;
     const Downmix *downmix_;
     int channels_;
 };

@@ -1,13 +1,12 @@
-// One decoding: a decoder created for an input's configuration, fed the
-// input's frames (and the frames that complete the output at both ends),
-// its blocks trimmed to the output span and handed to a writer.
+// aacdec's side of a decoding: an input opened through the library's file
+// interface, and its samples handed to a writer block by block.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "input.h"
 #include "lumdec.h"
+#include "tool_error.h"
 
 namespace aacdec {
 
@@ -28,31 +27,39 @@ struct DecodeSummary {
     double seconds = 0;        // of output
 };
 
-class Decoding {
+// An open input: path "-" reads standard input.  ToolError for what the
+// file interface refuses, with its message.
+class Input {
 public:
-    // Creates the decoder; ToolError (unsupported or input) when the
-    // configuration is refused.
-    explicit Decoding(const StreamConfig &config);
-    ~Decoding();
-    Decoding(const Decoding &) = delete;
-    Decoding &operator=(const Decoding &) = delete;
+    Input(const std::string &path, int track, bool strict, float gain);
+    ~Input();
+    Input(const Input &) = delete;
+    Input &operator=(const Input &) = delete;
 
-    int layout() const { return dec_->channel_configuration; }
-    uint32_t sample_rate() const { return rate_; }
-
-    // Decodes every frame of the input into out.  With strict set, the
-    // first damaged frame is a ToolError (decode); otherwise damaged frames
-    // are concealed and reported to progress as warnings.
-    DecodeSummary run(OpenedInput &in, AudioWriter &out, bool strict, Progress &progress);
+    aac_file *handle() const { return file_; }
+    const aac_file_info &info() const { return info_; }
+    // Reads an ADTS stream through to count its frames (for --info).
+    void scan();
+    // Warnings the input gave since the last call.
+    template <class F>
+    void take_warnings(F &&f)
+    {
+        while (const char *w = aac_file_warning(file_, shown_)) {
+            shown_++;
+            f(std::string(w));
+        }
+    }
+    // ToolError for a failed call's status, with the handle's message.
+    [[noreturn]] void failed(aac_status status) const;
 
 private:
-    struct Run;
-    void prepare(AudioWriter &out, bool strict);
-    void feed(const InputFrame &frame, Run &run);
-
-    aac_decoder *dec_ = nullptr;
-    aac_frame_alloc *pool_ = nullptr;
-    uint32_t rate_ = 0;
+    aac_file *file_ = nullptr;
+    aac_file_info info_{};
+    int32_t shown_ = 0;
 };
+
+// Decodes the whole input into out; with strict set, the first damaged
+// frame is a ToolError (decode).
+DecodeSummary decode(Input &in, AudioWriter &out, Progress &progress);
 
 }  // namespace aacdec

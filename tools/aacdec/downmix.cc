@@ -1,8 +1,7 @@
 #include "downmix.h"
 
 #include <cstdio>
-
-#include "channel_layout.h"
+#include <cstring>
 
 namespace aacdec {
 
@@ -16,25 +15,28 @@ constexpr float kMinus3dB = 0.70710678f;
 struct Roles {
     int layout;
     const char *roles;
+    const char *name;
 };
 
 constexpr Roles kRoles[] = {
-    {3, "CLR"}, {4, "CLRC"}, {5, "CLRlr"}, {6, "CLRlr-"}, {7, "CLRlrlr-"}, {8, "LRC"}, {9, "LRlr"},
+    {3, "CLR", "3.0"}, {4, "CLRC", "4.0"}, {5, "CLRlr", "5.0"}, {6, "CLRlr-", "5.1"},
+    {7, "CLRlrlr-", "7.1"}, {8, "LRC", "3.0 (back centre)"}, {9, "LRlr", "quad"},
 };
 
-Downmix make(const LayoutInfo &info, const char *roles)
+Downmix make(const Roles &layout)
 {
+    const char *roles = layout.roles;
     Downmix m{};
-    m.channels = info.channels;
+    m.channels = static_cast<int>(std::strlen(roles));
     float sum_left = 0, sum_right = 0;
-    for (int c = 0; c < info.channels; c++) {
+    for (int c = 0; c < m.channels; c++) {
         char r = roles[c];
         m.left[c] = r == 'L' ? 1.0f : (r == 'C' || r == 'l') ? kMinus3dB : 0.0f;
         m.right[c] = r == 'R' ? 1.0f : (r == 'C' || r == 'r') ? kMinus3dB : 0.0f;
         sum_left += m.left[c];
         sum_right += m.right[c];
     }
-    for (int c = 0; c < info.channels; c++) {
+    for (int c = 0; c < m.channels; c++) {
         m.left[c] /= sum_left;
         m.right[c] /= sum_right;
     }
@@ -42,9 +44,9 @@ Downmix make(const LayoutInfo &info, const char *roles)
     std::snprintf(text, sizeof text,
                   "downmix %s to stereo: front %.3f, centre and surrounds %.3f (-3 dB, "
                   "normalised so that nothing clips)%s",
-                  info.name, static_cast<double>(1.0f / sum_left),
+                  layout.name, static_cast<double>(1.0f / sum_left),
                   static_cast<double>(kMinus3dB / sum_left),
-                  info.wav_mask & 0x8 ? ", LFE dropped" : "");
+                  std::strchr(roles, '-') ? ", LFE dropped" : "");
     m.description = text;
     return m;
 }
@@ -59,7 +61,7 @@ const Downmix *downmix_for(int layout)
             bool present[11] = {};
         } t{};
         for (const Roles &r : kRoles) {
-            t.mixes[r.layout] = make(*layout_info(r.layout), r.roles);
+            t.mixes[r.layout] = make(r);
             t.present[r.layout] = true;
         }
         return t;

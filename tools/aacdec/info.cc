@@ -1,50 +1,22 @@
 #include "info.h"
 
-#include "channel_layout.h"
 #include "decoding.h"
-#include "input.h"
 
 namespace aacdec {
 
 namespace {
 
-struct Layout {
-    const LayoutInfo *info = nullptr;
-    int number = 0;
-    uint32_t rate = 0;
-};
-
-// The layout and rate the decoder works with (a program_config_element
-// may name its own), or why there is none.
-Layout decoder_layout(InputInfo &info)
+void print_tracks(aac_file *file, const aac_file_info &info, std::FILE *out)
 {
-    Layout l;
-    l.rate = info.config.sample_rate;
-    l.number = info.config.channel_configuration;
-    if (info.unsupported.empty()) {
-        try {
-            Decoding decoding(info.config);
-            l.number = decoding.layout();
-            l.rate = decoding.sample_rate();
-        } catch (const ToolError &e) {
-            info.unsupported = e.what();
-        }
-    }
-    l.info = layout_info(l.number);
-    return l;
-}
-
-void print_tracks(const InputInfo &info, std::FILE *out)
-{
-    if (info.tracks.size() < 2)
+    if (info.track_count < 2)
         return;
-    std::fprintf(out, "  tracks       %zu audio tracks (--track N):\n", info.tracks.size());
-    for (size_t i = 0; i < info.tracks.size(); i++) {
-        const TrackInfo &t = info.tracks[i];
-        std::fprintf(out, "    %c%zu  id %u, %s, %u Hz, %d channels, %llu frames, %.3f s\n",
-                     static_cast<int>(i + 1) == info.track ? '*' : ' ', i + 1, t.id,
-                     t.codec.c_str(), t.sample_rate, t.channels,
-                     static_cast<unsigned long long>(t.frames), t.seconds);
+    std::fprintf(out, "  tracks       %d audio tracks (--track N):\n", info.track_count);
+    for (int32_t i = 1; i <= info.track_count; i++) {
+        aac_file_track t{};
+        aac_file_get_track(file, i, &t);
+        std::fprintf(out, "    %c%d  id %d, %s, %d Hz, %d channels, %lld frames, %.3f s\n",
+                     i == info.track ? '*' : ' ', i, t.id, t.codec_name, t.sample_rate,
+                     t.channels, static_cast<long long>(t.frames), t.seconds);
     }
 }
 
@@ -52,62 +24,57 @@ void print_tracks(const InputInfo &info, std::FILE *out)
 
 void print_info(const std::string &path, int track, Console &console, std::FILE *out)
 {
-    OpenedInput in = open_input(path, track);
-    for (const std::string &w : in.info.warnings)
-        console.warning(path, w);
-    Layout layout = decoder_layout(in.info);
-    uint32_t rate = layout.rate ? layout.rate : 1;
-
-    uint64_t frames = 0, bytes = 0;
-    InputFrame frame;
-    while (in.frames->next(frame)) {
-        frames += static_cast<uint64_t>(frame.blocks);
-        bytes += frame.file_bytes;
-    }
-    for (const std::string &w : in.frames->end_warnings())
-        console.warning(path, w);
-
-    // What a decoding writes: the span, within the samples the frames give.
-    const OutputSpan &span = in.info.span;
-    uint64_t samples = 0;
-    if (frames > 0) {
-        uint64_t end = (frames + 1) * 1024;
-        if (span.length != OutputSpan::kOpen)
-            end = std::min(end, span.start + span.length);
-        samples = span.lead_silence + (end > span.start ? end - span.start : 0);
-    }
-    double coded_seconds = static_cast<double>(frames) * 1024.0 / rate;
+    Input in(path, track, false, 1.0f);
+    auto warn = [&](const std::string &w) { console.warning(path, w); };
+    in.take_warnings(warn);
+    in.scan();
+    in.take_warnings(warn);
+    const aac_file_info &info = in.info();
+    const bool he = info.object_type == 5 || info.object_type == 29;
+    const int64_t frames = info.frames > 0 ? info.frames : 0;
+    const int64_t samples = info.length > 0 ? info.length : 0;
+    const double rate = info.sample_rate > 0 ? info.sample_rate : 1;
+    const double coded_seconds = static_cast<double>(frames) * info.samples_per_block / rate;
 
     std::fprintf(out, "%s:\n", path.c_str());
-    std::fprintf(out, "  container    %s\n", in.info.container.c_str());
-    print_tracks(in.info, out);
-    std::fprintf(out, "  object type  %s\n", object_type_name(in.info.config.object_type));
-    std::fprintf(out, "  sample rate  %u Hz\n", layout.rate);
-    if (layout.info)
-        std::fprintf(out, "  channels     %d, layout %d (%s: %s)\n", layout.info->channels,
-                     layout.number, layout.info->name, layout.info->element_order);
+    std::fprintf(out, "  container    %s\n", info.container_name);
+    print_tracks(in.handle(), info, out);
+    if (he)
+        std::fprintf(out, "  object type  %s (%s)\n", info.codec_name,
+                     info.object_type == 29 ? "AAC LC + SBR + PS" : "AAC LC + SBR");
     else
-        std::fprintf(out, "  channels     configuration %d\n", layout.number);
-    if (!in.info.unsupported.empty())
-        std::fprintf(out, "  decodable    no: %s\n", in.info.unsupported.c_str());
-    std::fprintf(out, "  frames       %llu\n", static_cast<unsigned long long>(frames));
-    if (in.info.edit_list) {
-        std::fprintf(out, "  edit list    %llu samples from sample %llu",
-                     static_cast<unsigned long long>(samples - std::min(samples, span.lead_silence)),
-                     static_cast<unsigned long long>(span.start));
-        if (span.lead_silence > 0)
-            std::fprintf(out, ", after %llu samples of silence (empty edit)",
-                         static_cast<unsigned long long>(span.lead_silence));
+        std::fprintf(out, "  object type  %s\n", info.codec_name);
+    if (he)
+        std::fprintf(out, "  sample rate  %d Hz (core %d Hz)\n", info.sample_rate,
+                     info.core_sample_rate);
+    else
+        std::fprintf(out, "  sample rate  %d Hz\n", info.sample_rate);
+    if (info.layout_name[0])
+        std::fprintf(out, "  channels     %d, layout %d (%s: %s)\n", info.channels, info.layout,
+                     info.layout_name, info.speakers);
+    else
+        std::fprintf(out, "  channels     configuration %d\n", info.layout);
+    if (!info.decodable)
+        std::fprintf(out, "  decodable    no: %s\n", info.unsupported);
+    std::fprintf(out, "  frames       %lld\n", static_cast<long long>(frames));
+    if (info.edit_list && info.decodable) {
+        std::fprintf(out, "  edit list    %lld samples from sample %lld",
+                     static_cast<long long>(samples - std::min(samples, info.lead_silence)),
+                     static_cast<long long>(info.edit_start));
+        if (info.lead_silence > 0)
+            std::fprintf(out, ", after %lld samples of silence (empty edit)",
+                         static_cast<long long>(info.lead_silence));
         std::fputc('\n', out);
     }
-    if (in.info.unsupported.empty())
-        std::fprintf(out, "  duration     %.3f s (%llu samples per channel)\n",
-                     static_cast<double>(samples) / rate, static_cast<unsigned long long>(samples));
+    if (info.decodable)
+        std::fprintf(out, "  duration     %.3f s (%lld samples per channel)\n",
+                     static_cast<double>(samples) / rate, static_cast<long long>(samples));
     if (coded_seconds > 0)
         std::fprintf(out, "  bitrate      %.1f kbit/s\n",
-                     static_cast<double>(bytes) * 8.0 / coded_seconds / 1000.0);
-    for (const auto &[name, value] : in.info.tags)
-        std::fprintf(out, "  %-12s %s\n", name.c_str(), value.c_str());
+                     static_cast<double>(info.payload_bytes) * 8.0 / coded_seconds / 1000.0);
+    const char *name, *value;
+    for (int32_t i = 0; aac_file_get_tag(in.handle(), i, &name, &value) == AAC_OK; i++)
+        std::fprintf(out, "  %-12s %s\n", name, value);
 }
 
 }  // namespace aacdec

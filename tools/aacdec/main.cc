@@ -1,4 +1,5 @@
-// aacdec: decodes AAC LC from ADTS and MP4/M4A files with lumdec.
+// aacdec: decodes AAC LC, HE-AAC and HE-AAC v2 from ADTS and MP4/M4A files
+// with lumdec.
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -10,12 +11,10 @@
 #include <vector>
 
 #include "audio_writer.h"
-#include "channel_layout.h"
 #include "console.h"
 #include "decoding.h"
 #include "downmix.h"
 #include "info.h"
-#include "input.h"
 #include "interrupt.h"
 #include "options.h"
 #include "output_file.h"
@@ -65,18 +64,17 @@ int decode_file(const Job &job, const Options &options, Console &console, std::s
         if (same_file(job.input, job.output))
             fail(Failure::usage, "the output " + job.output + " is the input itself");
         check_stop();
-        OpenedInput in = open_input(job.input, options.track);
-        for (const std::string &w : in.info.warnings)
-            console.warning(job.input, w);
-        if (!in.info.unsupported.empty())
-            fail(Failure::unsupported, in.info.unsupported);
-        Decoding decoding(in.info.config);
+        Input in(job.input, options.track, options.strict, decoder_gain(job.format));
+        in.take_warnings([&](const std::string &w) { console.warning(job.input, w); });
+        const aac_file_info &info = in.info();
+        if (!info.decodable)
+            fail(Failure::unsupported, info.unsupported);
         const Downmix *mix =
-            options.downmix ? chosen_downmix(decoding.layout(), job.input, console) : nullptr;
-        AudioWriter writer(job.output, job.format, decoding.layout(), mix,
-                           decoding.sample_rate());
+            options.downmix ? chosen_downmix(info.layout, job.input, console) : nullptr;
+        AudioWriter writer(job.output, job.format, info.channels, info.channel_mask, mix,
+                           static_cast<uint32_t>(info.sample_rate));
         FileProgress progress(console, job.input, std::move(position));
-        DecodeSummary summary = decoding.run(in, writer, options.strict, progress);
+        DecodeSummary summary = decode(in, writer, progress);
         writer.finish();
         progress.finished(summary, job.output == "-" ? "standard output" : job.output);
         return 0;

@@ -2,6 +2,7 @@
 """Decodes every stream of the corpus with corpus_decode and reports.
 
     python3 tools/corpus/run_corpus.py BUILD_DIR [--corpus DIR] [--out DIR] [--compare] [--strict]
+                                       [--mp4] [--aacdec]
 
 For each stream: the decoder is configured as the corpus README says
 (layout number, or the program_config_element 7 bytes into the file at bit
@@ -17,6 +18,15 @@ An MP4-only entry is decoded from its AudioSpecificConfig and the access
 units of its track, put into ADTS frames only to delimit them.  --mp4 also
 decodes the MP4 copy of every ADTS entry that has one (into NAME.mp4.f32,
 compared under the entry's name in a second compare.py run).
+
+--aacdec decodes each file with aacdec (raw float output) instead, the
+way a user would: ADTS streams and MP4 files through the file interface.
+Its outputs are lined up with the references, which hold the output of
+frames 2..n: an ADTS output starts there and carries one more block at the
+end (the last frame's second half), which is cut; an MP4 output presents
+the media from sample 0 (these files have an edit list from media time 0),
+so its first block (the output of frame 1) is dropped.  A stream that must
+be refused must make aacdec fail with exit status 3.
 """
 
 import argparse
@@ -115,6 +125,54 @@ def adts_wrap(units, path):
                            ((length & 7) << 5) | 0x1F, 0xFC]) + u)
 
 
+def run_aacdec(args, manifest, out_dir):
+    """Decodes every stream (and with --mp4 every MP4 copy) with aacdec."""
+    tool = os.path.join(args.build, "tools", "aacdec", "aacdec")
+    ok = True
+    mp4_outputs = []
+    scratch = tempfile.mkdtemp()
+    print("%-40s %9s %9s %9s" % ("stream", "samples", "expected", "cut"))
+    for s in manifest["streams"]:
+        he = "sbr" in s
+        jobs = []
+        if he and s.get("container", "adts") != "adts":
+            jobs.append((s["file"], s["name"] + ".f32", True))
+        else:
+            jobs.append((s["file"], s["name"] + ".f32", False))
+            if args.mp4 and "mp4" in s:
+                jobs.append((s["mp4"]["file"], s["name"] + ".mp4.f32", True))
+        for stream, out_name, mp4 in jobs:
+            raw = os.path.join(scratch, out_name)
+            result = subprocess.run([tool, "-q", "-f", "f32", os.path.join(args.corpus, stream),
+                                     "-o", raw], capture_output=True, text=True)
+            if s["layout"] == "refused":
+                good = result.returncode == 3
+                print("%-40s refused by aacdec (status %d): %s" % (s["name"], result.returncode,
+                                                                  "ok" if good else "WRONG"))
+                ok &= good
+                continue
+            if result.returncode != 0:
+                print("%-40s FAILED: status %d %s" % (out_name[:-4], result.returncode,
+                                                     result.stderr.strip()))
+                ok = False
+                continue
+            channels = s["channels"]
+            block = s.get("samples_per_frame", 1024)
+            data = open(raw, "rb").read()
+            samples = len(data) // (4 * channels)
+            skip = block if mp4 else 0
+            want = s["samples_per_channel"]
+            good = samples >= skip + want
+            with open(os.path.join(out_dir, out_name), "wb") as f:
+                f.write(data[4 * channels * skip:4 * channels * (skip + want)])
+            print("%-40s %9d %9d %9d %s" % (out_name[:-4], samples, want, samples - want,
+                                             "" if good else "TOO SHORT"))
+            ok &= good
+            if out_name.endswith(".mp4.f32"):
+                mp4_outputs.append((s["name"], os.path.join(out_dir, out_name)))
+    return ok, mp4_outputs
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("build", help="build directory holding tools/corpus_decode")
@@ -123,12 +181,16 @@ def main():
     parser.add_argument("--compare", action="store_true")
     parser.add_argument("--strict", action="store_true", help="pass --strict to compare.py")
     parser.add_argument("--mp4", action="store_true", help="also decode the MP4 copies")
+    parser.add_argument("--aacdec", action="store_true", help="decode the files with aacdec")
     args = parser.parse_args()
 
     tool = os.path.join(args.build, "tools", "corpus_decode")
-    out_dir = args.out or os.path.join(args.build, "corpus_out")
+    out_dir = args.out or os.path.join(args.build, "aacdec_out" if args.aacdec else "corpus_out")
     os.makedirs(out_dir, exist_ok=True)
     manifest = json.load(open(os.path.join(args.corpus, "manifest.json")))
+    if args.aacdec:
+        ok, mp4_outputs = run_aacdec(args, manifest, out_dir)
+        return compare(args, out_dir, mp4_outputs, ok)
     ok = True
     total_frames = 0
     print("%-36s %8s %7s %8s %9s %6s" % ("stream", "frames", "parsed", "failures", "size diff", "valid"))
@@ -186,6 +248,10 @@ def main():
         ok &= good
     print("%d streams, %d frames decoded: %s" % (len(manifest["streams"]), total_frames,
                                                 "all parsed" if ok else "FAILURES"))
+    return compare(args, out_dir, mp4_outputs, ok)
+
+
+def compare(args, out_dir, mp4_outputs, ok):
     if args.compare:
         base = [sys.executable, os.path.join(args.corpus, "compare.py"),
                 os.path.join(args.corpus, "manifest.json")] + (["--strict"] if args.strict else [])

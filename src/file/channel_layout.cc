@@ -1,6 +1,6 @@
-#include "channel_layout.h"
+#include "file/channel_layout.h"
 
-namespace aacdec {
+namespace lumdec::file {
 
 namespace {
 
@@ -33,4 +33,4 @@ const LayoutInfo *layout_info(int layout)
     return layout >= 1 && layout <= 10 ? &kLayouts[layout - 1] : nullptr;
 }
 
-}  // namespace aacdec
+}  // namespace lumdec::file

@@ -8,11 +8,11 @@
 
 #include "lumdec.h"
 
-namespace aacdec {
+namespace lumdec::file {
 
 // Every element of the map (bound by instance tag when the map uses tags)
 // with an ONLY_LONG window of the given shape, max_sfb 0 and no tools; a
 // pair without common_window; then END, byte-aligned.
 std::vector<uint8_t> silent_frame(const aac_element_map &map, int window_shape = 0);
 
-}  // namespace aacdec
+}  // namespace lumdec::file

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "adts_reader.h"
-#include "input.h"
+#include "file/adts_reader.h"
+#include "file/input.h"
 #include "lumdec.h"
 
-namespace aacdec {
+namespace lumdec::file {
 
 namespace {
 
@@ -148,4 +148,4 @@ OpenedInput open_adts(std::unique_ptr<ByteStream> stream)
     return in;
 }
 
-}  // namespace aacdec
+}  // namespace lumdec::file

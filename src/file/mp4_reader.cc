@@ -1,8 +1,8 @@
-#include "mp4_reader.h"
+#include "file/mp4_reader.h"
 
 #include <optional>
 
-namespace aacdec {
+namespace lumdec::file {
 
 namespace {
 
@@ -233,4 +233,4 @@ Mp4File read_mp4(ByteSource &file)
     return result;
 }
 
-}  // namespace aacdec
+}  // namespace lumdec::file

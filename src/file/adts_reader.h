@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "audio_config.h"
-#include "byte_source.h"
+#include "file/audio_config.h"
+#include "file/byte_source.h"
 
-namespace aacdec {
+namespace lumdec::file {
 
 struct AdtsHeader {
     bool mpeg2 = false;  // the ID bit: MPEG-2 rather than MPEG-4 signalling
@@ -51,7 +51,7 @@ struct AdtsFrame {
 class AdtsReader {
 public:
     // Reads up to the first frame (past any ID3v2 tags and up to 1 MiB of
-    // other data).  ToolError (input) when there is no ADTS frame there,
+    // other data).  FileError (input) when there is no ADTS frame there,
     // (unsupported) for MPEG audio of another layer.
     explicit AdtsReader(ByteStream &in);
 
@@ -93,4 +93,4 @@ private:
     AdtsHeader changed_to_;
 };
 
-}  // namespace aacdec
+}  // namespace lumdec::file

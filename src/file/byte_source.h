@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace aacdec {
+namespace lumdec::file {
 
 class ByteSource {
 public:
@@ -31,7 +31,7 @@ private:
 
 class FileSource : public ByteSource {
 public:
-    // Opens path for reading; ToolError (input) when it cannot.
+    // Opens path for reading; FileError (input) when it cannot.
     explicit FileSource(const std::string &path);
     // Takes over an open descriptor of a regular file.
     FileSource(int fd, std::string name);
@@ -50,7 +50,7 @@ private:
 class ByteStream {
 public:
     virtual ~ByteStream() = default;
-    // Up to n bytes; 0 only at the end.  ToolError (input) on a read error.
+    // Up to n bytes; 0 only at the end.  FileError (input) on a read error.
     virtual size_t read(void *out, size_t n) = 0;
     // Total length when known in advance, else 0.
     virtual uint64_t length() const { return 0; }
@@ -83,7 +83,7 @@ private:
 
 // Copies the rest of a stream into an unlinked temporary file under
 // $TMPDIR (or /tmp), so that it can be read at random without holding it
-// in memory.  ToolError (input) when the file cannot be written.
+// in memory.  FileError (input) when the file cannot be written.
 std::unique_ptr<ByteSource> spool(ByteStream &in, const std::string &name);
 
-}  // namespace aacdec
+}  // namespace lumdec::file

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "tool_error.h"
+#include "file/file_error.h"
 
-namespace aacdec {
+namespace lumdec::file {
 
 class BitReader {
 public:
@@ -65,4 +65,4 @@ private:
     size_t pos_ = 0;
 };
 
-}  // namespace aacdec
+}  // namespace lumdec::file

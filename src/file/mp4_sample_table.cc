@@ -3,9 +3,9 @@
 #include <bit>
 #include <cstring>
 
-#include "mp4_reader.h"
+#include "file/mp4_reader.h"
 
-namespace aacdec {
+namespace lumdec::file {
 
 namespace {
 
@@ -409,4 +409,4 @@ void read_movie_fragment(std::span<const uint8_t> moof, uint64_t moof_offset,
     }
 }
 
-}  // namespace aacdec
+}  // namespace lumdec::file

@@ -1,8 +1,8 @@
 // The iTunes metadata list: moov/udta/meta/ilst, one box per tag holding a
 // 'data' box with a type, a locale and the value.
-#include "mp4_reader.h"
+#include "file/mp4_reader.h"
 
-namespace aacdec {
+namespace lumdec::file {
 
 namespace {
 
@@ -77,10 +77,10 @@ std::vector<Mp4Tag> read_tags(const std::vector<Box> &moov)
                 if (tag.type == known.type)
                     if (std::string text = tag_text(tag.payload, tag.type); !text.empty())
                         tags.push_back({known.name, text});
-    } catch (const ToolError &) {
+    } catch (const FileError &) {
         tags.clear();
     }
     return tags;
 }
 
-}  // namespace aacdec
+}  // namespace lumdec::file

@@ -1,10 +1,10 @@
-#include "silent_frame.h"
+#include "file/silent_frame.h"
 
 #include <algorithm>
 
-#include "bits.h"
+#include "file/bits.h"
 
-namespace aacdec {
+namespace lumdec::file {
 
 namespace {
 
@@ -55,4 +55,4 @@ std::vector<uint8_t> silent_frame(const aac_element_map &map, int window_shape)
     return w.bytes();
 }
 
-}  // namespace aacdec
+}  // namespace lumdec::file

@@ -9,10 +9,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "byte_source.h"
-#include "mp4_box.h"
+#include "file/byte_source.h"
+#include "file/mp4_box.h"
 
-namespace aacdec {
+namespace lumdec::file {
 
 struct Mp4Sample {
     uint64_t offset;
@@ -69,7 +69,7 @@ inline constexpr uint32_t kMaxSamples = 1u << 24;  // per track, some 100 hours
 // Whether the bytes at the start of a file look like an MP4 box.
 bool looks_like_mp4(std::span<const uint8_t> head);
 
-// Reads the file's structure; ToolError (input) when it is damaged.
+// Reads the file's structure; FileError (input) when it is damaged.
 Mp4File read_mp4(ByteSource &file);
 
 // The parts, for the reader and its tests.
@@ -98,4 +98,4 @@ void read_movie_fragment(std::span<const uint8_t> moof, uint64_t moof_offset,
 // The iTunes metadata list ('ilst', inside 'udta'/'meta' of the movie).
 std::vector<Mp4Tag> read_tags(const std::vector<Box> &moov);
 
-}  // namespace aacdec
+}  // namespace lumdec::file

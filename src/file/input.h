@@ -4,22 +4,24 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "audio_config.h"
+#include "file/audio_config.h"
 
-namespace aacdec {
+namespace lumdec::file {
 
 struct Mp4Track;
 
 // Which samples of a standard decoding (sample 0 = the first output sample
-// of frame 1, which the decoder itself never produces) the output holds.
-// ADTS has no timeline: the output is what the decoder gives, from sample
-// 1024 to the end of the last frame.  MP4 presents its media from sample 0
+// of frame 1, which the decoder itself never produces) the output holds, at
+// the output rate.  ADTS has no timeline: the output is what the decoder
+// gives, from its first block (sample 1024, or 2048 with SBR) to the end of
+// the last frame.  MP4 presents its media from sample 0
 // to the end of its last frame's duration, or the span of its edit list.
 struct OutputSpan {
     static constexpr uint64_t kOpen = std::numeric_limits<uint64_t>::max();
@@ -32,6 +34,7 @@ struct OutputSpan {
 struct TrackInfo {
     uint32_t id = 0;
     std::string codec;  // "AAC LC", or the sample entry's name
+    int object_type = 0;  // as configured; 0 when not AAC
     uint32_t sample_rate = 0;
     int channels = 0;
     uint64_t frames = 0;
@@ -51,7 +54,6 @@ struct InputInfo {
     std::vector<TrackInfo> tracks;  // MP4: every audio track
     std::vector<std::pair<std::string, std::string>> tags;  // name, value
     bool edit_list = false;
-    OutputSpan span;
     std::vector<std::string> warnings;
 };
 
@@ -84,14 +86,25 @@ public:
 struct OpenedInput {
     InputInfo info;
     std::unique_ptr<FrameSource> frames;
+    // MP4: the span on the output timeline, once the decoder has found the
+    // output rate and the samples per frame.  FileError (input) when empty
+    // edits ask for far more silence than the media lasts.
+    std::function<OutputSpan(uint32_t rate, uint32_t block, std::vector<std::string> &warnings)>
+        span_at;
 };
 
 // path "-" reads standard input.  track counts the audio tracks of an MP4
 // file from 1; 0 is the first, and the only value an ADTS stream takes.
-// ToolError (input or unsupported) when the input cannot be decoded.
+// FileError (input or unsupported) when the input cannot be decoded.
 OpenedInput open_input(const std::string &path, int track);
 // The same on bytes in memory, which the result keeps.
 OpenedInput open_input_memory(std::vector<uint8_t> bytes, int track);
+
+// A random-access source, or a stream read once (an MP4 file in it is
+// copied to a temporary file; name says what it is in messages).
+OpenedInput open_source(std::unique_ptr<class ByteSource> source, int track);
+OpenedInput open_stream(std::unique_ptr<class ByteStream> stream, const std::string &name,
+                        int track);
 
 // The openers of each container, on streams or sources the result keeps.
 OpenedInput open_adts(std::unique_ptr<class ByteStream> stream);
@@ -99,9 +112,9 @@ OpenedInput open_mp4(std::unique_ptr<class ByteSource> file, int track);
 
 // The span an MP4 track presents: its edit list within the media, or the
 // whole media; warnings for what it cannot apply.
-// ToolError (input) when empty edits ask for far more silence than the
+// FileError (input) when empty edits ask for far more silence than the
 // media lasts.
 OutputSpan presented_span(const Mp4Track &track, uint32_t movie_timescale, uint32_t sample_rate,
-                          std::vector<std::string> &warnings);
+                          uint32_t block, std::vector<std::string> &warnings);
 
-}  // namespace aacdec
+}  // namespace lumdec::file

@@ -2,12 +2,13 @@
 // span its edit list selects.
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
-#include "channel_layout.h"
-#include "input.h"
-#include "mp4_reader.h"
+#include "file/channel_layout.h"
+#include "file/input.h"
+#include "file/mp4_reader.h"
 
-namespace aacdec {
+namespace lumdec::file {
 
 namespace {
 
@@ -88,7 +89,7 @@ uint64_t rescale(uint64_t value, uint32_t to, uint32_t from)
 }
 
 // The configuration of an audio track; why aacdec cannot decode it goes to
-// unsupported (damage is a ToolError).
+// unsupported (damage is a FileError).
 StreamConfig track_config(const Mp4Track &track, std::string &unsupported)
 {
     StreamConfig config;
@@ -131,11 +132,11 @@ StreamConfig track_config(const Mp4Track &track, std::string &unsupported)
 // The end of the media in output samples: where the sample durations say,
 // else 1024 samples per frame.  (The media header's duration is not used:
 // some muxers write it less the encoder delay.)
-uint64_t media_end(const Mp4Track &track, uint32_t sample_rate)
+uint64_t media_end(const Mp4Track &track, uint32_t sample_rate, uint32_t block)
 {
     if (track.has_durations)
         return rescale(track.sample_durations, sample_rate, track.media_timescale);
-    return (track.samples.size() + track.samples_cut) * 1024;
+    return (track.samples.size() + track.samples_cut) * block;
 }
 
 TrackInfo describe_track(const Mp4Track &track)
@@ -146,15 +147,29 @@ TrackInfo describe_track(const Mp4Track &track)
     StreamConfig config;
     try {
         config = track_config(track, unsupported);
-    } catch (const ToolError &) {
+    } catch (const FileError &) {
         unsupported = "damaged";
     }
     t.codec = track.sample_entry == fourcc("mp4a") && config.object_type
                   ? object_type_name(config.object_type)
                   : quoted(track.sample_entry);
     t.sample_rate = config.sample_rate ? config.sample_rate : track.sample_rate;
-    const LayoutInfo *layout = layout_info(config.channel_configuration);
+    t.object_type = track.sample_entry == fourcc("mp4a") ? config.object_type : 0;
+    // A program_config_element gives the channels the decoder outputs,
+    // whatever the sample entry says.
+    int layout_number = config.channel_configuration;
+    if (layout_number == 0 && unsupported.empty() && !config.pce.empty()) {
+        aac_dec_config c = decoder_config(config);
+        aac_decoder *dec = nullptr;
+        if (aac_dec_create(&dec, &c) == AAC_OK) {
+            layout_number = dec->channel_configuration;
+            aac_dec_destroy(dec);
+        }
+    }
+    const LayoutInfo *layout = layout_info(layout_number);
     t.channels = layout ? layout->channels : track.channel_count;
+    if (layout && config.ps_signalled && layout->channels == 1)
+        t.channels = 2;
     t.frames = track.samples.size();
     if (track.media_timescale)
         t.seconds = static_cast<double>(track.has_durations ? track.sample_durations
@@ -207,10 +222,10 @@ OutputSpan edit_span(const Mp4Track &track, uint32_t movie_timescale, uint32_t s
 }  // namespace
 
 OutputSpan presented_span(const Mp4Track &track, uint32_t movie_timescale, uint32_t sample_rate,
-                          std::vector<std::string> &warnings)
+                          uint32_t block, std::vector<std::string> &warnings)
 {
     OutputSpan span = edit_span(track, movie_timescale, sample_rate, warnings);
-    uint64_t end = media_end(track, sample_rate);
+    uint64_t end = media_end(track, sample_rate, block);
     if (span.start >= end && track.has_edit_list && end > 0)
         warnings.push_back("the edit list starts at sample " + std::to_string(span.start) +
                            ", past the end of the media (" + std::to_string(end) +
@@ -237,7 +252,7 @@ OpenedInput open_mp4(std::unique_ptr<ByteSource> file, int track_number)
     if (count == 0)
         fail(Failure::input, "the MP4 file has no audio track");
     if (track_number < 1 || track_number > count)
-        fail(Failure::input, "the MP4 file has " + std::to_string(count) + " audio track" +
+        fail(Failure::no_track, "the MP4 file has " + std::to_string(count) + " audio track" +
                                  (count == 1 ? "" : "s") + "; there is no track " +
                                  std::to_string(track_number));
     Mp4Track &track = mp4.audio_tracks[static_cast<size_t>(track_number - 1)];
@@ -256,15 +271,24 @@ OpenedInput open_mp4(std::unique_ptr<ByteSource> file, int track_number)
     for (const Mp4Sample &s : track.samples)
         info.payload_bytes += s.size;
     info.edit_list = track.has_edit_list && !track.edits.empty();
-    uint32_t rate = info.config.sample_rate ? info.config.sample_rate : 48000;
-    info.span = presented_span(track, mp4.movie_timescale, rate, info.warnings);
-    if (info.config.sbr_signalled && info.unsupported.empty())
-        info.warnings.push_back(std::string("the stream carries ") +
-                                (info.config.ps_signalled ? "SBR and PS" : "SBR") +
-                                " data, which is skipped: the output is the AAC LC core");
+    // The span waits for the output rate; it needs the track without its
+    // samples, which go to the frame source.
+    auto timeline = std::make_shared<Mp4Track>();
+    timeline->has_edit_list = track.has_edit_list;
+    timeline->edits = track.edits;
+    timeline->has_durations = track.has_durations;
+    timeline->sample_durations = track.sample_durations;
+    timeline->media_timescale = track.media_timescale;
+    timeline->samples_cut = track.samples_cut;
+    timeline->samples.resize(track.samples.size());
+    uint32_t movie_timescale = mp4.movie_timescale;
+    in.span_at = [timeline, movie_timescale](uint32_t rate, uint32_t block,
+                                             std::vector<std::string> &warnings) {
+        return presented_span(*timeline, movie_timescale, rate ? rate : 48000, block, warnings);
+    };
     in.frames = std::make_unique<Mp4FrameSource>(std::move(file), std::move(track.samples),
                                                  track.samples_cut);
     return in;
 }
 
-}  // namespace aacdec
+}  // namespace lumdec::file

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace aacdec {
+namespace lumdec::file {
 
 struct LayoutInfo {
     int channels;
@@ -19,4 +19,4 @@ struct LayoutInfo {
 // Layout numbers 1 to 10; null for any other.
 const LayoutInfo *layout_info(int layout);
 
-}  // namespace aacdec
+}  // namespace lumdec::file

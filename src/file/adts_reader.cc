@@ -1,11 +1,11 @@
-#include "adts_reader.h"
+#include "file/adts_reader.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "tool_error.h"
+#include "file/file_error.h"
 
-namespace aacdec {
+namespace lumdec::file {
 
 namespace {
 
@@ -233,4 +233,4 @@ bool AdtsReader::next(AdtsFrame &frame)
     return false;
 }
 
-}  // namespace aacdec
+}  // namespace lumdec::file

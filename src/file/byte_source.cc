@@ -1,4 +1,4 @@
-#include "byte_source.h"
+#include "file/byte_source.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -7,10 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "interrupt.h"
-#include "tool_error.h"
+#include "file/file_error.h"
 
-namespace aacdec {
+namespace lumdec::file {
 
 bool MemorySource::read_at(uint64_t offset, void *out, size_t n)
 {
@@ -25,11 +24,11 @@ FileSource::FileSource(const std::string &path) : path_(path)
 {
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0)
-        fail(Failure::input, std::string("cannot open: ") + std::strerror(errno));
+        fail(Failure::io, std::string("cannot open: ") + std::strerror(errno));
     struct stat st;
     if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd_);
-        fail(Failure::input, "not a regular file");
+        fail(Failure::io, "not a regular file");
     }
     size_ = static_cast<uint64_t>(st.st_size);
 }
@@ -38,7 +37,7 @@ FileSource::FileSource(int fd, std::string name) : fd_(fd), path_(std::move(name
 {
     struct stat st;
     if (fd_ < 0 || ::fstat(fd_, &st) != 0)
-        fail(Failure::input, "cannot read " + path_);
+        fail(Failure::io, "cannot read " + path_);
     size_ = static_cast<uint64_t>(st.st_size);
 }
 
@@ -57,7 +56,7 @@ bool FileSource::read_at(uint64_t offset, void *out, size_t n)
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            fail(Failure::input, std::string("read error: ") + std::strerror(errno));
+            fail(Failure::io, std::string("read error: ") + std::strerror(errno));
         if (got == 0)
             return false;  // the file shrank under us
         p += got;
@@ -93,8 +92,7 @@ size_t FdStream::read(void *out, size_t n)
         if (got >= 0)
             return static_cast<size_t>(got);
         if (errno != EINTR)
-            fail(Failure::input, std::string("read error: ") + std::strerror(errno));
-        check_stop();
+            fail(Failure::io, std::string("read error: ") + std::strerror(errno));
     }
 }
 
@@ -104,7 +102,7 @@ std::unique_ptr<ByteSource> spool(ByteStream &in, const std::string &name)
     std::string temp = std::string(dir && *dir ? dir : "/tmp") + "/aacdec-in.XXXXXX";
     int fd = ::mkstemp(temp.data());
     if (fd < 0)
-        fail(Failure::input, "cannot spool " + name + " to " + temp + ": " + std::strerror(errno));
+        fail(Failure::io, "cannot spool " + name + " to " + temp + ": " + std::strerror(errno));
     ::unlink(temp.c_str());
     FileSource owner(fd, name);  // closes the descriptor whichever way this ends
     std::vector<uint8_t> chunk(1 << 16);
@@ -112,15 +110,14 @@ std::unique_ptr<ByteSource> spool(ByteStream &in, const std::string &name)
         for (size_t done = 0; done < got;) {
             ssize_t w = ::write(fd, chunk.data() + done, got - done);
             if (w < 0 && errno == EINTR) {
-                check_stop();
                 continue;
             }
             if (w < 0)
-                fail(Failure::input, "cannot spool " + name + ": " + std::strerror(errno));
+                fail(Failure::io, "cannot spool " + name + ": " + std::strerror(errno));
             done += static_cast<size_t>(w);
         }
     }
     return std::make_unique<FileSource>(::dup(fd), name);  // now sized
 }
 
-}  // namespace aacdec
+}  // namespace lumdec::file

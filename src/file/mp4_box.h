@@ -1,6 +1,6 @@
 // Reading ISO base media boxes held in memory: a bounds-checked big-endian
 // cursor and the split of a container's payload into its child boxes.
-// Every overrun is a ToolError (input) naming the box.
+// Every overrun is a FileError (input) naming the box.
 #pragma once
 
 #include <cstddef>
@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "tool_error.h"
+#include "file/file_error.h"
 
-namespace aacdec {
+namespace lumdec::file {
 
 constexpr uint32_t fourcc(const char (&s)[5])
 {
@@ -63,4 +63,4 @@ const Box *find_box(const std::vector<Box> &boxes, uint32_t type);
 // The first child of that type; damage when there is none.
 const Box &require_box(const std::vector<Box> &boxes, uint32_t type, uint32_t parent);
 
-}  // namespace aacdec
+}  // namespace lumdec::file

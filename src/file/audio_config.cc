@@ -1,6 +1,6 @@
-#include "audio_config.h"
+#include "file/audio_config.h"
 
-namespace aacdec {
+namespace lumdec::file {
 
 namespace {
 
@@ -52,8 +52,7 @@ void read_sync_extension(BitReader &br, StreamConfig &config)
     if (!config.sbr_signalled)
         return;
     int index;
-    uint32_t rate;
-    read_sampling_frequency(br, index, rate);
+    read_sampling_frequency(br, index, config.extension_rate);
     if (br.bits_left() >= 12 && br.read(11) == 0x548)
         config.ps_signalled = br.read(1) != 0;
 }
@@ -97,7 +96,7 @@ const char *object_type_name(int type)
     case 2: return "AAC LC";
     case 3: return "AAC SSR";
     case 4: return "AAC LTP";
-    case 5: return "HE-AAC (SBR)";
+    case 5: return "HE-AAC";
     case 6: return "AAC Scalable";
     case 7: return "TwinVQ";
     case 8: return "CELP";
@@ -107,7 +106,7 @@ const char *object_type_name(int type)
     case 20: return "ER AAC Scalable";
     case 22: return "ER BSAC";
     case 23: return "ER AAC LD";
-    case 29: return "HE-AAC v2 (PS)";
+    case 29: return "HE-AAC v2";
     case 32: return "MPEG Layer-1";
     case 33: return "MPEG Layer-2";
     case 34: return "MPEG Layer-3";
@@ -125,13 +124,18 @@ StreamConfig parse_audio_specific_config(std::span<const uint8_t> asc)
     config.object_type = read_object_type(br);
     read_sampling_frequency(br, config.sampling_frequency_index, config.sample_rate);
     config.channel_configuration = static_cast<int>(br.read(4));
-    if (config.object_type == 5 || config.object_type == 29) {
-        // Explicit SBR/PS: refused, so the rest is not needed.
+    config.asc.assign(asc.begin(), asc.end());
+    config.core_object_type = config.object_type;
+    if (config.object_type == kSbr || config.object_type == kSbrPs) {
+        // Explicit SBR: the output rate, then the core's own type and
+        // configuration.
         config.sbr_signalled = true;
-        config.ps_signalled = config.object_type == 29;
-        return config;
+        config.ps_signalled = config.object_type == kSbrPs;
+        int index;
+        read_sampling_frequency(br, index, config.extension_rate);
+        config.core_object_type = read_object_type(br);
     }
-    if (!uses_ga_specific_config(config.object_type))
+    if (!uses_ga_specific_config(config.core_object_type))
         return config;
 
     config.frame_length_960 = br.read(1) != 0;
@@ -147,20 +151,22 @@ StreamConfig parse_audio_specific_config(std::span<const uint8_t> asc)
             return config;  // refused: creating the decoder says why
         br.skip(length - start % 8);
     }
-    if (config.object_type == 6 || config.object_type == 20)
+    const int core = config.core_object_type;
+    if (core == 6 || core == 20)
         br.skip(3);  // layerNr
     if (extension) {
-        if (config.object_type == 22)
+        if (core == 22)
             br.skip(16);
-        if (config.object_type == 17 || config.object_type == 19 || config.object_type == 20 ||
-            config.object_type == 23)
+        if (core == 17 || core == 19 || core == 20 || core == 23)
             br.skip(3);
         br.skip(1);
     }
+    if (config.sbr_signalled)
+        return config;
     // The extension is optional: a damaged one does not spoil the core.
     try {
         read_sync_extension(br, config);
-    } catch (const ToolError &) {
+    } catch (const FileError &) {
         config.sbr_signalled = config.ps_signalled = false;
     }
     return config;
@@ -168,9 +174,10 @@ StreamConfig parse_audio_specific_config(std::span<const uint8_t> asc)
 
 std::string unsupported_reason(const StreamConfig &config)
 {
-    if (config.object_type != kAacLc)
-        return "unsupported object type " + std::to_string(config.object_type) + " (" +
-               object_type_name(config.object_type) + "); only AAC LC is decoded";
+    const int core = config.core_object_type ? config.core_object_type : config.object_type;
+    if (core != kAacLc)
+        return "unsupported object type " + std::to_string(core) + " (" + object_type_name(core) +
+               "); only AAC LC, HE-AAC and HE-AAC v2 are decoded";
     if (config.frame_length_960)
         return "960-sample frames are not supported";
     if (config.sampling_frequency_index > 11)
@@ -201,4 +208,4 @@ aac_dec_config decoder_config(const StreamConfig &config)
     return c;
 }
 
-}  // namespace aacdec
+}  // namespace lumdec::file

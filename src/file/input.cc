@@ -1,13 +1,12 @@
-#include "input.h"
+#include "file/input.h"
 
 #include <algorithm>
 #include <cstring>
-#include <unistd.h>
 
-#include "byte_source.h"
-#include "mp4_reader.h"
+#include "file/byte_source.h"
+#include "file/mp4_reader.h"
 
-namespace aacdec {
+namespace lumdec::file {
 
 namespace {
 
@@ -75,11 +74,14 @@ void refuse_other_formats(std::span<const uint8_t> head)
 // ADTS carries one stream.
 void refuse_track(int track)
 {
-    if (track != 0)
-        fail(Failure::usage, "--track applies to MP4 files; this is an ADTS stream");
+    if (track > 1)
+        fail(Failure::no_track, "an ADTS stream holds one track; there is no track " +
+                                    std::to_string(track));
 }
 
-OpenedInput open_random_access(std::unique_ptr<ByteSource> source, int track)
+}  // namespace
+
+OpenedInput open_source(std::unique_ptr<ByteSource> source, int track)
 {
     uint8_t head[12] = {};
     size_t n = static_cast<size_t>(std::min<uint64_t>(sizeof head, source->size()));
@@ -91,14 +93,8 @@ OpenedInput open_random_access(std::unique_ptr<ByteSource> source, int track)
     return open_adts(std::make_unique<SourceStream>(std::move(source)));
 }
 
-}  // namespace
-
-OpenedInput open_input(const std::string &path, int track)
+OpenedInput open_stream(std::unique_ptr<ByteStream> in, const std::string &name, int track)
 {
-    if (path != "-")
-        return open_random_access(std::make_unique<FileSource>(path), track);
-
-    auto in = std::make_unique<FdStream>(STDIN_FILENO, "standard input");
     std::vector<uint8_t> head(12);
     size_t got = 0;
     while (got < head.size()) {
@@ -110,18 +106,23 @@ OpenedInput open_input(const std::string &path, int track)
     head.resize(got);
     refuse_other_formats(head);
     if (looks_like_mp4(head)) {
-        // An MP4 file is read at random: standard input is copied to a
+        // An MP4 file is read at random: the stream is copied to a
         // temporary file first.
         PrefixedStream whole(head, std::move(in));
-        return open_mp4(spool(whole, "standard input"), track);
+        return open_mp4(spool(whole, name), track);
     }
     refuse_track(track);
     return open_adts(std::make_unique<PrefixedStream>(std::move(head), std::move(in)));
 }
 
-OpenedInput open_input_memory(std::vector<uint8_t> bytes, int track)
+OpenedInput open_input(const std::string &path, int track)
 {
-    return open_random_access(std::make_unique<OwnedMemorySource>(std::move(bytes)), track);
+    return open_source(std::make_unique<FileSource>(path), track);
 }
 
-}  // namespace aacdec
+OpenedInput open_input_memory(std::vector<uint8_t> bytes, int track)
+{
+    return open_source(std::make_unique<OwnedMemorySource>(std::move(bytes)), track);
+}
+
+}  // namespace lumdec::file

@@ -1,6 +1,6 @@
-#include "mp4_box.h"
+#include "file/mp4_box.h"
 
-namespace aacdec {
+namespace lumdec::file {
 
 namespace {
 
@@ -119,4 +119,4 @@ const Box &require_box(const std::vector<Box> &boxes, uint32_t type, uint32_t pa
     return *b;
 }
 
-}  // namespace aacdec
+}  // namespace lumdec::file

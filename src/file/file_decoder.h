@@ -1,0 +1,74 @@
+// One decoding of an opened input, pulled block by block: a decoder created
+// for the input's configuration (its format found on the first frame), fed
+// the input's frames and the frames that complete the output at both ends,
+// its blocks trimmed to the presented span and queued for the reader.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "file/input.h"
+#include "lumdec.h"
+
+namespace lumdec::file {
+
+struct DecodeSettings {
+    float gain = 1.0f;
+    bool strict = false;
+    bool core_only = false;
+};
+
+struct DecodeCounts {
+    uint64_t frames = 0;       // frames of the input handed to the decoder
+    uint64_t lost_frames = 0;  // of them, concealed as lost
+    uint64_t samples = 0;      // per channel, delivered
+};
+
+class FileDecoder {
+public:
+    // Creates the decoder and decodes the first frame on a probe to fix the
+    // output format; then sets the span on the output timeline.  FileError
+    // (unsupported, input or memory) when the configuration is refused.
+    FileDecoder(OpenedInput &in, const DecodeSettings &settings);
+    ~FileDecoder();
+    FileDecoder(const FileDecoder &) = delete;
+    FileDecoder &operator=(const FileDecoder &) = delete;
+
+    const aac_output_format &format() const { return format_; }
+    // The output's layout number (2 for parametric stereo on a mono core).
+    int layout() const { return layout_; }
+    const OutputSpan &span() const { return span_; }
+
+    // Up to `frames` samples per channel of the output into planes[c]
+    // (channel c in the decoder's order), each plane `stride` floats
+    // apart; the count written, 0 at the end.  FileError (decode) for
+    // damage when strict, (memory) when the decoder runs out.
+    size_t read(float *out, size_t frames, size_t stride, bool interleaved, const uint8_t *order);
+    const DecodeCounts &counts() const { return counts_; }
+    // New warnings are appended as the reading finds damage.
+    std::vector<std::string> &warnings() { return warnings_; }
+
+    struct Run;
+
+private:
+    aac_decoder *create(bool forced_sbr, bool forced_ps, bool downsampled);
+    void step();
+    void finish();
+
+    OpenedInput &in_;
+    DecodeSettings settings_;
+    aac_decoder *dec_ = nullptr;
+    aac_frame_alloc *pool_ = nullptr;
+    aac_output_format format_{};
+    int layout_ = 0;
+    OutputSpan span_;
+    std::vector<std::string> warnings_;
+    DecodeCounts counts_;
+    std::unique_ptr<Run> run_;
+    bool done_ = false;
+};
+
+}  // namespace lumdec::file
