@@ -30,6 +30,13 @@ def _tracks(handle, count):
     return tracks
 
 
+def _only_track(record, duration):
+    """The track of a file that has no track records (ADTS), from its info."""
+    return {"id": None, "codec": _text(record.codec_name), "object_type": record.object_type,
+            "sample_rate": record.core_sample_rate, "channels": record.channels,
+            "frames": _known(record.frames), "duration": duration}
+
+
 def _tags(handle, record):
     tags = {}
     name, value = ctypes.c_char_p(), ctypes.c_char_p()
@@ -78,6 +85,6 @@ def describe(handle, record):
         "decodable": bool(record.decodable),
         "unsupported": _text(record.unsupported),
         "track": record.track,
-        "tracks": _tracks(handle, record.track_count),
+        "tracks": _tracks(handle, record.track_count) or [_only_track(record, duration)],
         "tags": _tags(handle, record),
     }

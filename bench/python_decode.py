@@ -1,0 +1,96 @@
+#!/usr/bin/env python3
+"""Times a long stereo decode through the Python package against aacdec.
+
+Makes a stream of about ten minutes by repeating the frames of a stereo
+ADTS stream (in a temporary directory), then runs, alternately and --runs
+times each:
+
+  aacdec   aacdec -q -f f32 -o FILE: raw float to a file
+  python   a fresh interpreter: import lumdec, lumdec.decode(FILE)
+  call     the lumdec.decode() call alone, timed inside that interpreter
+
+and prints the median wall time and the median CPU time (user + system) of
+each.  Alternating keeps the load of other work on a shared machine from
+favouring one side.
+
+    bench/python_decode.py --aacdec build/tools/aacdec/aacdec --python .venv/bin/python
+"""
+
+import argparse
+import os
+import pathlib
+import resource
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+REPO = pathlib.Path(__file__).resolve().parents[1]
+DEFAULT_STREAM = REPO.parent / "shared" / "perf" / "s44_stereo_128k.aac"
+FALLBACK_STREAM = REPO / "tests" / "data" / "streams" / "castanets_stereo_44k1_96k.aac"
+
+CALL = """
+import sys, time
+import lumdec
+start = time.perf_counter()
+samples, rate = lumdec.decode(sys.argv[1])
+print(time.perf_counter() - start, samples.shape[0] / rate)
+"""
+
+
+def timed(command):
+    """(wall seconds, CPU seconds, stdout) of one run of command."""
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
+    start = time.perf_counter()
+    run = subprocess.run(command, check=True, capture_output=True, text=True)
+    wall = time.perf_counter() - start
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    cpu = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
+    return wall, cpu, run.stdout
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--aacdec", default=str(REPO / "build" / "tools" / "aacdec" / "aacdec"))
+    parser.add_argument("--python", default=sys.executable, help="interpreter with lumdec")
+    parser.add_argument("--stream", default=str(DEFAULT_STREAM if DEFAULT_STREAM.exists()
+                                                else FALLBACK_STREAM))
+    parser.add_argument("--minutes", type=float, default=10)
+    parser.add_argument("--runs", type=int, default=7)
+    args = parser.parse_args()
+
+    with tempfile.TemporaryDirectory() as scratch:
+        piece = pathlib.Path(args.stream).read_bytes()
+        # Repeat until the length is reached, judged by a decode of one piece.
+        _, _, out = timed([args.python, "-c", CALL, args.stream])
+        seconds = float(out.split()[1])
+        long_stream = os.path.join(scratch, "long.aac")
+        copies = max(1, round(args.minutes * 60 / seconds))
+        with open(long_stream, "wb") as stream:
+            for _ in range(copies):
+                stream.write(piece)
+        raw = os.path.join(scratch, "out.f32")
+
+        results = {"aacdec": [], "python": [], "call": []}
+        for _ in range(args.runs):
+            wall, cpu, _ = timed([args.aacdec, "-q", "-f", "f32", "-o", raw, long_stream])
+            results["aacdec"].append((wall, cpu))
+            os.unlink(raw)
+            wall, cpu, out = timed([args.python, "-c", CALL, long_stream])
+            results["python"].append((wall, cpu))
+            call, length = (float(word) for word in out.split())
+            results["call"].append((call, None))
+
+    print(f"{pathlib.Path(args.stream).name} x {copies}: {length:.1f} s of audio, "
+          f"{args.runs} runs, load average {os.getloadavg()[0]:.1f}")
+    base = statistics.median(wall for wall, _ in results["aacdec"])
+    for name, runs in results.items():
+        wall = statistics.median(w for w, _ in runs)
+        cpus = [c for _, c in runs if c is not None]
+        cpu = f"{statistics.median(cpus):7.3f} s CPU" if cpus else " " * 13
+        print(f"{name:8} {wall:7.3f} s wall {cpu}  {wall / base:6.2f} x aacdec")
+
+
+if __name__ == "__main__":
+    main()
