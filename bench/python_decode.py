@@ -8,6 +8,7 @@ times each:
   aacdec   aacdec -q -f f32 -o FILE: raw float to a file
   python   a fresh interpreter: import lumdec, lumdec.decode(FILE)
   call     the lumdec.decode() call alone, timed inside that interpreter
+  import   a fresh interpreter that only imports lumdec (and numpy)
 
 and prints the median wall time and the median CPU time (user + system) of
 each.  Alternating keeps the load of other work on a shared machine from
@@ -72,7 +73,7 @@ def main():
                 stream.write(piece)
         raw = os.path.join(scratch, "out.f32")
 
-        results = {"aacdec": [], "python": [], "call": []}
+        results = {"aacdec": [], "python": [], "call": [], "import": []}
         for _ in range(args.runs):
             wall, cpu, _ = timed([args.aacdec, "-q", "-f", "f32", "-o", raw, long_stream])
             results["aacdec"].append((wall, cpu))
@@ -81,6 +82,8 @@ def main():
             results["python"].append((wall, cpu))
             call, length = (float(word) for word in out.split())
             results["call"].append((call, None))
+            wall, cpu, _ = timed([args.python, "-c", "import lumdec"])
+            results["import"].append((wall, cpu))
 
     print(f"{pathlib.Path(args.stream).name} x {copies}: {length:.1f} s of audio, "
           f"{args.runs} runs, load average {os.getloadavg()[0]:.1f}")

@@ -150,7 +150,7 @@ class Reader:
 
     def scan(self):
         """Counts an ADTS stream's frames so that length is known (a seekable
-        source only); reading starts over."""
+        source only); the decoding starts over from the first sample."""
         with self._lock:
             self._check(lib.aac_file_scan(self._live()))
             self._info = self._fetch_info()
@@ -207,10 +207,12 @@ class Reader:
         if frames >= 0:
             out = np.empty((frames, self.channels), np.float32)
             return out[:self.readinto(out)]
-        if self.length is None and (self._io is None or self._io.record.seek):
+        # A scan starts the decoding over, so it is only done before the first read.
+        delivered = self.stats["samples"]
+        if self.length is None and delivered == 0 and (self._io is None or self._io.record.seek):
             self.scan()
         pieces = []
-        remaining = self.length - self.stats["samples"] if self.length is not None else 0
+        remaining = self.length - delivered if self.length is not None else 0
         size = max(remaining, 0) or self.block
         while True:
             out = np.empty((size, self.channels), np.float32)

@@ -76,8 +76,10 @@ SOURCES = {
 def test_every_kind_of_source_decodes_alike(kind, name):
     path = DATA / name
     expected, rate = lumdec.decode(path)
-    samples, sample_rate = lumdec.decode(SOURCES[kind](path))
-    assert sample_rate == rate
+    with lumdec.open(SOURCES[kind](path)) as reader:
+        # The rest after a first read: no scan may start the decoding over.
+        samples = np.concatenate([reader.read(5000), reader.read()])
+        assert reader.sample_rate == rate
     same_samples(samples, expected)
 
 
