@@ -207,6 +207,13 @@ def reader_seeds():
         with open(os.path.join(MP4, name), "rb") as f:
             write("readers", name, b"\x00" + f.read(cut if cut else -1))
     write("readers", "asc_lc_44k1_stereo", bytes([0x80, 0x12, 0x10]))
+    # HE-AAC: implicit PS in ADTS (planar reads after a scan), explicit
+    # hierarchical PS and downsampled SBR in MP4.
+    with open(os.path.join(DATA, "he", "streams", "decorr_stereo_44k1_40k_v2.aac"), "rb") as f:
+        write("readers", "he_implicit_ps.aac", b"\x0c" + f.read())
+    for name in ["explicit_hier_stereo_44k1_32k_v2.m4a", "downsampled_stereo_32k_48k_v1.m4a"]:
+        with open(os.path.join(DATA, "he", "mp4", name), "rb") as f:
+            write("readers", name, b"\x00" + f.read())
 
 
 def main():

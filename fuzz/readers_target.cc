@@ -1,96 +1,74 @@
-// The aacdec readers on arbitrary bytes: container recognition, ADTS
-// framing with resynchronisation, MP4 boxes, sample tables and fragments,
-// AudioSpecificConfig; then, for a stream the decoder takes, its frames
-// through a concealing decoder the way aacdec hands them over.  The readers
-// may refuse an input only with ToolError; anything else escaping is a
-// finding, as is any frame that reaches outside the reader's memory.
+// The file interface on arbitrary bytes: container recognition, ADTS
+// framing with resynchronisation, MP4 boxes, sample tables, fragments and
+// edit lists, the AudioSpecificConfig; then, for a track the decoder takes,
+// its presented samples.  Every failure must come back as a status with a
+// message; anything else (a crash, a read past a buffer, an error frame
+// left open, a count past the request) is a finding.
 //
-// Input: one byte (bits 0-1: --track, 0 for none; bit 7: the rest is an
-// AudioSpecificConfig rather than a file), then the bytes.
+// Input: one byte (bits 0-1: the track, 0 for the first; bit 2: planar
+// reads; bit 3: scan first; bit 7: the rest is an AudioSpecificConfig for
+// aac_dec_create_asc rather than a file), then the bytes.
 #include <cstdint>
-#include <memory>
+#include <cstring>
 #include <vector>
 
-#include "audio_config.h"
 #include "frame/error.h"
 #include "fuzz_input.h"
-#include "input.h"
 #include "lumdec.h"
-#include "tool_error.h"
 
 using namespace lumdec;
 
 namespace {
 
-constexpr int kMaxFrames = 200;
+// Samples per channel read at most: a few bytes of edit list may present
+// a minute of silence.
+constexpr int32_t kMaxSamples = 200 * 2048;
 
-// Reads every byte, so that a span that reaches outside its memory is seen.
-uint32_t touch(std::span<const uint8_t> bytes)
+// Reads every byte of a string the interface hands out.
+size_t touch(const char *s)
 {
-    uint32_t sum = 0;
-    for (uint8_t b : bytes)
-        sum += b;
-    return sum;
+    FUZZ_CHECK(s != nullptr);
+    return std::strlen(s);
 }
 
-struct DestroyDecoder {
-    void operator()(aac_decoder *dec) const { aac_dec_destroy(dec); }
-};
-using Decoder = std::unique_ptr<aac_decoder, DestroyDecoder>;
-
-Decoder create_decoder(const aacdec::StreamConfig &config)
+void read_file(const std::vector<uint8_t> &bytes, uint8_t mode)
 {
-    aac_dec_config c = aacdec::decoder_config(config);
-    aac_decoder *dec = nullptr;
-    aac_status status = aac_dec_create(&dec, &c);
-    FUZZ_CHECK(status == AAC_OK || status == AAC_ERR_CORRUPT_FRAME ||
-               status == AAC_ERR_BAD_STREAM);
-    if (dec == nullptr)
-        return nullptr;
-    for (float &g : dec->gain)
-        g = 1.0f;
-    dec->conceal_errors = 1;
-    return Decoder(dec);
-}
-
-// The raw_data_blocks of one frame, one decode call each, in an exact-size
-// copy; a block that fails loses the rest of the frame.
-void decode_frame(aac_decoder *dec, const aacdec::InputFrame &frame)
-{
-    std::vector<uint8_t> copy(frame.data.begin(), frame.data.end());
-    size_t at = 0;
-    for (int b = 0; b < frame.blocks && at < copy.size(); b++) {
-        std::vector<uint8_t> block(copy.begin() + static_cast<std::ptrdiff_t>(at), copy.end());
-        int32_t errors = dec->error_count;
-        dec->input_data = block.data();
-        dec->input_size = static_cast<int32_t>(block.size());
-        FUZZ_CHECK(aac_dec_decode(dec) == AAC_OK);  // concealed
-        if (dec->error_count != errors)
-            return;
-        at += static_cast<size_t>(dec->bytes_used) +
-              (frame.crc == aacdec::InputFrame::Crc::after_each_block ? 2 : 0);
+    aac_file *f = nullptr;
+    FUZZ_CHECK(aac_file_create(&f, nullptr) == AAC_OK);
+    aac_status status = aac_file_open_memory(f, bytes.data(), static_cast<int64_t>(bytes.size()), mode & 3);
+    (void)touch(aac_file_error(f));
+    if (status == AAC_OK && (mode & 8))
+        status = aac_file_scan(f);
+    aac_file_info info{};
+    if (status == AAC_OK) {
+        FUZZ_CHECK(aac_file_get_info(f, &info) == AAC_OK);
+        for (const char *s : {info.container_name, info.codec_name, info.layout_name, info.speakers,
+                              info.unsupported, info.title, info.artist, info.album, info.encoder})
+            (void)touch(s);
+        aac_file_track track{};
+        for (int32_t i = 1; aac_file_get_track(f, i, &track) == AAC_OK; i++)
+            (void)touch(track.codec_name);
+        const char *name, *value;
+        for (int32_t i = 0; aac_file_get_tag(f, i, &name, &value) == AAC_OK; i++)
+            (void)(touch(name) + touch(value));
     }
-}
-
-void read_file(std::vector<uint8_t> bytes, int track)
-{
-    aacdec::OpenedInput input = aacdec::open_input_memory(std::move(bytes), track);
-    Decoder dec;
-    try {
-        if (input.info.unsupported.empty())
-            dec = create_decoder(input.info.config);
-    } catch (const aacdec::ToolError &) {
-        // An unsupported stream can still be read through.
+    if (status == AAC_OK && info.decodable) {
+        FUZZ_CHECK(info.channels >= 1 && info.channels <= 8);
+        const int32_t block = 1500;  // cuts across the decoder's blocks
+        std::vector<float> buffer(static_cast<size_t>(block * info.channels));
+        int32_t total = 0;
+        for (int32_t n = 1; n > 0 && total < kMaxSamples; total += n) {
+            n = aac_file_read(f, buffer.data(), block, mode & 4 ? AAC_READ_PLANAR : 0);
+            FUZZ_CHECK(n <= block);
+            if (n < 0)
+                (void)touch(aac_file_error(f));
+            n = n < 0 ? 0 : n;
+        }
+        FUZZ_CHECK(info.length < 0 || total >= kMaxSamples || total <= info.length);
     }
-    aacdec::InputFrame frame;
-    for (int n = 0; n < kMaxFrames && input.frames->next(frame); n++) {
-        (void)touch(frame.data);
-        (void)touch(frame.crc_header);
-        FUZZ_CHECK(frame.blocks >= 1);
-        if (dec != nullptr && frame.unusable.empty())
-            decode_frame(dec.get(), frame);
-    }
-    (void)input.frames->end_warnings();
+    for (int32_t i = 0; const char *w = aac_file_warning(f, i); i++)
+        (void)touch(w);
+    aac_file_close(f);
 }
 
 }  // namespace
@@ -102,15 +80,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     size_t n = 0;
     const uint8_t *rest = in.take(in.remaining(), &n);
     std::vector<uint8_t> bytes(rest, rest + n);
-    try {
-        if (mode & 0x80) {
-            aacdec::StreamConfig config = aacdec::parse_audio_specific_config(bytes);
-            aacdec::check_supported(config);
-            create_decoder(config);
-        } else {
-            read_file(std::move(bytes), mode & 3);
-        }
-    } catch (const aacdec::ToolError &) {
+    if (mode & 0x80) {
+        aac_decoder *dec = nullptr;
+        aac_status status = aac_dec_create_asc(&dec, bytes.data(), static_cast<int32_t>(bytes.size()), 0);
+        FUZZ_CHECK(status == AAC_OK || status == AAC_ERR_CORRUPT_FRAME || status == AAC_ERR_BAD_STREAM ||
+                   status == AAC_ERR_NO_MEMORY);
+        aac_dec_destroy(dec);
+    } else {
+        read_file(bytes, mode);
     }
     FUZZ_CHECK(aac_innermost_frame() == nullptr);
     return 0;

@@ -122,6 +122,8 @@ public:
         }
     }
     bool full() const { return left_ == 0; }
+    size_t block_size() const { return block_; }
+    size_t channels() const { return channels_; }
 
 private:
     std::deque<Pending> &out_;
@@ -159,7 +161,7 @@ public:
         if (status != AAC_OK && status != AAC_ERR_CORRUPT_FRAME && status != AAC_ERR_BAD_STREAM)
             fail(Failure::memory, "out of memory");
         if (call_.delivered && call_.state == AAC_SLOT_VALID)
-            trim_.block(call_.samples);
+            trim_.block(fits() ? call_.samples : nullptr);
         else if (call_.delivered && call_.state == AAC_SLOT_LOST)
             trim_.block(nullptr);
         if (status != AAC_OK || dec_->error_count != errors)
@@ -171,6 +173,18 @@ public:
     bool crc_failed() const { return call_.crc_failed; }
 
 private:
+    // Whether the block has the format the reader was promised.  The probe
+    // fixes it before reading; a decoder that fixed another one later (its
+    // first frames damaged) delivers silence rather than blocks of another
+    // size.
+    bool fits() const
+    {
+        aac_output_format now{};
+        aac_dec_get_format(dec_, &now);
+        return static_cast<size_t>(now.samples_per_block) == trim_.block_size() &&
+               static_cast<size_t>(now.channels) == trim_.channels();
+    }
+
     aac_decoder *dec_;
     Trim &trim_;
     CallState call_;
@@ -238,6 +252,20 @@ private:
 }  // namespace
 
 
+// A frame read ahead, with copies of the bytes its spans point at.
+struct HeldFrame {
+    explicit HeldFrame(const InputFrame &f)
+        : frame(f), data(f.data.begin(), f.data.end()), crc_header(f.crc_header.begin(), f.crc_header.end())
+    {
+        frame.data = data;
+        frame.crc_header = crc_header;
+    }
+    HeldFrame(const HeldFrame &) = delete;
+    HeldFrame &operator=(const HeldFrame &) = delete;
+    InputFrame frame;
+    std::vector<uint8_t> data, crc_header;
+};
+
 // The state of one run: the queue, the trim, the feeder, the damage log.
 struct FileDecoder::Run {
     Run(aac_decoder *dec, size_t block, size_t channels, uint64_t skip, uint64_t length,
@@ -250,8 +278,7 @@ struct FileDecoder::Run {
     Feeder feeder;
     DamageLog log;
     std::vector<uint8_t> silent;
-    InputFrame held;        // the first frame, read for the probe
-    bool have_held = false;
+    std::deque<HeldFrame> held;  // the first frames, read for the probe
     uint64_t number = 0;    // of the input frame being decoded, from 1
 };
 
@@ -267,41 +294,46 @@ void set_up(aac_decoder *dec, aac_frame_alloc *pool, float gain, bool strict)
     dec->conceal_errors = strict ? 0 : 1;
 }
 
-// The fixed format after the first frame, decoded on a decoder of its own
-// whose output is dropped.
-aac_output_format probe(aac_decoder *dec, const InputFrame &first)
+// Decodes a frame on a probe decoder (output dropped); whether the
+// decoder's format is now fixed.
+bool probe(aac_decoder *dec, const InputFrame &frame)
 {
-    aac_frame_alloc *pool = nullptr;
-    aac_output_format f{};
-    aac_dec_get_format(dec, &f);
-    if (aac_frame_alloc_create(&pool, f.block_bytes / 4096) != AAC_OK)
-        fail(Failure::memory, "out of memory");
-    set_up(dec, pool, 1.0f, false);
-    dec->syn_elem_hook = nullptr;
-    if (first.unusable.empty() && !first.data.empty()) {
+    if (frame.unusable.empty() && !frame.data.empty()) {
         CallState call;
         CallState *outer = t_call;
         t_call = &call;
-        dec->input_data = first.data.data();
-        dec->input_size = static_cast<int32_t>(first.data.size());
+        dec->input_data = frame.data.data();
+        dec->input_size = static_cast<int32_t>(frame.data.size());
         aac_dec_decode(dec);
         t_call = outer;
     }
+    aac_output_format f{};
     aac_dec_get_format(dec, &f);
-    aac_dec_destroy(dec);
-    pool->ops->destroy(pool);
-    return f;
+    return f.fixed != 0;
 }
+
+// Frees a decoder and its pool whichever way the probe ends.
+struct ProbeDecoder {
+    aac_decoder *dec = nullptr;
+    aac_frame_alloc *pool = nullptr;
+    ~ProbeDecoder()
+    {
+        aac_dec_destroy(dec);
+        if (pool)
+            pool->ops->destroy(pool);
+    }
+};
 
 }  // namespace
 
-aac_decoder *FileDecoder::create(bool forced_sbr, bool forced_ps, bool downsampled)
+aac_decoder *FileDecoder::create(Signalling signalling, bool forced_ps, bool downsampled)
 {
     const StreamConfig &config = in_.info.config;
     aac_decoder *dec = nullptr;
     aac_status status;
     aac_dec_config core = decoder_config(config);
-    if (settings_.core_only) {
+    const bool forced_sbr = signalling == Signalling::announced;
+    if (settings_.core_only || signalling == Signalling::core) {
         status = aac_dec_create(&dec, &core);
     } else if (forced_sbr) {
         aac_he_config he{core, downsampled ? AAC_SBR_DOWNSAMPLED : AAC_SBR_EXPLICIT,
@@ -331,22 +363,41 @@ aac_decoder *FileDecoder::create(bool forced_sbr, bool forced_ps, bool downsampl
 FileDecoder::FileDecoder(OpenedInput &in, const DecodeSettings &settings)
     : in_(in), settings_(settings)
 {
-    if (settings.core_only && in.info.config.sbr_signalled)
+    const StreamConfig &config = in.info.config;
+    if (settings.core_only && config.sbr_signalled)
         in.info.warnings.push_back(std::string("the stream carries ") +
-                                   (in.info.config.ps_signalled ? "SBR and PS" : "SBR") +
+                                   (config.ps_signalled ? "SBR and PS" : "SBR") +
                                    " data, which is skipped: the output is the AAC LC core");
-    InputFrame first;
-    bool have_first = in.frames->next(first);
-    dec_ = create(false, false, false);
+    dec_ = create(Signalling::as_configured, false, false);
     aac_dec_get_format(dec_, &format_);
-    if (have_first && !format_.fixed) {
-        aac_decoder *probed = create(false, false, false);
-        format_ = probe(probed, first);
+    std::deque<HeldFrame> held;
+    if (!format_.fixed) {
+        // The first frame that parses fixes the format (implicit SBR and
+        // PS); the frames read for it are decoded again afterwards.
+        ProbeDecoder p;
+        p.dec = create(Signalling::as_configured, false, false);
+        if (aac_frame_alloc_create(&p.pool, format_.block_bytes / 4096) != AAC_OK)
+            fail(Failure::memory, "out of memory");
+        set_up(p.dec, p.pool, 1.0f, false);
+        p.dec->syn_elem_hook = nullptr;
+        InputFrame frame;
+        bool fixed = false;
+        while (!fixed && held.size() < kProbeFrames && in.frames->next(frame)) {
+            held.emplace_back(frame);
+            fixed = probe(p.dec, held.back().frame);
+        }
+        aac_dec_get_format(p.dec, &format_);
+        if (!fixed && !held.empty()) {
+            // None parsed: the AAC core alone has a format that cannot change.
+            aac_dec_destroy(dec_);
+            dec_ = nullptr;
+            dec_ = create(Signalling::core, false, false);
+            aac_dec_get_format(dec_, &format_);
+        }
     }
     // A rate given by an escape keeps its value (the decoder works with the
     // nearest standard rate's tables); a program_config_element may name
     // its own index.
-    const StreamConfig &config = in.info.config;
     const int32_t core_rate = static_cast<int32_t>(
         dec_->sampling_frequency_index == config.sampling_frequency_index
             ? config.sample_rate
@@ -360,17 +411,15 @@ FileDecoder::FileDecoder(OpenedInput &in, const DecodeSettings &settings)
     span_ = in.span_at ? in.span_at(rate, block, in.info.warnings) : OutputSpan{block, OutputSpan::kOpen, 0};
     // A span that starts before the decoder's first block needs a silent
     // frame in front, after which the first block is samples 0.. of the
-    // standard decoding.  A silent frame cannot show SBR data: a stream
-    // whose SBR was found in its frames is then decoded as announced.
+    // standard decoding.  A silent frame carries no SBR data: a stream whose
+    // SBR or PS was found in its frames is then decoded as announced.
     const bool primer = span_.start < block;
-    if (primer && format_.sbr && format_.fixed && !settings_.core_only) {
-        aac_output_format now{};
-        aac_dec_get_format(dec_, &now);
-        if (!now.fixed) {
-            aac_dec_destroy(dec_);
-            dec_ = nullptr;
-            dec_ = create(true, format_.ps != 0, format_.sample_rate == format_.core_sample_rate);
-        }
+    const bool announced = config.sbr_signalled && (config.ps_signalled || !format_.ps);
+    if (primer && format_.sbr && !announced && !settings_.core_only) {
+        aac_dec_destroy(dec_);
+        dec_ = nullptr;
+        dec_ = create(Signalling::announced, format_.ps != 0,
+                      format_.sample_rate == format_.core_sample_rate);
     }
     layout_ = format_.ps ? 2 : dec_->channel_configuration;
     if (aac_frame_alloc_create(&pool_, std::max(format_.block_bytes / 4096, 1)) != AAC_OK)
@@ -380,8 +429,7 @@ FileDecoder::FileDecoder(OpenedInput &in, const DecodeSettings &settings)
     run_ = std::make_unique<Run>(dec_, block, static_cast<size_t>(format_.channels),
                                  primer ? span_.start : span_.start - block, span_.length,
                                  warnings_, settings_.strict);
-    run_->held = first;
-    run_->have_held = have_first;
+    run_->held = std::move(held);
     run_->trim.silence(span_.lead_silence);
     run_->silent = silent_frame(dec_->element_map);
     if (primer)
@@ -451,9 +499,9 @@ void FileDecoder::step()
 {
     Run &run = *run_;
     InputFrame frame;
-    if (!run.trim.full() && run.have_held) {
-        run.have_held = false;
-        feed(run.held, run, counts_);
+    if (!run.trim.full() && !run.held.empty()) {
+        feed(run.held.front().frame, run, counts_);
+        run.held.pop_front();
     } else if (!run.trim.full() && in_.frames->next(frame)) {
         feed(frame, run, counts_);
     } else {

@@ -29,8 +29,9 @@ struct DecodeCounts {
 
 class FileDecoder {
 public:
-    // Creates the decoder and decodes the first frame on a probe to fix the
-    // output format; then sets the span on the output timeline.  FileError
+    // Creates the decoder and decodes the first frames on a probe until one
+    // fixes the output format (at most kProbeFrames; if none does, the AAC
+    // core is decoded alone); then sets the span on the output timeline.  FileError
     // (unsupported, input or memory) when the configuration is refused.
     FileDecoder(OpenedInput &in, const DecodeSettings &settings);
     ~FileDecoder();
@@ -54,7 +55,11 @@ public:
     struct Run;
 
 private:
-    aac_decoder *create(bool forced_sbr, bool forced_ps, bool downsampled);
+    // as_configured: as the stream signals SBR and PS (implicitly for
+    // ADTS); announced: SBR (and PS) as the probe found them; core: AAC LC.
+    enum class Signalling { as_configured, announced, core };
+    static constexpr size_t kProbeFrames = 8;
+    aac_decoder *create(Signalling signalling, bool forced_ps, bool downsampled);
     void step();
     void finish();
 

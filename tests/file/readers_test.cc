@@ -1,4 +1,4 @@
-// aacdec's container readers on files built in the test.  ADTS: tags,
+// The file layer's container readers on files built in the test.  ADTS: tags,
 // damage between frames, cut and padded ends, inputs that are not ADTS.
 // MP4: every layout gives back the frames it was built from, and damaged
 // files end in an error, never a crash.
@@ -8,16 +8,16 @@
 #include <functional>
 #include <random>
 
-#include "adts_reader.h"
-#include "audio_config.h"
-#include "byte_source.h"
-#include "input.h"
+#include "file/adts_reader.h"
+#include "file/audio_config.h"
+#include "file/byte_source.h"
+#include "file/input.h"
+#include "file/mp4_reader.h"
 #include "mp4_builder.h"
-#include "mp4_reader.h"
 #include "pce_writer.h"
 #include "tool_runner.h"
 
-using namespace aacdec;
+using namespace lumdec::file;
 
 namespace {
 
@@ -35,13 +35,13 @@ Mp4File read(const Bytes &file)
     return read_mp4(source);
 }
 
-// The message of the ToolError that reading raises, or "" when it reads.
+// The message of the FileError that reading raises, or "" when it reads.
 std::string read_error(const Bytes &file)
 {
     try {
         read(file);
         return "";
-    } catch (const ToolError &e) {
+    } catch (const FileError &e) {
         EXPECT_EQ(e.failure(), Failure::input);
         return e.what();
     }
@@ -116,7 +116,7 @@ TEST(AudioSpecificConfig, FieldsEscapesAndExtensions)
         {{0x11, 0x94}, 2, 3, 48000, 2, false, true},
         // Backward-compatible SBR after the GASpecificConfig: 0x2B7, type 5, present.
         {{0x13, 0x10, 0x56, 0xE5, 0x98}, 2, 6, 24000, 2, true, false},
-        // Explicit SBR (type 5): refused later, flagged here.
+        // Explicit hierarchical SBR (type 5): the core's rate, an AAC LC core.
         {{0x2B, 0x92, 0x08, 0x00}, 5, 7, 22050, 2, true, false},
     };
     for (const Case &c : cases) {
@@ -142,9 +142,15 @@ TEST(AudioSpecificConfig, FieldsEscapesAndExtensions)
     EXPECT_EQ(with_pce.channel_configuration, 0);
     EXPECT_EQ(with_pce.pce, Bytes(asc.begin() + 2, asc.end()));
     EXPECT_TRUE(with_pce.sbr_signalled);
-    EXPECT_THROW(parse_audio_specific_config(Bytes{0x12}), ToolError);
-    EXPECT_THROW(check_supported(parse_audio_specific_config(Bytes{0x2B, 0x92, 0x08, 0x00})),
-                 ToolError);
+    EXPECT_THROW(parse_audio_specific_config(Bytes{0x12}), FileError);
+    // Hierarchical SBR names the output rate and the core's type: an LC
+    // core is decoded, any other refused.
+    const StreamConfig he = parse_audio_specific_config(Bytes{0x2B, 0x92, 0x08, 0x00});
+    EXPECT_EQ(he.extension_rate, 44100u);
+    EXPECT_EQ(he.core_object_type, 2);
+    EXPECT_NO_THROW(check_supported(he));
+    EXPECT_THROW(check_supported(parse_audio_specific_config(Bytes{0x2B, 0x92, 0x04, 0x00})),
+                 FileError);
 }
 
 TEST(Mp4Damage, ErrorsNameTheFault)
@@ -240,7 +246,7 @@ TEST(AdtsReader, FindsEveryIntactFrameAndCountsTheDamage)
         MemoryStream in(stream);
         AdtsReader reader(in);
         std::vector<uint64_t> skipped;
-        for (aacdec::AdtsFrame f; reader.next(f); skipped.push_back(f.skipped)) {
+        for (lumdec::file::AdtsFrame f; reader.next(f); skipped.push_back(f.skipped)) {
             EXPECT_EQ(f.bytes.size(), f.header.frame_length);
             EXPECT_EQ(f.bytes[7], static_cast<uint8_t>(skipped.size()));
             EXPECT_EQ(f.header.sampling_frequency_index, 3);
@@ -268,7 +274,7 @@ TEST(AdtsReader, RefusesWhatIsNotAdts)
         try {
             AdtsReader reader(in);
             ADD_FAILURE() << "accepted";
-        } catch (const ToolError &e) {
+        } catch (const FileError &e) {
             EXPECT_EQ(e.failure(), failure) << e.what();
         }
     }

@@ -1,6 +1,8 @@
 /* A program outside the project, built against the installed package: it
  * decodes an ADTS stream and checks that every frame after the first came
- * out as a valid block with sound in it.  A refused creation comes first:
+ * out as a valid block with sound in it, then reads the same stream through
+ * the file interface, which presents those blocks and the last frame's
+ * second half.  A refused creation comes first:
  * the error path needs the library's load-time set-up, which a static link
  * could otherwise leave out. */
 #include <stdint.h>
@@ -26,6 +28,27 @@ static aac_status AAC_CALL on_block(aac_decoder *dec, void **slot)
     for (i = 0; i < 1024 * channels; i++)
         energy += (double)pcm[i] * pcm[i];
     return AAC_OK;
+}
+
+static int read_file(const char *path, int frames)
+{
+    static float buffer[8 * 1024];
+    aac_file *file = NULL;
+    aac_file_info info;
+    int32_t n;
+    int64_t samples = 0;
+    if (aac_file_create(&file, NULL) != AAC_OK || aac_file_open_path(file, path, 0) != AAC_OK ||
+        aac_file_get_info(file, &info) != AAC_OK) {
+        fprintf(stderr, "consumer: cannot open %s: %s\n", path, aac_file_error(file));
+        aac_file_close(file);
+        return 1;
+    }
+    while ((n = aac_file_read(file, buffer, 1024, AAC_READ_INTERLEAVED)) > 0)
+        samples += n;
+    aac_file_close(file);
+    printf("%s, %d Hz, %d channels: %lld samples\n", info.codec_name, (int)info.sample_rate,
+           (int)info.channels, (long long)samples);
+    return n == 0 && samples == (int64_t)frames * 1024 ? 0 : 1;
 }
 
 int main(int argc, char **argv)
@@ -74,5 +97,7 @@ int main(int argc, char **argv)
     aac_dec_destroy(dec);
     pool->ops->destroy(pool);
     printf("%d frames, %d valid blocks, energy %.3f\n", frames, valid, energy);
-    return frames > 1 && valid == frames - 1 && other == 1 && energy > 0 ? 0 : 1;
+    if (!(frames > 1 && valid == frames - 1 && other == 1 && energy > 0))
+        return 1;
+    return read_file(argv[1], frames);
 }
