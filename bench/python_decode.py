@@ -10,6 +10,9 @@ times each:
   call     the lumdec.decode() call alone, timed inside that interpreter
   import   a fresh interpreter that only imports lumdec (and numpy)
 
+and then, in one interpreter, two decodes of the stream one after the other
+against the same two on two threads (the GIL is released while decoding).
+
 and prints the median wall time and the median CPU time (user + system) of
 each.  Alternating keeps the load of other work on a shared machine from
 favouring one side.
@@ -37,6 +40,22 @@ import lumdec
 start = time.perf_counter()
 samples, rate = lumdec.decode(sys.argv[1])
 print(time.perf_counter() - start, samples.shape[0] / rate)
+"""
+
+
+THREADS = """
+import sys, time
+from concurrent.futures import ThreadPoolExecutor
+import lumdec
+paths = [sys.argv[1]] * 2
+start = time.perf_counter()
+for path in paths:
+    lumdec.decode(path)
+serial = time.perf_counter() - start
+with ThreadPoolExecutor(2) as pool:
+    start = time.perf_counter()
+    list(pool.map(lumdec.decode, paths))
+print(serial, time.perf_counter() - start)
 """
 
 
@@ -74,6 +93,7 @@ def main():
         raw = os.path.join(scratch, "out.f32")
 
         results = {"aacdec": [], "python": [], "call": [], "import": []}
+        threads = []
         for _ in range(args.runs):
             wall, cpu, _ = timed([args.aacdec, "-q", "-f", "f32", "-o", raw, long_stream])
             results["aacdec"].append((wall, cpu))
@@ -84,6 +104,8 @@ def main():
             results["call"].append((call, None))
             wall, cpu, _ = timed([args.python, "-c", "import lumdec"])
             results["import"].append((wall, cpu))
+            _, _, out = timed([args.python, "-c", THREADS, long_stream])
+            threads.append([float(word) for word in out.split()])
 
     print(f"{pathlib.Path(args.stream).name} x {copies}: {length:.1f} s of audio, "
           f"{args.runs} runs, load average {os.getloadavg()[0]:.1f}")
@@ -93,6 +115,10 @@ def main():
         cpus = [c for _, c in runs if c is not None]
         cpu = f"{statistics.median(cpus):7.3f} s CPU" if cpus else " " * 13
         print(f"{name:8} {wall:7.3f} s wall {cpu}  {wall / base:6.2f} x aacdec")
+    serial = statistics.median(pair[0] for pair in threads)
+    threaded = statistics.median(pair[1] for pair in threads)
+    print(f"two decodes: {serial:.3f} s one after the other, {threaded:.3f} s on two threads "
+          f"({serial / threaded:.2f} x)")
 
 
 if __name__ == "__main__":

@@ -13,8 +13,7 @@ import pytest
 
 REPO = pathlib.Path(__file__).resolve().parents[2]
 DATA = REPO / "tests" / "data"
-STREAMS = sorted([*DATA.glob("streams/*.aac"), *DATA.glob("he/streams/*.aac"),
-                  *DATA.glob("mp4/*.m4a"), *DATA.glob("mp4/*.mp4")])
+STREAMS = sorted(path for path in DATA.rglob("*") if path.suffix in (".aac", ".m4a", ".mp4"))
 
 
 def stream_id(path):
