@@ -337,7 +337,8 @@ typedef struct aac_output_format {
  * Usage: aac_file_create, one aac_file_open_*, aac_file_get_info, then
  * aac_file_read until it returns 0, then aac_file_close.  A handle is used
  * by one thread at a time; separate handles are independent.  Every string
- * is owned by the handle and stays valid until the next open or close. */
+ * is owned by the handle and stays valid until the next open, scan or
+ * close. */
 
 typedef struct aac_file aac_file;
 
