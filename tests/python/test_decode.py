@@ -62,9 +62,7 @@ SOURCES = {
     "str": str,
     "pathlike": lambda path: path,
     "bytes": lambda path: path.read_bytes(),
-    "bytearray": lambda path: bytearray(path.read_bytes()),
     "memoryview": lambda path: memoryview(path.read_bytes())[0:],
-    "numpy": lambda path: np.fromfile(path, np.uint8),
     "file": lambda path: open(path, "rb"),
     "pipe": lambda path: OneWay(path.read_bytes()),
 }
