@@ -24,6 +24,12 @@ int aac_select_decoder_kernels(int attach)
         aac_active_sbr_kernels = &aac_sbr_kernels_sse2;
         lumdec::ps_active_kernels = &lumdec::ps_kernels_sse2;
     }
+#if defined(LUMDEC_HAVE_AVX2)
+    if (attach && level >= AAC_CPU_AVX2) {
+        aac_active_transform_kernels = &aac_transform_kernels_avx2;
+        aac_active_sbr_kernels = &aac_sbr_kernels_avx2;
+    }
+#endif
     return 1;
 }
 
@@ -43,6 +49,35 @@ void aac_force_kernel_tables(bool sse2)
     aac_active_sample_kernels = sse2 ? &aac_sample_kernels_sse2 : &aac_sample_kernels_generic;
     aac_active_sbr_kernels = sse2 ? &aac_sbr_kernels_sse2 : &aac_sbr_kernels_generic;
     lumdec::ps_active_kernels = sse2 ? &lumdec::ps_kernels_sse2 : &lumdec::ps_kernels_generic;
+}
+
+bool aac_force_avx2_kernel_tables()
+{
+#if defined(LUMDEC_HAVE_AVX2)
+    if (aac_detect_cpu_level() >= AAC_CPU_AVX2) {
+        aac_force_kernel_tables(true);
+        aac_active_transform_kernels = &aac_transform_kernels_avx2;
+        aac_active_sbr_kernels = &aac_sbr_kernels_avx2;
+        return true;
+    }
+#endif
+    return false;
+}
+
+void aac_select_loaded_kernel_tables()
+{
+    aac_force_kernel_tables(false);
+    aac_select_decoder_kernels(1);
+    aac_select_sample_kernels(1);
+}
+
+const char *aac_active_kernel_tables_name()
+{
+#if defined(LUMDEC_HAVE_AVX2)
+    if (aac_active_transform_kernels == &aac_transform_kernels_avx2)
+        return "avx2";
+#endif
+    return aac_active_vector_kernels == &aac_vector_kernels_sse2 ? "sse2" : "generic";
 }
 
 }  // namespace lumdec

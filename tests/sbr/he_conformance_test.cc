@@ -1,8 +1,8 @@
 // The HE-AAC test streams through the public interface: every frame
 // decodes, blocks follow one frame behind in the format the stream has
 // (rate, channels, samples per block), the output stays within the
-// sample-exact limits of the reference, and the generic and SSE2 kernel
-// tables give the same bytes.
+// sample-exact limits of the reference, and the generic, SSE2 and (where
+// there is one) AVX2 kernel tables give the same bytes.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -19,10 +19,13 @@ class HeConformance : public ::testing::TestWithParam<HeStream> {};
 TEST_P(HeConformance, OutputMeetsTheExactLimitsWithBothKernelTables)
 {
     const HeStream &stream = GetParam();
+    lumdec::aac_force_kernel_tables(true);
     const HeResult sse2 = decode_he_stream(stream);
     lumdec::aac_force_kernel_tables(false);
     const HeResult generic = decode_he_stream(stream);
-    lumdec::aac_force_kernel_tables(true);
+    const bool avx2 = lumdec::aac_force_avx2_kernel_tables();
+    const HeResult wide = avx2 ? decode_he_stream(stream) : HeResult{};
+    lumdec::aac_select_loaded_kernel_tables();
     const std::vector<float> ref = read_he_reference(stream);
 
     ASSERT_EQ(sse2.create_status, AAC_OK);
@@ -42,6 +45,11 @@ TEST_P(HeConformance, OutputMeetsTheExactLimitsWithBothKernelTables)
     ASSERT_EQ(generic.samples.size(), sse2.samples.size());
     EXPECT_EQ(std::memcmp(generic.samples.data(), sse2.samples.data(), sse2.samples.size() * 4), 0)
         << "generic and SSE2 tables decode differently";
+    if (avx2) {
+        ASSERT_EQ(wide.samples.size(), sse2.samples.size());
+        EXPECT_EQ(std::memcmp(wide.samples.data(), sse2.samples.data(), sse2.samples.size() * 4), 0)
+            << "AVX2 and SSE2 tables decode differently";
+    }
 
     const ExactFigures f = exact_figures(sse2.samples, ref, stream.channels);
     std::printf("%-34s rms %.3g max %.3g\n", stream.name.c_str(), f.rms, f.max);
