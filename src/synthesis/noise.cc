@@ -37,7 +37,10 @@ void generate_noise_band(float *x, int32_t n, float gain, uint32_t *seed)
     // types, not a processor's): lane k holds the state of value i + k and
     // advances by four steps at once, s -> a^4 s + c4, the same sequence
     // modulo 2^32 as stepping one at a time.  Conversions and squares are
-    // lane by lane; the energy is still summed value by value in order.
+    // lane by lane, and so is the energy: lane k sums the squares of values
+    // k, k + 4, ... and the lanes meet as (0 + 1) + (2 + 3) at the end, so
+    // no value waits for the sum of the one before (a serial sum cost a
+    // float addition's latency per value, a fifth of a noisy stream's time).
     using u32x4 = uint32_t __attribute__((vector_size(16)));
     using i32x4 = int32_t __attribute__((vector_size(16)));
     using f32x4 = float __attribute__((vector_size(16)));
@@ -54,18 +57,15 @@ void generate_noise_band(float *x, int32_t n, float gain, uint32_t *seed)
     static_assert(a1 * a1_inverse == 1);
     uint32_t s = *seed;
     u32x4 lane = u32x4{a1, a2, a3, a4} * s + u32x4{c1, c2, c3, c4};
-    float energy = 0.0f;
+    f32x4 sums = {0.0f, 0.0f, 0.0f, 0.0f};
     int32_t i = 0;
     for (; i + 4 <= n; i += 4) {
         const f32x4 v = __builtin_convertvector(reinterpret_cast<i32x4>(lane), f32x4);
-        const f32x4 square = v * v;
         std::memcpy(x + i, &v, sizeof v);
-        energy = square[0] + energy;
-        energy = square[1] + energy;
-        energy = square[2] + energy;
-        energy = square[3] + energy;
+        sums = v * v + sums;
         lane = lane * a4 + c4;
     }
+    float energy = (sums[0] + sums[1]) + (sums[2] + sums[3]);
     // Lane 0 is one step past the last value made: step back.
     if (i > 0)
         s = (lane[0] - c1) * a1_inverse;
