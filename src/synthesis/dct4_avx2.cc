@@ -156,14 +156,18 @@ inline void transpose(v8 (&r)[4])
     r[3] = _mm256_castpd_ps(_mm256_permute2f128_pd(t1, t3, 0x31));
 }
 
-// The complex values at elements e0..e3 of x.
-inline v8 gather(const float *x, int32_t e0, int32_t e1, int32_t e2, int32_t e3)
+// The complex values at elements 0, 2D, D and 3D from p, in lanes 0 to 3
+// (displacements fixed at compile time: the loads need no index
+// arithmetic).
+template <int D>
+inline v8 gather(const float *p)
 {
-    const auto pair = [x](int32_t e) { return reinterpret_cast<const __m64 *>(x + 2 * e); };
-    const __m128 lo = _mm_loadh_pi(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double *>(pair(e0)))),
-                                   pair(e1));
-    const __m128 hi = _mm_loadh_pi(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double *>(pair(e2)))),
-                                   pair(e3));
+    const auto pair = [p](int e) { return reinterpret_cast<const __m64 *>(p + 2 * e); };
+    const auto low = [&](int e) {
+        return _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double *>(pair(e))));
+    };
+    const __m128 lo = _mm_loadh_pi(low(0), pair(2 * D));
+    const __m128 hi = _mm_loadh_pi(low(D), pair(3 * D));
     return _mm256_insertf128_ps(_mm256_castps128_ps256(lo), hi, 1);
 }
 
@@ -211,8 +215,8 @@ inline void first_pass(const float *c, float *y, int32_t g)
         // Lane l: k = bitrev9(16g + 4l + u), and m = 511 - k.
         const int32_t k0 = base + ((u & 1) << 8 | (u & 2) << 6);
         const int32_t m0 = 511 - k0;
-        const v8 pk = gather(c, k0, k0 + 64, k0 + 32, k0 + 96);
-        const v8 pm = gather(c, m0, m0 - 64, m0 - 32, m0 - 96);
+        const v8 pk = gather<32>(c + 2 * k0);
+        const v8 pm = gather<-32>(c + 2 * m0);
         const float *rot = aac_dct4_avx2_pre_1024[4 * g + u];
         // z[k] = (ki*q + kr*a, q*kr - ki*a), z[m] = (mi*b + mr*p, b*mr - mi*p)
         // with (a, b) the pair at k and (p, q) the one at m.
