@@ -26,6 +26,7 @@ int aac_select_decoder_kernels(int attach)
     }
 #if defined(LUMDEC_HAVE_AVX2)
     if (attach && level >= AAC_CPU_AVX2) {
+        aac_active_vector_kernels = &aac_vector_kernels_avx2;
         aac_active_transform_kernels = &aac_transform_kernels_avx2;
         aac_active_sbr_kernels = &aac_sbr_kernels_avx2;
     }
@@ -56,6 +57,7 @@ bool aac_force_avx2_kernel_tables()
 #if defined(LUMDEC_HAVE_AVX2)
     if (aac_detect_cpu_level() >= AAC_CPU_AVX2) {
         aac_force_kernel_tables(true);
+        aac_active_vector_kernels = &aac_vector_kernels_avx2;
         aac_active_transform_kernels = &aac_transform_kernels_avx2;
         aac_active_sbr_kernels = &aac_sbr_kernels_avx2;
         return true;
@@ -77,7 +79,7 @@ const char *aac_active_kernel_tables_name()
     if (aac_active_transform_kernels == &aac_transform_kernels_avx2)
         return "avx2";
 #endif
-    return aac_active_vector_kernels == &aac_vector_kernels_sse2 ? "sse2" : "generic";
+    return aac_active_vector_kernels == &aac_vector_kernels_generic ? "generic" : "sse2";
 }
 
 }  // namespace lumdec

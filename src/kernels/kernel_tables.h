@@ -152,11 +152,22 @@ struct aac_sbr_kernels {
 // from raw samples, the inverse FFTs) hold the same function in both.
 extern const aac_vector_kernels aac_vector_kernels_generic;
 extern const aac_vector_kernels aac_vector_kernels_sse2;
+#if defined(LUMDEC_HAVE_AVX2)
+// The SSE2 vector kernels but for the windowed overlaps (vector_avx2.cc).
+extern const aac_vector_kernels aac_vector_kernels_avx2;
+void aac_window_overlap_avx2(float *out, const float *later, const float *earlier,
+                             const float *win_later, const float *win_earlier, int32_t n);
+void aac_window_overlap_head_avx2(float *out, const float *later, const float *earlier,
+                                  const float *win_later, const float *win_earlier, int32_t n);
+void aac_window_overlap_tail_avx2(float *out, const float *later, const float *earlier,
+                                  const float *win_later, const float *win_earlier, int32_t n);
+#endif
 extern const aac_transform_kernels aac_transform_kernels_generic;
 extern const aac_transform_kernels aac_transform_kernels_sse2;
 #if defined(LUMDEC_HAVE_AVX2)
 // The SSE2 transforms but for the DCT-IV of 1024 values, which runs on
-// 256-bit registers; the band replication table below likewise.  Built where the compiler targets AVX2 on x86-64
+// 256-bit registers; the vector table above and the band replication table
+// below likewise.  Built where the compiler targets AVX2 on x86-64
 // (LUMDEC_HAVE_AVX2), chosen at load where the processor and the operating
 // system support it.
 extern const aac_transform_kernels aac_transform_kernels_avx2;

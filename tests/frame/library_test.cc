@@ -115,15 +115,16 @@ TEST(CpuLevel, EveryLevelFromTheFeatureBits)
 TEST(KernelSelection, LoadChoseTheWidestTables)
 {
     aac_select_loaded_kernel_tables();
-    EXPECT_EQ(aac_active_vector_kernels, &aac_vector_kernels_sse2);
     EXPECT_EQ(aac_active_sample_kernels, &aac_sample_kernels_sse2);
 #if defined(LUMDEC_HAVE_AVX2)
     if (aac_detect_cpu_level() >= AAC_CPU_AVX2) {
+        EXPECT_EQ(aac_active_vector_kernels, &aac_vector_kernels_avx2);
         EXPECT_EQ(aac_active_transform_kernels, &aac_transform_kernels_avx2);
         EXPECT_STREQ(aac_active_kernel_tables_name(), "avx2");
         return;
     }
 #endif
+    EXPECT_EQ(aac_active_vector_kernels, &aac_vector_kernels_sse2);
     EXPECT_EQ(aac_active_transform_kernels, &aac_transform_kernels_sse2);
     EXPECT_STREQ(aac_active_kernel_tables_name(), "sse2");
 }
