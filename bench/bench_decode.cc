@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "kernels/kernel_tables.h"
 #include "lumdec.h"
 #include "test_streams.h"
 
@@ -100,6 +101,7 @@ void BM_decode_stream(benchmark::State &state, const std::string &path)
         frames * channels, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["x_realtime"] = benchmark::Counter(
         frames * 1024.0 / kSampleRates[s.sampling_frequency_index], benchmark::Counter::kIsRate);
+    state.SetLabel(lumdec::aac_active_kernel_tables_name());  // which tables the load chose
 }
 
 std::string perf_dir()

@@ -4,7 +4,8 @@
 
 namespace lumdec {
 
-aac_cpu_level aac_cpu_level_from(bool has_cpuid, uint32_t ecx, uint32_t edx)
+aac_cpu_level aac_cpu_level_from(bool has_cpuid, uint32_t ecx, uint32_t edx, uint32_t leaf7_ebx,
+                                 uint64_t xcr0)
 {
     if (!has_cpuid)
         return AAC_CPU_NONE;
@@ -20,7 +21,12 @@ aac_cpu_level aac_cpu_level_from(bool has_cpuid, uint32_t ecx, uint32_t edx)
         return AAC_CPU_SSE2;
     if (!(ecx & 0x200u))       // SSSE3
         return AAC_CPU_SSE3;
-    return AAC_CPU_SSSE3;
+    // AVX2 needs AVX, OSXSAVE, and the XMM and YMM state enabled in XCR0
+    // (an operating system that does not save the upper halves would lose
+    // them at every task switch).
+    if ((ecx & 0x18000000u) != 0x18000000u || (xcr0 & 6) != 6 || !(leaf7_ebx & 0x20u))
+        return AAC_CPU_SSSE3;
+    return AAC_CPU_AVX2;
 }
 
 namespace {
@@ -75,8 +81,22 @@ aac_cpu_level aac_detect_cpu_level()
     if (!id_flag_flips())
         return AAC_CPU_NONE;
     unsigned eax, ebx, ecx, edx;
-    __cpuid(1, eax, ebx, ecx, edx);  // leaf 1 directly: the maximum leaf is not asked
-    return aac_cpu_level_from(true, ecx, edx);
+    __cpuid(0, eax, ebx, ecx, edx);
+    const unsigned max_leaf = eax;
+    __cpuid(1, eax, ebx, ecx, edx);  // every processor with CPUID has leaf 1
+    const uint32_t leaf1_ecx = ecx, leaf1_edx = edx;
+    uint32_t leaf7_ebx = 0;
+    if (max_leaf >= 7) {
+        __cpuid_count(7, 0, eax, ebx, ecx, edx);
+        leaf7_ebx = ebx;
+    }
+    uint64_t xcr0 = 0;
+    if (leaf1_ecx & 0x8000000u) {  // OSXSAVE: XGETBV may run
+        uint32_t lo, hi;
+        __asm__ volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
+        xcr0 = (static_cast<uint64_t>(hi) << 32) | lo;
+    }
+    return aac_cpu_level_from(true, leaf1_ecx, leaf1_edx, leaf7_ebx, xcr0);
 }
 
 }  // namespace lumdec

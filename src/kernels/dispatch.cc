@@ -17,15 +17,24 @@ const aac_sbr_kernels *aac_active_sbr_kernels = &aac_sbr_kernels_generic;
 
 int aac_select_decoder_kernels(int attach)
 {
-    aac_cpu_level level = aac_detect_cpu_level();
-    if (attach)
-        aac_active_vector_kernels = aac_checked_vector_kernels(
-            level >= AAC_CPU_SSE2 ? &aac_vector_kernels_sse2 : &aac_vector_kernels_generic);
-    if (attach && level >= AAC_CPU_SSE2) {
+    if (!attach)
+        return 1;
+    const aac_cpu_level level = aac_detect_cpu_level();
+    const aac_vector_kernels *vector = &aac_vector_kernels_generic;
+    if (level >= AAC_CPU_SSE2) {
+        vector = &aac_vector_kernels_sse2;
         aac_active_transform_kernels = &aac_transform_kernels_sse2;
         aac_active_sbr_kernels = &aac_sbr_kernels_sse2;
         lumdec::ps_active_kernels = &lumdec::ps_kernels_sse2;
     }
+#if defined(LUMDEC_HAVE_AVX2)
+    if (level >= AAC_CPU_AVX2) {
+        vector = &aac_vector_kernels_avx2;
+        aac_active_transform_kernels = &aac_transform_kernels_avx2;
+        aac_active_sbr_kernels = &aac_sbr_kernels_avx2;
+    }
+#endif
+    aac_active_vector_kernels = aac_checked_vector_kernels(vector);
     return 1;
 }
 
@@ -46,6 +55,36 @@ void aac_force_kernel_tables(bool sse2)
     aac_active_sample_kernels = sse2 ? &aac_sample_kernels_sse2 : &aac_sample_kernels_generic;
     aac_active_sbr_kernels = sse2 ? &aac_sbr_kernels_sse2 : &aac_sbr_kernels_generic;
     lumdec::ps_active_kernels = sse2 ? &lumdec::ps_kernels_sse2 : &lumdec::ps_kernels_generic;
+}
+
+bool aac_force_avx2_kernel_tables()
+{
+#if defined(LUMDEC_HAVE_AVX2)
+    if (aac_detect_cpu_level() >= AAC_CPU_AVX2) {
+        aac_force_kernel_tables(true);
+        aac_active_vector_kernels = aac_checked_vector_kernels(&aac_vector_kernels_avx2);
+        aac_active_transform_kernels = &aac_transform_kernels_avx2;
+        aac_active_sbr_kernels = &aac_sbr_kernels_avx2;
+        return true;
+    }
+#endif
+    return false;
+}
+
+void aac_select_loaded_kernel_tables()
+{
+    aac_force_kernel_tables(false);
+    aac_select_decoder_kernels(1);
+    aac_select_sample_kernels(1);
+}
+
+const char *aac_active_kernel_tables_name()
+{
+#if defined(LUMDEC_HAVE_AVX2)
+    if (aac_active_transform_kernels == &aac_transform_kernels_avx2)
+        return "avx2";
+#endif
+    return aac_active_transform_kernels == &aac_transform_kernels_generic ? "generic" : "sse2";
 }
 
 }  // namespace lumdec

@@ -152,12 +152,34 @@ struct aac_sbr_kernels {
 // from raw samples, the inverse FFTs) hold the same function in both.
 extern const aac_vector_kernels aac_vector_kernels_generic;
 extern const aac_vector_kernels aac_vector_kernels_sse2;
+#if defined(LUMDEC_HAVE_AVX2)
+// The SSE2 vector kernels but for the windowed overlaps (vector_avx2.cc).
+extern const aac_vector_kernels aac_vector_kernels_avx2;
+void aac_window_overlap_avx2(float *out, const float *later, const float *earlier,
+                             const float *win_later, const float *win_earlier, int32_t n);
+void aac_window_overlap_head_avx2(float *out, const float *later, const float *earlier,
+                                  const float *win_later, const float *win_earlier, int32_t n);
+void aac_window_overlap_tail_avx2(float *out, const float *later, const float *earlier,
+                                  const float *win_later, const float *win_earlier, int32_t n);
+#endif
 extern const aac_transform_kernels aac_transform_kernels_generic;
 extern const aac_transform_kernels aac_transform_kernels_sse2;
+#if defined(LUMDEC_HAVE_AVX2)
+// The SSE2 transforms but for the DCT-IV of 1024 values, which runs on
+// 256-bit registers; the vector table above and the band replication table
+// below likewise.  Built where the compiler targets AVX2 on x86-64
+// (LUMDEC_HAVE_AVX2), chosen at load where the processor and the operating
+// system support it.
+extern const aac_transform_kernels aac_transform_kernels_avx2;
+#endif
 extern const aac_sample_kernels aac_sample_kernels_generic;
 extern const aac_sample_kernels aac_sample_kernels_sse2;
 extern const aac_sbr_kernels aac_sbr_kernels_generic;
 extern const aac_sbr_kernels aac_sbr_kernels_sse2;
+#if defined(LUMDEC_HAVE_AVX2)
+// The SSE2 kernels but for the QMF analysis and synthesis.
+extern const aac_sbr_kernels aac_sbr_kernels_avx2;
+#endif
 
 // Active tables: the generic ones until the selectors run at load.
 extern const aac_vector_kernels *aac_active_vector_kernels;
@@ -171,14 +193,27 @@ extern const aac_sample_kernels *aac_active_sample_kernels;
 extern const aac_sbr_kernels *aac_active_sbr_kernels;
 
 // Load-time initialisers: with attach = 1 they point the active tables at
-// the SSE2 versions when the processor has SSE2; with 0 they change nothing.
+// the SSE2 versions when the processor has SSE2, and at the AVX2 ones where
+// they exist and the processor level is AVX2; with 0 they change nothing.
 // Both always return 1.
 int aac_select_decoder_kernels(int attach);
 int aac_select_sample_kernels(int attach);
 
-// Points all four active pointers at the generic (sse2 = false) or the SSE2
-// tables.  For tests and benchmarks that compare the two on one machine;
+// Points all active pointers at the generic (sse2 = false) or the SSE2
+// tables.  For tests and benchmarks that compare the tables on one machine;
 // the library itself only selects at load.
 void aac_force_kernel_tables(bool sse2);
+
+// Points them at the AVX2 tables (SSE2 for the families without one) and
+// returns true where this build and processor have them; otherwise returns
+// false and changes nothing.
+bool aac_force_avx2_kernel_tables();
+
+// Points them back at the tables the load chose.
+void aac_select_loaded_kernel_tables();
+
+// The name of the widest table the active pointers use: "generic", "sse2"
+// or "avx2".
+const char *aac_active_kernel_tables_name();
 
 }  // namespace lumdec

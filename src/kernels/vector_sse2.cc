@@ -126,4 +126,17 @@ const aac_vector_kernels aac_vector_kernels_sse2 = {
     overlap_sse2<false, true>,
 };
 
+#if defined(LUMDEC_HAVE_AVX2)
+const aac_vector_kernels aac_vector_kernels_avx2 = {
+    vec_zero_sse2,
+    vec_scale_sse2,
+    vec_scale_reverse_sse2,
+    vec_add_sse2,
+    vec_sum_diff_sse2,
+    aac_window_overlap_avx2,
+    aac_window_overlap_head_avx2,
+    aac_window_overlap_tail_avx2,
+};
+#endif
+
 }  // namespace lumdec

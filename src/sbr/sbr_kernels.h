@@ -19,4 +19,10 @@ void sbr_dct4_64(float *x, aac_transform_fn fft32);
 // The same for the 32-band synthesis (fft: 128 floats, the upper half zero).
 void sbr_synthesis_down_pre_generic(const float *re, const float *im, float *fft);
 
+// The AVX2 QMF banks (sbr_kernels_avx2.cc, built where LUMDEC_HAVE_AVX2 is
+// defined) of the AVX2 table, whose other slots are the SSE2 kernels.
+void sbr_qmf_analysis_avx2(const float *in, float *re, float *im, int32_t num_slots);
+void sbr_qmf_synthesis_avx2(float *v, const float *re, const float *im, const float *window,
+                            float *out, int32_t num_slots);
+
 }  // namespace lumdec

@@ -334,4 +334,11 @@ const aac_sbr_kernels aac_sbr_kernels_sse2 = {
     band_energy, hf_smooth, hf_assemble,
 };
 
+#if defined(LUMDEC_HAVE_AVX2)
+const aac_sbr_kernels aac_sbr_kernels_avx2 = {
+    sbr_qmf_analysis_avx2, sbr_qmf_synthesis_avx2, qmf_synthesis_down, hf_covariance, hf_filter,
+    band_energy, hf_smooth, hf_assemble,
+};
+#endif
+
 }  // namespace lumdec

@@ -35,60 +35,46 @@ namespace {
     return (1 << n) + static_cast<int32_t>(aac_cursor_read(w, n));
 }
 
-// Consumes one codeword and returns its leaf.  Every leaf length is below
-// 32.  Codebook 11 keeps its escape flags in bits 5 and 6; the other leaves
-// have nothing else in the low byte, so its low bits can go to the shift as
-// they are (the shift count is taken modulo the word width).
+// The leaf of the next codeword, with the bits it and its sign bits take
+// made valid; nothing is consumed.  After a second-level lookup the
+// first-level index is consumed, and the leaf's lengths count from there.
 template <int CB>
 [[gnu::always_inline]] inline uint32_t read_leaf(aac_wide_bits &w)
 {
     constexpr const aac_spectral_codebook &book = aac_spectral_codebooks[CB];
     aac_cursor_fill(w, book.peek_bits);
     uint32_t entry = book.first[aac_cursor_peek(w, book.index_bits)];
-    if (entry & 0x80) [[unlikely]] {
+    if (book.two_levels && (entry & 0x80)) [[unlikely]] {
         aac_cursor_skip(w, book.index_bits);
         entry = book.second[(entry >> 8) + aac_cursor_peek(w, entry & 0x7f)];
     }
-    aac_cursor_skip(w, entry & (CB == AAC_ESC_HCB ? 0x1f : aac_wide_bits::width - 1));
     return entry;
 }
 
-[[gnu::always_inline]] inline int32_t apply_sign(uint32_t magnitude, int32_t negative)
+// The sign bits after the leaf's codeword, the first one on top, and
+// consumes both.  All sign bits of a codeword come from one shift, so no
+// value waits for the one before it.
+[[gnu::always_inline]] inline uint32_t take_leaf_signs(aac_wide_bits &w, uint32_t entry)
 {
-    return (static_cast<int32_t>(magnitude) ^ negative) - negative;
+    const uint32_t signs =
+        static_cast<uint32_t>((w.cache << ((entry >> 8) & 31)) >> (aac_wide_bits::width - 32));
+    aac_cursor_skip(w, entry & 31);
+    return signs;
 }
 
-// The next bit as a sign mask, consumed when it is present (after a
-// non-zero magnitude).  When it is not, the mask may be anything: a zero
-// magnitude stays zero under either mask.
-[[gnu::always_inline]] inline int32_t take_sign(aac_wide_bits &w, bool present)
+// The value of magnitude m whose sign is bit 31 - rank of signs.  A zero
+// magnitude has no sign bit and stays zero whatever bit it is given.
+[[gnu::always_inline]] inline int32_t signed_magnitude(uint32_t m, uint32_t signs, uint32_t rank)
 {
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-    // A one-bit shift leaves the bit it pushes out in the carry flag, which
-    // then becomes the mask; a zero-bit shift leaves the flags as they were.
-    uintptr_t negative;
-    asm("shl %%cl, %[cache]\n\tsbb %[negative], %[negative]"
-        : [cache] "+r"(w.cache), [negative] "=r"(negative)
-        : "c"(static_cast<uint8_t>(present))
-        : "cc");
-    return static_cast<int32_t>(negative);
-#else
-    const int32_t negative = aac_cursor_top_mask(w);
-    aac_cursor_skip(w, present);
-    return negative;
-#endif
+    const int32_t negative = static_cast<int32_t>(signs << rank) >> 31;
+    return (static_cast<int32_t>(m) ^ negative) - negative;
 }
 
-[[gnu::always_inline]] inline int32_t signed_value(aac_wide_bits &w, uint32_t magnitude)
-{
-    return apply_sign(magnitude, take_sign(w, magnitude != 0));
-}
-
-// Field f of a leaf, two's complement, `width` bits each from bit 15 down.
+// Field f of a leaf, two's complement, `width` bits each from bit 31 down.
 template <int width>
 [[gnu::always_inline]] inline int32_t signed_field(uint32_t entry, int f)
 {
-    return static_cast<int32_t>(entry << (16 + width * f)) >> (32 - width);
+    return static_cast<int32_t>(entry << (width * f)) >> (32 - width);
 }
 
 // The four two-bit values of a codebook 1 or 2 leaf.
@@ -97,7 +83,7 @@ template <int width>
 #if defined(__SSE2__)
     // Each 16-bit lane moves its field to the top, then an arithmetic shift
     // of the lane doubled into 32 bits brings it down with its sign.
-    __m128i v = _mm_shufflelo_epi16(_mm_cvtsi32_si128(static_cast<int>(entry)), 0);
+    __m128i v = _mm_shufflelo_epi16(_mm_cvtsi32_si128(static_cast<int>(entry >> 16)), 0);
     v = _mm_mullo_epi16(v, _mm_setr_epi16(1, 4, 16, 64, 0, 0, 0, 0));
     v = _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 30);
     _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), v);
@@ -105,6 +91,43 @@ template <int width>
     for (int f = 0; f < 4; f++)
         dst[f] = signed_field<2>(entry, f);
 #endif
+}
+
+// The four values of a codebook 3 or 4 leaf, with their sign bits.  The
+// codeword's non-zero values and the four bits after it select a mask per
+// value, so the signs need no shift of their own.
+[[gnu::always_inline]] inline void store_unsigned_quad(aac_wide_bits &w, int32_t *dst,
+                                                       uint32_t entry)
+{
+    const uint32_t next4 =
+        static_cast<uint32_t>((w.cache << ((entry >> 8) & 31)) >> (aac_wide_bits::width - 4));
+    aac_cursor_skip(w, entry & 31);
+    const uint32_t masks = aac_quad_sign_masks[((entry >> 16) & 0xf0) | next4];
+#if defined(__SSE2__)
+    // The magnitudes as in store_signed_quad, shifted down without sign;
+    // the mask bytes widened to lanes.
+    __m128i v = _mm_shufflelo_epi16(_mm_cvtsi32_si128(static_cast<int>(entry >> 16)), 0);
+    v = _mm_mullo_epi16(v, _mm_setr_epi16(1, 4, 16, 64, 0, 0, 0, 0));
+    v = _mm_srli_epi32(_mm_unpacklo_epi16(v, v), 30);
+    __m128i m = _mm_cvtsi32_si128(static_cast<int>(masks));
+    m = _mm_unpacklo_epi8(m, m);
+    m = _mm_unpacklo_epi16(m, m);
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), _mm_sub_epi32(_mm_xor_si128(v, m), m));
+#else
+    for (int f = 0; f < 4; f++) {
+        const int32_t negative = static_cast<int32_t>(masks << (24 - 8 * f)) >> 24;
+        const int32_t m = static_cast<int32_t>((entry >> (30 - 2 * f)) & 3);
+        dst[f] = (m ^ negative) - negative;
+    }
+#endif
+}
+
+// Codebook 11: an escape after the signs of both values.
+[[gnu::always_inline]] inline int32_t escaped(aac_wide_bits &w, uint32_t m)
+{
+    if (m == 16) [[unlikely]]
+        return read_escape(w);
+    return static_cast<int32_t>(m);
 }
 
 // A run of coefficients (a multiple of the codebook's dimension, not empty)
@@ -116,32 +139,32 @@ template <int CB>
     constexpr bool coded_signed = CB <= 2 || CB == 5 || CB == 6;
     do {
         const uint32_t entry = read_leaf<CB>(w);
-        if constexpr (quads && coded_signed) {
-            store_signed_quad(dst, entry);
+        if constexpr (coded_signed) {
+            aac_cursor_skip(w, entry & 31);
+            if constexpr (quads) {
+                store_signed_quad(dst, entry);
+            } else {
+                dst[0] = signed_field<4>(entry, 0);
+                dst[1] = signed_field<4>(entry, 1);
+            }
         } else if constexpr (quads) {
-            dst[0] = signed_value(w, entry >> 14);
-            dst[1] = signed_value(w, (entry >> 12) & 3);
-            dst[2] = signed_value(w, (entry >> 10) & 3);
-            dst[3] = signed_value(w, (entry >> 8) & 3);
-        } else if constexpr (coded_signed) {
-            dst[0] = signed_field<4>(entry, 0);
-            dst[1] = signed_field<4>(entry, 1);
+            store_unsigned_quad(w, dst, entry);
         } else if constexpr (CB != AAC_ESC_HCB) {
-            dst[0] = signed_value(w, entry >> 12);
-            dst[1] = signed_value(w, (entry >> 8) & 15);
+            const uint32_t signs = take_leaf_signs(w, entry);
+            dst[0] = signed_magnitude(entry >> 28, signs, 0);
+            dst[1] = signed_magnitude((entry >> 24) & 15, signs, (entry >> 16) & 1);
         } else {
-            // A flagged value is 16 with a zero field; both signs come
-            // before either escape.
-            uint32_t y = (entry >> 12) | ((entry >> 2) & 16);
-            uint32_t z = ((entry >> 8) & 15) | ((entry >> 1) & 16);
-            const int32_t y_negative = take_sign(w, y != 0);
-            const int32_t z_negative = take_sign(w, z != 0);
-            if (y == 16) [[unlikely]]
-                y = static_cast<uint32_t>(read_escape(w));
-            if (z == 16) [[unlikely]]
-                z = static_cast<uint32_t>(read_escape(w));
-            dst[0] = apply_sign(y, y_negative);
-            dst[1] = apply_sign(z, z_negative);
+            const uint32_t signs = take_leaf_signs(w, entry);
+            const uint32_t y = entry >> 27, z = (entry >> 22) & 31;
+            if ((entry & 0x84000000u) == 0) [[likely]] {  // no 16, no escape
+                dst[0] = signed_magnitude(y, signs, 0);
+                dst[1] = signed_magnitude(z, signs, (entry >> 16) & 1);
+            } else {
+                const int32_t ey = escaped(w, y);
+                const int32_t ez = escaped(w, z);
+                dst[0] = signed_magnitude(static_cast<uint32_t>(ey), signs, 0);
+                dst[1] = signed_magnitude(static_cast<uint32_t>(ez), signs, (entry >> 16) & 1);
+            }
         }
         dst += quads ? 4 : 2;
     } while (dst != end);

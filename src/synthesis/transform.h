@@ -45,9 +45,11 @@ void aac_dct4_post_rotate(int32_t M, float *data, const float (*rotation)[2]);
 // 0 < k < M, except bin M/2, which the split leaves as it is: conj(R[M/2]).
 void aac_real_fft_split(float *data, int32_t M, const float (*split)[2]);
 
-// The SSE2 DCT-IVs (dct4_sse2.cc).
+// The SSE2 DCT-IVs (dct4_sse2.cc) and the AVX2 one (dct4_avx2.cc, built
+// where LUMDEC_HAVE_AVX2 is defined).
 void aac_dct4_128_sse2(float *data);
 void aac_dct4_1024_sse2(float *data);
+void aac_dct4_1024_avx2(float *data);
 
 // The inverse FFTs sit in both tables.
 void aac_fft64_inverse(float *data);

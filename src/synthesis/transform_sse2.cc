@@ -209,4 +209,12 @@ const aac_transform_kernels aac_transform_kernels_sse2 = {
     rfft256, rfft2048, aac_dct4_128_sse2, aac_dct4_1024_sse2, fft32_forward,
 };
 
+#if defined(LUMDEC_HAVE_AVX2)
+const aac_transform_kernels aac_transform_kernels_avx2 = {
+    fft64_forward, aac_fft64_inverse, fft128_forward, aac_fft128_inverse,
+    fft512_forward, aac_fft512_inverse, fft1024_forward, aac_fft1024_inverse,
+    rfft256, rfft2048, aac_dct4_128_sse2, aac_dct4_1024_avx2, fft32_forward,
+};
+#endif
+
 }  // namespace lumdec

@@ -51,4 +51,16 @@ extern const float aac_dct4_sse2_stages_1024[32][96];
 extern const float aac_dct4_sse2_last_128[16][16];
 extern const float aac_dct4_sse2_last_1024[128][16];
 
+// AVX2 layout of the 1024-value DCT-IV (dct4_avx2.cc): pre-rotations per
+// group and register (avx2_dct_pre in the generator).
+extern const float aac_dct4_avx2_pre_1024[64][32];
+
+// AVX2 layout: stage 1 and 2 twiddles per group of 16 positions, one per
+// lane (avx2_dct_first in the generator).
+extern const float aac_dct4_avx2_first_1024[32][48];
+
+// AVX2 layout: post-rotations per iteration and register of the last pass
+// (avx2_dct_post in the generator).
+extern const float aac_dct4_avx2_post_1024[64][32];
+
 }  // namespace lumdec

@@ -4,8 +4,8 @@
 // channels and samples per block), and the output meets the corpus's
 // limits against the reference (sample-exact streams within one 16-bit
 // step RMS and two steps peak, noise-substitution streams by band
-// energies) with the same bytes from the generic and the SSE2 kernel
-// tables.
+// energies) with the same bytes from the generic, the SSE2 and (where
+// there is one) the AVX2 kernel tables.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -21,10 +21,12 @@ namespace {
 
 class Conformance : public ::testing::TestWithParam<TestStream> {};
 
-TEST_P(Conformance, OutputMeetsTheLimitsWithBothKernelTables)
+TEST_P(Conformance, OutputMeetsTheLimitsWithEveryKernelTable)
 {
     const TestStream &stream = GetParam();
+    aac_force_kernel_tables(true);
     DecodeResult sse2 = decode_stream(stream);
+    aac_select_loaded_kernel_tables();
     if (stream.layout == 0) {  // refused at creation, as listed
         EXPECT_EQ(sse2.create_status, stream.expected_status);
         return;
@@ -32,7 +34,9 @@ TEST_P(Conformance, OutputMeetsTheLimitsWithBothKernelTables)
     std::vector<float> ref = read_reference(stream);
     aac_force_kernel_tables(false);
     const DecodeResult generic = decode_stream(stream);
-    aac_force_kernel_tables(true);
+    const bool avx2 = aac_force_avx2_kernel_tables();
+    const DecodeResult wide = avx2 ? decode_stream(stream) : DecodeResult{};
+    aac_select_loaded_kernel_tables();
 
     ASSERT_EQ(sse2.create_status, AAC_OK);
     if (stream.he) {
@@ -57,6 +61,11 @@ TEST_P(Conformance, OutputMeetsTheLimitsWithBothKernelTables)
     ASSERT_EQ(generic.samples.size(), sse2.samples.size());
     EXPECT_EQ(std::memcmp(generic.samples.data(), sse2.samples.data(), sse2.samples.size() * 4), 0)
         << "generic and SSE2 tables decode differently";
+    if (avx2) {
+        ASSERT_EQ(wide.samples.size(), sse2.samples.size());
+        EXPECT_EQ(std::memcmp(wide.samples.data(), sse2.samples.data(), sse2.samples.size() * 4), 0)
+            << "AVX2 and SSE2 tables decode differently";
+    }
 
     if (stream.comparison == "exact") {
         ExactFigures f = exact_figures(sse2.samples, ref, stream.channels);

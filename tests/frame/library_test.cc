@@ -80,7 +80,8 @@ TEST(LibraryLoad, TheSlotInitialiserUndoesOnlyWhatWasDone)
 }
 
 constexpr uint32_t MMX = 0x800000, CMOV = 0x8000, SSE = 0x2000000, SSE2 = 0x4000000;
-constexpr uint32_t SSE3 = 0x1, SSSE3 = 0x200;
+constexpr uint32_t SSE3 = 0x1, SSSE3 = 0x200, OSXSAVE = 0x8000000, AVX = 0x10000000;
+constexpr uint32_t AVX2 = 0x20;  // leaf 7, EBX
 
 TEST(CpuLevel, EveryLevelFromTheFeatureBits)
 {
@@ -97,15 +98,35 @@ TEST(CpuLevel, EveryLevelFromTheFeatureBits)
     EXPECT_EQ(aac_cpu_level_from(true, SSE3 | SSSE3, base | SSE | SSE2), AAC_CPU_SSSE3);
     // Unrelated bits change nothing.
     EXPECT_EQ(aac_cpu_level_from(true, ~(SSE3 | SSSE3), base | SSE | SSE2), AAC_CPU_SSE2);
+    // AVX2 (leaf 7) counts only with AVX and OSXSAVE (leaf 1) and the XMM
+    // and YMM state enabled in XCR0.
+    const uint32_t all = base | SSE | SSE2, ssse3 = SSE3 | SSSE3;
+    EXPECT_EQ(aac_cpu_level_from(true, ssse3 | AVX | OSXSAVE, all, AVX2, 7), AAC_CPU_AVX2);
+    EXPECT_EQ(aac_cpu_level_from(true, ssse3 | AVX, all, AVX2, 7), AAC_CPU_SSSE3);
+    EXPECT_EQ(aac_cpu_level_from(true, ssse3 | OSXSAVE, all, AVX2, 7), AAC_CPU_SSSE3);
+    EXPECT_EQ(aac_cpu_level_from(true, ssse3 | AVX | OSXSAVE, all, AVX2, 3), AAC_CPU_SSSE3);
+    EXPECT_EQ(aac_cpu_level_from(true, ssse3 | AVX | OSXSAVE, all, ~AVX2, 7), AAC_CPU_SSSE3);
+    EXPECT_EQ(aac_cpu_level_from(true, SSE3 | AVX | OSXSAVE, all, AVX2, 7), AAC_CPU_SSE3);
 }
 
-// The load picked the SSE2 tables; nothing else tells, as both tables give
-// the same output.
-TEST(KernelSelection, LoadChoseTheSse2Tables)
+// The load picked the SSE2 tables, and the AVX2 transforms where the build
+// and the processor have them; nothing else tells, as all tables give the
+// same output.
+TEST(KernelSelection, LoadChoseTheWidestTables)
 {
+    aac_select_loaded_kernel_tables();
+    EXPECT_EQ(aac_active_sample_kernels, &aac_sample_kernels_sse2);
+#if defined(LUMDEC_HAVE_AVX2)
+    if (aac_detect_cpu_level() >= AAC_CPU_AVX2) {
+        EXPECT_EQ(aac_active_vector_kernels, aac_checked_vector_kernels(&aac_vector_kernels_avx2));
+        EXPECT_EQ(aac_active_transform_kernels, &aac_transform_kernels_avx2);
+        EXPECT_STREQ(aac_active_kernel_tables_name(), "avx2");
+        return;
+    }
+#endif
     EXPECT_EQ(aac_active_vector_kernels, aac_checked_vector_kernels(&aac_vector_kernels_sse2));
     EXPECT_EQ(aac_active_transform_kernels, &aac_transform_kernels_sse2);
-    EXPECT_EQ(aac_active_sample_kernels, &aac_sample_kernels_sse2);
+    EXPECT_STREQ(aac_active_kernel_tables_name(), "sse2");
 }
 
 const std::set<std::string> interface_names = {

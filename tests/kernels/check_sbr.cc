@@ -1,12 +1,15 @@
-// Band replication kernels: generic against SSE2 on random inputs at several
+// Band replication kernels: generic against SSE2 (and AVX2 where the build
+// and the processor have it) on random inputs at several
 // scales and on edge values, over every band count and band offset the
 // callers may pass (the SSE2 loops take four bands at a time and finish the
 // rest one by one), with the QMF banks' histories carried across calls.
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <vector>
 
 #include "checker.h"
+#include "kernels/cpu.h"
 #include "kernels/kernel_tables.h"
 
 using namespace lumdec;
@@ -18,29 +21,45 @@ using K = const aac_sbr_kernels &;
 
 constexpr float kScales[] = {1.0f, 32768.0f, 1e15f, 1e-30f};
 
-// Runs call on both tables with their own copies of every buffer: all must
-// come out the same (any NaN matching any NaN, for inputs that overflow)
-// and nothing be written outside them.
+// The tables to hold against the generic one.
+std::vector<const aac_sbr_kernels *> wide_tables()
+{
+    std::vector<const aac_sbr_kernels *> t = {&aac_sbr_kernels_sse2};
+#if defined(LUMDEC_HAVE_AVX2)
+    if (aac_detect_cpu_level() >= AAC_CPU_AVX2)
+        t.push_back(&aac_sbr_kernels_avx2);
+#endif
+    return t;
+}
+
+// Runs call on the generic table and on each wider one with their own
+// copies of every buffer: all must come out the same (any NaN matching any
+// NaN, for inputs that overflow) and nothing be written outside them.
 template <class Call>
 void agree(const std::string &what, const std::vector<const Buffer<float> *> &buffers, Call call)
 {
-    std::vector<std::unique_ptr<Buffer<float>>> copies[2];
-    for (int t = 0; t < 2; t++) {
-        std::vector<float *> p;
-        for (const Buffer<float> *b : buffers) {
-            copies[t].push_back(std::make_unique<Buffer<float>>(b->size()));
-            std::copy_n(b->data(), b->size(), copies[t].back()->data());
-            p.push_back(copies[t].back()->data());
+    static const std::vector<const aac_sbr_kernels *> tables = wide_tables();
+    for (const aac_sbr_kernels *wide : tables) {
+        std::vector<std::unique_ptr<Buffer<float>>> copies[2];
+        for (int t = 0; t < 2; t++) {
+            std::vector<float *> p;
+            for (const Buffer<float> *b : buffers) {
+                copies[t].push_back(std::make_unique<Buffer<float>>(b->size()));
+                std::copy_n(b->data(), b->size(), copies[t].back()->data());
+                p.push_back(copies[t].back()->data());
+            }
+            call(t ? *wide : aac_sbr_kernels_generic, p.data());
         }
-        call(t ? aac_sbr_kernels_sse2 : aac_sbr_kernels_generic, p.data());
-    }
-    for (size_t i = 0; i < buffers.size(); i++) {
-        Buffer<float> &g = *copies[0][i], &s = *copies[1][i];
-        for (size_t k = 0; k < g.size(); k++)
-            if (std::isnan(g[k]) && std::isnan(s[k]))
-                g[k] = s[k] = std::numeric_limits<float>::quiet_NaN();
-        EXPECT_TRUE(checker::same_floats(what, "buffer " + std::to_string(i), g.data(), s.data(), g.size()));
-        EXPECT_TRUE(g.guards_intact() && s.guards_intact()) << what << " wrote out of bounds";
+        const std::string table = wide == &aac_sbr_kernels_sse2 ? "sse2" : "avx2";
+        for (size_t i = 0; i < buffers.size(); i++) {
+            Buffer<float> &g = *copies[0][i], &s = *copies[1][i];
+            for (size_t k = 0; k < g.size(); k++)
+                if (std::isnan(g[k]) && std::isnan(s[k]))
+                    g[k] = s[k] = std::numeric_limits<float>::quiet_NaN();
+            EXPECT_TRUE(checker::same_floats(what + " " + table, "buffer " + std::to_string(i),
+                                             g.data(), s.data(), g.size()));
+            EXPECT_TRUE(g.guards_intact() && s.guards_intact()) << what << " wrote out of bounds";
+        }
     }
 }
 

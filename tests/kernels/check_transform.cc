@@ -1,11 +1,14 @@
-// Transform kernels: every slot of the generic and the SSE2 table on the
-// same inputs must give the same output bits and write nothing outside its
-// buffer.
+// Transform kernels: every slot of the generic, the SSE2 and (where the
+// build and the processor have it) the AVX2 table on the same inputs must
+// give the same output bits and write nothing outside its buffer.
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <utility>
+#include <vector>
 
 #include "checker.h"
+#include "kernels/cpu.h"
 #include "kernels/kernel_tables.h"
 #include "synthesis/transform.h"
 
@@ -13,27 +16,43 @@ using namespace lumdec;
 
 namespace {
 
-// Runs one slot of both tables on copies of the input made by fill.  Where
+// The tables to hold against the generic one.
+std::vector<std::pair<const char *, const aac_transform_kernels *>> wide_tables()
+{
+    std::vector<std::pair<const char *, const aac_transform_kernels *>> t = {
+        {"sse2", &aac_transform_kernels_sse2}};
+#if defined(LUMDEC_HAVE_AVX2)
+    if (aac_detect_cpu_level() >= AAC_CPU_AVX2)
+        t.push_back({"avx2", &aac_transform_kernels_avx2});
+#endif
+    return t;
+}
+
+// Runs one slot of every table on copies of the input made by fill.  Where
 // an input overflows, inf - inf makes NaNs whose sign and payload hang on
 // which operand the processor met first, so any NaN matches any NaN there;
 // every other value must match to the bit.
 void check(const aac_transform_slot &s, const std::string &what,
            const std::function<void(float *)> &fill, bool overflows = false)
 {
-    checker::Buffer<float> generic(s.floats), sse2(s.floats);
-    fill(generic.data());
-    std::copy(generic.data(), generic.data() + s.floats, sse2.data());
-    (aac_transform_kernels_generic.*s.fn)(generic.data());
-    (aac_transform_kernels_sse2.*s.fn)(sse2.data());
-    EXPECT_TRUE(generic.guards_intact()) << s.name << " generic [" << what << "]";
-    EXPECT_TRUE(sse2.guards_intact()) << s.name << " sse2 [" << what << "]";
-    if (overflows) {
-        for (size_t i = 0; i < s.floats; i++) {
-            if (std::isnan(generic[i]) && std::isnan(sse2[i]))
-                generic[i] = sse2[i] = std::numeric_limits<float>::quiet_NaN();
+    static const auto tables = wide_tables();
+    for (const auto &[name, table] : tables) {
+        checker::Buffer<float> generic(s.floats), wide(s.floats);
+        fill(generic.data());
+        std::copy(generic.data(), generic.data() + s.floats, wide.data());
+        (aac_transform_kernels_generic.*s.fn)(generic.data());
+        (table->*s.fn)(wide.data());
+        EXPECT_TRUE(generic.guards_intact()) << s.name << " generic [" << what << "]";
+        EXPECT_TRUE(wide.guards_intact()) << s.name << " " << name << " [" << what << "]";
+        if (overflows) {
+            for (size_t i = 0; i < s.floats; i++) {
+                if (std::isnan(generic[i]) && std::isnan(wide[i]))
+                    generic[i] = wide[i] = std::numeric_limits<float>::quiet_NaN();
+            }
         }
+        EXPECT_TRUE(checker::same_floats(s.name, what + " " + name, generic.data(), wide.data(),
+                                         s.floats));
     }
-    EXPECT_TRUE(checker::same_floats(s.name, what, generic.data(), sse2.data(), s.floats));
 }
 
 TEST(TransformKernels, RandomInputsAtEveryScale)

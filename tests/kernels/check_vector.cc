@@ -1,10 +1,13 @@
-// Vector kernels: generic against SSE2 on every length the callers may pass,
+// Vector kernels: generic against SSE2 (and AVX2 where the build and the
+// processor have it) on every length the callers may pass,
 // random inputs at several scales and edge values, in place where allowed.
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <vector>
 
 #include "checker.h"
+#include "kernels/cpu.h"
 #include "kernels/kernel_tables.h"
 
 using namespace lumdec;
@@ -32,29 +35,46 @@ void fill(Buffer<float> &x, float scale)
         x[i] = (i & 8) ? -kInf : kInf;
 }
 
-// Runs call on both tables, each with its own copies of the inputs (which
-// it may write) and an output of out_n floats poisoned alike: every buffer
-// must come out the same under both, and nothing be written outside them.
+// The tables to hold against the generic one.
+std::vector<const aac_vector_kernels *> wide_tables()
+{
+    std::vector<const aac_vector_kernels *> t = {&aac_vector_kernels_sse2};
+#if defined(LUMDEC_HAVE_AVX2)
+    if (aac_detect_cpu_level() >= AAC_CPU_AVX2)
+        t.push_back(&aac_vector_kernels_avx2);
+#endif
+    return t;
+}
+
+// Runs call on the generic table and on each wider one, each with its own
+// copies of the inputs (which it may write) and an output of out_n floats
+// poisoned alike: every buffer must come out the same under both, and
+// nothing be written outside them.
 template <class Call>
 void agree(const std::string &what, const std::vector<const Buffer<float> *> &inputs, size_t out_n, Call call)
 {
-    std::vector<std::unique_ptr<Buffer<float>>> buffers[2];
-    for (int t = 0; t < 2; t++) {
-        std::vector<float *> p;
-        for (const Buffer<float> *in : inputs) {
-            buffers[t].push_back(std::make_unique<Buffer<float>>(in->size()));
-            std::copy_n(in->data(), in->size(), buffers[t].back()->data());
+    static const std::vector<const aac_vector_kernels *> tables = wide_tables();
+    for (const aac_vector_kernels *wide : tables) {
+        std::vector<std::unique_ptr<Buffer<float>>> buffers[2];
+        for (int t = 0; t < 2; t++) {
+            std::vector<float *> p;
+            for (const Buffer<float> *in : inputs) {
+                buffers[t].push_back(std::make_unique<Buffer<float>>(in->size()));
+                std::copy_n(in->data(), in->size(), buffers[t].back()->data());
+                p.push_back(buffers[t].back()->data());
+            }
+            buffers[t].push_back(std::make_unique<Buffer<float>>(out_n));
+            buffers[t].back()->poison();
             p.push_back(buffers[t].back()->data());
+            call(t ? *wide : aac_vector_kernels_generic, p.data());
         }
-        buffers[t].push_back(std::make_unique<Buffer<float>>(out_n));
-        buffers[t].back()->poison();
-        p.push_back(buffers[t].back()->data());
-        call(t ? aac_vector_kernels_sse2 : aac_vector_kernels_generic, p.data());
-    }
-    for (size_t i = 0; i < buffers[0].size(); i++) {
-        const Buffer<float> &g = *buffers[0][i], &s = *buffers[1][i];
-        EXPECT_TRUE(checker::same_floats(what, "buffer " + std::to_string(i), g.data(), s.data(), g.size()));
-        EXPECT_TRUE(g.guards_intact() && s.guards_intact()) << what << " wrote out of bounds";
+        const std::string table = wide == &aac_vector_kernels_sse2 ? " sse2" : " avx2";
+        for (size_t i = 0; i < buffers[0].size(); i++) {
+            const Buffer<float> &g = *buffers[0][i], &s = *buffers[1][i];
+            EXPECT_TRUE(checker::same_floats(what + table, "buffer " + std::to_string(i), g.data(),
+                                             s.data(), g.size()));
+            EXPECT_TRUE(g.guards_intact() && s.guards_intact()) << what << " wrote out of bounds";
+        }
     }
 }
 

@@ -33,15 +33,18 @@ STAGES = [
     ("PNS", ("noise_substitution(", "noise_substitution_pair(")),
     ("transform", ("inverse_transform(",)),
     ("windowing and overlap", ("output_single_channel(", "output_channel_pair(")),
-    ("QMF analysis", ("lumdec::(anonymous namespace)::qmf_analysis(",)),
-    ("HF generation", ("lumdec::sbr_hf_generate(",)),
-    ("HF adjustment", ("lumdec::sbr_hf_adjust(",)),
-    ("QMF synthesis", ("lumdec::(anonymous namespace)::qmf_synthesis(",)),
+    ("QMF analysis", ("(anonymous namespace)::qmf_analysis(", "sbr_qmf_analysis_avx2(")),
+    ("HF generation", ("sbr_hf_generate(",)),
+    ("HF adjustment", ("sbr_hf_adjust(",)),
+    ("QMF synthesis", ("(anonymous namespace)::qmf_synthesis(", "sbr_qmf_synthesis_avx2(")),
 ]
 
 
 def stage_of(function):
+    # Internal names live in namespace lumdec; entries are written without it.
     name = function.split(":", 1)[-1].strip()
+    if name.startswith("lumdec::"):
+        name = name[len("lumdec::"):]
     for stage, entries in STAGES:
         if any(name.startswith(e) for e in entries):
             return stage

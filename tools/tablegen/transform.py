@@ -168,6 +168,54 @@ def sse2_dct_last(i, length):
     return out
 
 
+def avx2_dct_pre(g, u):
+    """Pre-rotations of register u of the AVX2 first pass over group g: lane
+    l holds FFT position p = 16g + 4l + u, fed by element k = bitrev9(p)
+    and its partner m = 511 - k.  Per lane (ki, kr), (kr, -ki), (mi, mr),
+    (mr, -mi)."""
+    parts = [[], [], [], []]
+    for l in range(4):
+        k = bitrev(16 * g + 4 * l + u, 9)
+        (kr, ki), (mr, mi) = rotation(k, 1024), rotation(511 - k, 1024)
+        parts[0] += [ki, kr]
+        parts[1] += [kr, -ki]
+        parts[2] += [mi, mr]
+        parts[3] += [mr, -mi]
+    return parts[0] + parts[1] + parts[2] + parts[3]
+
+
+def avx2_dct_first(group):
+    """Stage 1 and 2 twiddles of the AVX2 first pass for a group of 16 FFT
+    positions, one per lane (lane l holds 16 group + 4l + u in register u):
+    stage 1 for registers (0, 1) and (2, 3), then stage 2."""
+    t = forward_block_twiddle
+    out = []
+    for blocks in ([2 * l + 8 * group for l in range(4)],
+                   [1 + 2 * l + 8 * group for l in range(4)],
+                   [l + 4 * group for l in range(4)]):
+        pairs = [t(b) for b in blocks]
+        for tr, _ in pairs:
+            out += [tr, tr]
+        for _, ti in pairs:
+            out += [-ti, ti]
+    return out
+
+
+def avx2_dct_post(i, r):
+    """Post-rotations of the AVX2 last pass for register r of iteration i:
+    lane l holds output k = 4i + 128r + l, met with m = 511 - k.  Per lane
+    (kr, mi), (ki, -mr), (mr, ki), (mi, -kr)."""
+    parts = [[], [], [], []]
+    for l in range(4):
+        k = 4 * i + 128 * r + l
+        (kr, ki), (mr, mi) = rotation(k, 1024), rotation(511 - k, 1024)
+        parts[0] += [kr, mi]
+        parts[1] += [ki, -mr]
+        parts[2] += [mr, ki]
+        parts[3] += [mi, -kr]
+    return parts[0] + parts[1] + parts[2] + parts[3]
+
+
 # (comment or None, name, C type, dimensions, flat values)
 def _tables():
     t = []
@@ -218,6 +266,18 @@ def _tables():
         t.append((doc, "aac_dct4_sse2_last_%d" % length, "float", [length // 8, 16],
                   [sse2_dct_last(i, length) for i in range(length // 8)]))
         doc = None
+    t.append(("AVX2 layout of the 1024-value DCT-IV (dct4_avx2.cc): pre-rotations per\n"
+              "// group and register (avx2_dct_pre in the generator).",
+              "aac_dct4_avx2_pre_1024", "float", [64, 32],
+              [avx2_dct_pre(g, u) for g in range(16) for u in range(4)]))
+    t.append(("AVX2 layout: stage 1 and 2 twiddles per group of 16 positions, one per\n"
+              "// lane (avx2_dct_first in the generator).",
+              "aac_dct4_avx2_first_1024", "float", [32, 48],
+              [avx2_dct_first(g) for g in range(32)]))
+    t.append(("AVX2 layout: post-rotations per iteration and register of the last pass\n"
+              "// (avx2_dct_post in the generator).",
+              "aac_dct4_avx2_post_1024", "float", [64, 32],
+              [avx2_dct_post(i, r) for i in range(16) for r in range(4)]))
     return t
 
 
@@ -243,7 +303,8 @@ def _literals(ctype, values):
 def transform_tables_source():
     out = [header("tools/tablegen/transform.py"), '#include "synthesis/transform_tables.h"']
     for _, name, ctype, dims, values in _tables():
-        out += ["", "alignas(16) const %s %s%s = {" % (ctype, name, _dims(dims))]
+        align = 32 if "avx2" in name else 16
+        out += ["", "alignas(%d) const %s %s%s = {" % (align, ctype, name, _dims(dims))]
         if len(dims) == 1:
             out.append(rows(_literals(ctype, values), 16))
         elif dims[1] <= 8:
