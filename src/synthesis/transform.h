@@ -17,6 +17,7 @@
 #include <cstdint>
 
 #include "kernels/kernel_tables.h"
+#include "synthesis/transform_tables.h"
 
 namespace lumdec {
 
@@ -24,11 +25,24 @@ namespace lumdec {
 // the square-root table perm of s entries (odd: log2(M) is odd).
 void aac_bit_reverse(float *data, int32_t s, int32_t odd, const int32_t *perm);
 
-// Unscaled complex FFT of M points: bit reversal, then the radix-2 stages.
-void aac_fft_core_forward(const int32_t *perm, int32_t odd, int32_t M, int32_t s, float *data,
-                          const float (*twiddles)[2]);
-void aac_fft_core_inverse(const int32_t *perm, int32_t odd, int32_t M, int32_t s, float *data,
-                          const float (*twiddles)[2]);
+// One FFT size: 2^stages complex points, and its bit-reversal table perm of
+// root() entries (the reversal of the upper half of the index bits).
+struct aac_fft_size {
+    int32_t stages;
+    const int32_t *perm;
+    constexpr int32_t points() const { return 1 << stages; }
+    constexpr int32_t root() const { return 1 << (stages / 2); }
+    constexpr int32_t odd() const { return stages & 1; }
+};
+inline constexpr aac_fft_size aac_fft32{5, aac_fft_bitrev_32};
+inline constexpr aac_fft_size aac_fft64{6, aac_fft_bitrev_64};
+inline constexpr aac_fft_size aac_fft128{7, aac_fft_bitrev_128};
+inline constexpr aac_fft_size aac_fft512{9, aac_fft_bitrev_512};
+inline constexpr aac_fft_size aac_fft1024{10, aac_fft_bitrev_1024};
+
+// Unscaled complex FFT: bit reversal, then the radix-2 stages.
+void aac_fft_core_forward(const aac_fft_size &size, float *data);
+void aac_fft_core_inverse(const aac_fft_size &size, float *data);
 
 // The two rotations around the M-point FFT inside a DCT-IV of 2M values.
 // Each pairs element k with m = M-1-k:
@@ -51,11 +65,20 @@ void aac_dct4_128_sse2(float *data);
 void aac_dct4_1024_sse2(float *data);
 void aac_dct4_1024_avx2(float *data);
 
-// The inverse FFTs sit in both tables.
-void aac_fft64_inverse(float *data);
-void aac_fft128_inverse(float *data);
-void aac_fft512_inverse(float *data);
-void aac_fft1024_inverse(float *data);
+// The inverse FFTs, which sit in every table.
+template <const aac_fft_size &Size>
+void aac_fft_inverse(float *data)
+{
+    aac_fft_core_inverse(Size, data);
+}
+
+// The real FFT of 2M values through the M-point forward FFT Fft.
+template <aac_transform_fn Fft, int32_t M, const float (*Split)[2]>
+void aac_real_fft(float *data)
+{
+    Fft(data);
+    aac_real_fft_split(data, M, Split);
+}
 
 // The slots in table order with their data size in floats, for the tests
 // and benchmarks that run every slot.

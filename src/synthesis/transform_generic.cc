@@ -122,64 +122,33 @@ void stage_wide(float *x, int32_t M, int32_t h, const float (*w)[2])
 }
 
 template <bool Inverse>
-void fft_core(const int32_t *perm, int32_t odd, int32_t M, int32_t s, float *data,
-              const float (*twiddles)[2])
+void fft_core(const aac_fft_size &size, float *data)
 {
-    aac_bit_reverse(data, s, odd, perm);
-    stage_1<Inverse>(data, M, twiddles);
-    stage_2<Inverse>(data, M, twiddles);
+    const int32_t M = size.points();
+    aac_bit_reverse(data, size.root(), size.odd(), size.perm);
+    stage_1<Inverse>(data, M, aac_fft_twiddles);
+    stage_2<Inverse>(data, M, aac_fft_twiddles);
     for (int32_t h = 4; h < M; h *= 2)
-        stage_wide<Inverse>(data, M, h, twiddles);
+        stage_wide<Inverse>(data, M, h, aac_fft_twiddles);
 }
 
-void fft32_forward(float *x)
+template <const aac_fft_size &Size>
+void fft_forward(float *x)
 {
-    aac_fft_core_forward(aac_fft_bitrev_32, 1, 32, 4, x, aac_fft_twiddles);
-}
-
-void fft64_forward(float *x)
-{
-    aac_fft_core_forward(aac_fft_bitrev_64, 0, 64, 8, x, aac_fft_twiddles);
-}
-
-void fft128_forward(float *x)
-{
-    aac_fft_core_forward(aac_fft_bitrev_128, 1, 128, 8, x, aac_fft_twiddles);
-}
-
-void fft512_forward(float *x)
-{
-    aac_fft_core_forward(aac_fft_bitrev_512, 1, 512, 16, x, aac_fft_twiddles);
-}
-
-void fft1024_forward(float *x)
-{
-    aac_fft_core_forward(aac_fft_bitrev_1024, 0, 1024, 32, x, aac_fft_twiddles);
-}
-
-void rfft256(float *x)
-{
-    fft128_forward(x);
-    aac_real_fft_split(x, 128, aac_rfft_split_256);
-}
-
-void rfft2048(float *x)
-{
-    fft1024_forward(x);
-    aac_real_fft_split(x, 1024, aac_rfft_split_2048);
+    aac_fft_core_forward(Size, x);
 }
 
 void dct4_128(float *x)
 {
     aac_dct4_pre_rotate(64, x, aac_dct4_rotation_128);
-    fft64_forward(x);
+    fft_forward<aac_fft64>(x);
     aac_dct4_post_rotate(64, x, aac_dct4_rotation_128);
 }
 
 void dct4_1024(float *x)
 {
     aac_dct4_pre_rotate(512, x, aac_dct4_rotation_1024);
-    fft512_forward(x);
+    fft_forward<aac_fft512>(x);
     aac_dct4_post_rotate(512, x, aac_dct4_rotation_1024);
 }
 
@@ -211,16 +180,14 @@ void aac_bit_reverse(float *data, int32_t s, int32_t odd, const int32_t *perm)
     }
 }
 
-void aac_fft_core_forward(const int32_t *perm, int32_t odd, int32_t M, int32_t s, float *data,
-                          const float (*twiddles)[2])
+void aac_fft_core_forward(const aac_fft_size &size, float *data)
 {
-    fft_core<false>(perm, odd, M, s, data, twiddles);
+    fft_core<false>(size, data);
 }
 
-void aac_fft_core_inverse(const int32_t *perm, int32_t odd, int32_t M, int32_t s, float *data,
-                          const float (*twiddles)[2])
+void aac_fft_core_inverse(const aac_fft_size &size, float *data)
 {
-    fft_core<true>(perm, odd, M, s, data, twiddles);
+    fft_core<true>(size, data);
 }
 
 void aac_dct4_pre_rotate(int32_t M, float *c, const float (*t)[2])
@@ -266,30 +233,20 @@ void aac_real_fft_split(float *x, int32_t M, const float (*split)[2])
     }
 }
 
-void aac_fft64_inverse(float *x)
-{
-    aac_fft_core_inverse(aac_fft_bitrev_64, 0, 64, 8, x, aac_fft_twiddles);
-}
-
-void aac_fft128_inverse(float *x)
-{
-    aac_fft_core_inverse(aac_fft_bitrev_128, 1, 128, 8, x, aac_fft_twiddles);
-}
-
-void aac_fft512_inverse(float *x)
-{
-    aac_fft_core_inverse(aac_fft_bitrev_512, 1, 512, 16, x, aac_fft_twiddles);
-}
-
-void aac_fft1024_inverse(float *x)
-{
-    aac_fft_core_inverse(aac_fft_bitrev_1024, 0, 1024, 32, x, aac_fft_twiddles);
-}
-
 const aac_transform_kernels aac_transform_kernels_generic = {
-    fft64_forward, aac_fft64_inverse, fft128_forward, aac_fft128_inverse,
-    fft512_forward, aac_fft512_inverse, fft1024_forward, aac_fft1024_inverse,
-    rfft256, rfft2048, dct4_128, dct4_1024, fft32_forward,
+    fft_forward<aac_fft64>,
+    aac_fft_inverse<aac_fft64>,
+    fft_forward<aac_fft128>,
+    aac_fft_inverse<aac_fft128>,
+    fft_forward<aac_fft512>,
+    aac_fft_inverse<aac_fft512>,
+    fft_forward<aac_fft1024>,
+    aac_fft_inverse<aac_fft1024>,
+    aac_real_fft<fft_forward<aac_fft128>, 128, aac_rfft_split_256>,
+    aac_real_fft<fft_forward<aac_fft1024>, 1024, aac_rfft_split_2048>,
+    dct4_128,
+    dct4_1024,
+    fft_forward<aac_fft32>,
 };
 
 }  // namespace lumdec

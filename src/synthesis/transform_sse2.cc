@@ -143,9 +143,12 @@ void pass_of(float *x, int32_t M, int32_t h)
         group_of<S, 2>(x + 2 * size * g, h, g);
 }
 
-void fft_forward(float *x, int32_t M, int32_t stages, const int32_t *perm, int32_t s, int32_t odd)
+template <const aac_fft_size &Size>
+void fft_forward(float *x)
 {
-    if (odd)
+    constexpr int32_t M = Size.points(), s = Size.root();
+    const int32_t *perm = Size.perm;
+    if constexpr (Size.odd())
         bit_reverse<true>(x, M, s, perm);
     else
         bit_reverse<false>(x, M, s, perm);
@@ -153,7 +156,7 @@ void fft_forward(float *x, int32_t M, int32_t stages, const int32_t *perm, int32
     // The stages from h = 8 up, three at a time, or two at a time where
     // three would leave a single stage.
     int32_t h = 8;
-    for (int32_t left = stages - 3; left > 0;) {
+    for (int32_t left = Size.stages - 3; left > 0;) {
         int32_t fused = left == 4 || left == 2 ? 2 : 3;
         if (fused == 3)
             pass_of<3>(x, M, h);
@@ -164,56 +167,39 @@ void fft_forward(float *x, int32_t M, int32_t stages, const int32_t *perm, int32
     }
 }
 
-void fft32_forward(float *x)
-{
-    fft_forward(x, 32, 5, aac_fft_bitrev_32, 4, 1);
-}
-
-void fft64_forward(float *x)
-{
-    fft_forward(x, 64, 6, aac_fft_bitrev_64, 8, 0);
-}
-
-void fft128_forward(float *x)
-{
-    fft_forward(x, 128, 7, aac_fft_bitrev_128, 8, 1);
-}
-
-void fft512_forward(float *x)
-{
-    fft_forward(x, 512, 9, aac_fft_bitrev_512, 16, 1);
-}
-
-void fft1024_forward(float *x)
-{
-    fft_forward(x, 1024, 10, aac_fft_bitrev_1024, 32, 0);
-}
-
-void rfft256(float *x)
-{
-    fft128_forward(x);
-    aac_real_fft_split(x, 128, aac_rfft_split_256);
-}
-
-void rfft2048(float *x)
-{
-    fft1024_forward(x);
-    aac_real_fft_split(x, 1024, aac_rfft_split_2048);
-}
-
 }  // namespace
 
 const aac_transform_kernels aac_transform_kernels_sse2 = {
-    fft64_forward, aac_fft64_inverse, fft128_forward, aac_fft128_inverse,
-    fft512_forward, aac_fft512_inverse, fft1024_forward, aac_fft1024_inverse,
-    rfft256, rfft2048, aac_dct4_128_sse2, aac_dct4_1024_sse2, fft32_forward,
+    fft_forward<aac_fft64>,
+    aac_fft_inverse<aac_fft64>,
+    fft_forward<aac_fft128>,
+    aac_fft_inverse<aac_fft128>,
+    fft_forward<aac_fft512>,
+    aac_fft_inverse<aac_fft512>,
+    fft_forward<aac_fft1024>,
+    aac_fft_inverse<aac_fft1024>,
+    aac_real_fft<fft_forward<aac_fft128>, 128, aac_rfft_split_256>,
+    aac_real_fft<fft_forward<aac_fft1024>, 1024, aac_rfft_split_2048>,
+    aac_dct4_128_sse2,
+    aac_dct4_1024_sse2,
+    fft_forward<aac_fft32>,
 };
 
 #if defined(LUMDEC_HAVE_AVX2)
 const aac_transform_kernels aac_transform_kernels_avx2 = {
-    fft64_forward, aac_fft64_inverse, fft128_forward, aac_fft128_inverse,
-    fft512_forward, aac_fft512_inverse, fft1024_forward, aac_fft1024_inverse,
-    rfft256, rfft2048, aac_dct4_128_sse2, aac_dct4_1024_avx2, fft32_forward,
+    fft_forward<aac_fft64>,
+    aac_fft_inverse<aac_fft64>,
+    fft_forward<aac_fft128>,
+    aac_fft_inverse<aac_fft128>,
+    fft_forward<aac_fft512>,
+    aac_fft_inverse<aac_fft512>,
+    fft_forward<aac_fft1024>,
+    aac_fft_inverse<aac_fft1024>,
+    aac_real_fft<fft_forward<aac_fft128>, 128, aac_rfft_split_256>,
+    aac_real_fft<fft_forward<aac_fft1024>, 1024, aac_rfft_split_2048>,
+    aac_dct4_128_sse2,
+    aac_dct4_1024_avx2,
+    fft_forward<aac_fft32>,
 };
 #endif
 
