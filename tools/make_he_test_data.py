@@ -38,9 +38,9 @@ SELECTION = {
 
 def main():
     manifest = {s["name"]: s for s in json.load(open(os.path.join(CORPUS, "manifest.json")))["streams"]}
-    shutil.rmtree(OUT, ignore_errors=True)
-    os.makedirs(os.path.join(OUT, "streams"))
-    os.makedirs(os.path.join(OUT, "ref"))
+    for sub in ("streams", "ref"):  # mp4/ holds whole corpus files, kept as they are
+        shutil.rmtree(os.path.join(OUT, sub), ignore_errors=True)
+        os.makedirs(os.path.join(OUT, sub))
     lines = ["# name\tsampling_frequency_index\tlayout\tchannels\tsamples_per_frame\tasc\tframes\tpairs"]
     for name, (keep, from_asc) in SELECTION.items():
         entry = manifest[name]
@@ -49,7 +49,8 @@ def main():
         if entry.get("container", "adts") == "mp4" or from_asc:
             config, units = read_mp4(os.path.join(CORPUS, entry["mp4"]["file"] if "mp4" in entry
                                                   else entry["file"]))
-            adts_wrap(units[:keep], path)
+            adts_wrap(units[:keep], path, entry["sampling_frequency_index"],
+                      entry["channel_configuration"])
             asc = config.hex()
         else:
             frames = adts_frames(open(os.path.join(CORPUS, entry["file"]), "rb").read())

@@ -115,14 +115,16 @@ def read_mp4(path):
     return asc, units
 
 
-def adts_wrap(units, path):
-    """ADTS frames around raw access units (the header's configuration is
-    not read when the decoder is made from an AudioSpecificConfig)."""
+def adts_wrap(units, path, sampling_frequency_index=4, channel_configuration=2):
+    """ADTS frames (AAC LC) around raw access units.  A decoder made from an
+    AudioSpecificConfig does not read the header; a reader of the file does,
+    so it should name the core's rate and channels."""
+    sfi, cc = sampling_frequency_index, channel_configuration
     with open(path, "wb") as f:
         for u in units:
             length = len(u) + 7
-            f.write(bytes([0xFF, 0xF1, 0x50, 0x80 | (length >> 11), (length >> 3) & 0xFF,
-                           ((length & 7) << 5) | 0x1F, 0xFC]) + u)
+            f.write(bytes([0xFF, 0xF1, 0x40 | (sfi << 2) | (cc >> 2), ((cc & 3) << 6) | (length >> 11),
+                           (length >> 3) & 0xFF, ((length & 7) << 5) | 0x1F, 0xFC]) + u)
 
 
 def run_aacdec(args, manifest, out_dir):
