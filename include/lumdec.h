@@ -380,7 +380,9 @@ typedef struct aac_file_info {
     int64_t edit_start;        /* first presented sample of the standard decoding */
     int64_t edit_length;       /* samples the edit list presents from edit_start; -1 open */
     int64_t lead_silence;      /* silent samples before them (empty edits) */
-    int64_t encoder_delay;     /* samples of encoder delay, -1 unknown */
+    int64_t encoder_delay;     /* samples of encoder delay as the file declares it:
+                                  the edit list's start, else an iTunSMPB tag;
+                                  -1 when it declares none */
     int32_t container;         /* AAC_CONTAINER_* */
     int32_t object_type;       /* 2 AAC LC, 5 HE-AAC, 29 HE-AAC v2 (what is decoded) */
     int32_t core_sample_rate;  /* Hz */

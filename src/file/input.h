@@ -54,6 +54,7 @@ struct InputInfo {
     std::vector<TrackInfo> tracks;  // MP4: every audio track
     std::vector<std::pair<std::string, std::string>> tags;  // name, value
     bool edit_list = false;
+    int64_t encoder_delay = -1;  // of a gapless playback record, else -1
     std::vector<std::string> warnings;
 };
 

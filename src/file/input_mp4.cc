@@ -2,6 +2,7 @@
 // span its edit list selects.
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "file/channel_layout.h"
@@ -88,7 +89,7 @@ uint64_t rescale(uint64_t value, uint32_t to, uint32_t from)
     return scaled > UINT64_MAX - part ? UINT64_MAX : scaled + part;
 }
 
-// The configuration of an audio track; why aacdec cannot decode it goes to
+// The configuration of an audio track; why it cannot be decoded goes to
 // unsupported (damage is a FileError).
 StreamConfig track_config(const Mp4Track &track, std::string &unsupported)
 {
@@ -137,6 +138,20 @@ uint64_t media_end(const Mp4Track &track, uint32_t sample_rate, uint32_t block)
     if (track.has_durations)
         return rescale(track.sample_durations, sample_rate, track.media_timescale);
     return (track.samples.size() + track.samples_cut) * block;
+}
+
+// The encoder delay of a gapless playback record (its second field, in
+// hexadecimal), or -1 when the text holds none.
+int64_t gapless_delay(const std::string &text)
+{
+    const char *p = text.c_str();
+    char *end = nullptr;
+    std::strtoull(p, &end, 16);
+    if (end == p)
+        return -1;
+    p = end;
+    uint64_t delay = std::strtoull(p, &end, 16);
+    return end == p || delay > (1u << 20) ? -1 : static_cast<int64_t>(delay);
 }
 
 TrackInfo describe_track(const Mp4Track &track)
@@ -264,8 +279,12 @@ OpenedInput open_mp4(std::unique_ptr<ByteSource> file, int track_number)
     info.track = track_number;
     for (const Mp4Track &t : mp4.audio_tracks)
         info.tracks.push_back(describe_track(t));
-    for (const Mp4Tag &tag : mp4.tags)
-        info.tags.emplace_back(tag.name, tag.value);
+    for (const Mp4Tag &tag : mp4.tags) {
+        if (tag.name == kGaplessTag)
+            info.encoder_delay = gapless_delay(tag.value);
+        else
+            info.tags.emplace_back(tag.name, tag.value);
+    }
     info.config = track_config(track, info.unsupported);
     info.frames = track.samples.size();
     for (const Mp4Sample &s : track.samples)

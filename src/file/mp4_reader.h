@@ -95,6 +95,8 @@ struct FragmentTracks {
 void read_movie_fragment(std::span<const uint8_t> moof, uint64_t moof_offset,
                          const FragmentTracks &index);
 
+// The name under which read_tags returns the gapless playback record.
+inline constexpr const char *kGaplessTag = "iTunSMPB";
 // The iTunes metadata list ('ilst', inside 'udta'/'meta' of the movie).
 std::vector<Mp4Tag> read_tags(const std::vector<Box> &moov);
 

@@ -54,6 +54,19 @@ std::string tag_text(std::span<const uint8_t> tag, uint32_t type)
     return value;
 }
 
+// A freeform item ('----': mean, name, data) the reader keeps: the gapless
+// playback record, whose fields are the encoder delay, the padding and the
+// length in hexadecimal.
+std::string freeform_name(std::span<const uint8_t> item)
+{
+    auto children = child_boxes(item, fourcc("----"));
+    const Box *name = find_box(children, fourcc("name"));
+    if (!name || name->payload.size() < 4)
+        return {};
+    auto text = name->payload.subspan(4);
+    return std::string(text.begin(), text.end());
+}
+
 }  // namespace
 
 std::vector<Mp4Tag> read_tags(const std::vector<Box> &moov)
@@ -72,11 +85,15 @@ std::vector<Mp4Tag> read_tags(const std::vector<Box> &moov)
         const Box *ilst = find_box(meta_boxes, fourcc("ilst"));
         if (!ilst)
             return tags;
-        for (const Box &tag : child_boxes(ilst->payload, fourcc("ilst")))
+        for (const Box &tag : child_boxes(ilst->payload, fourcc("ilst"))) {
+            if (tag.type == fourcc("----") && freeform_name(tag.payload) == kGaplessTag)
+                if (std::string text = tag_text(tag.payload, tag.type); !text.empty())
+                    tags.push_back({kGaplessTag, text});
             for (const auto &known : kTagNames)
                 if (tag.type == known.type)
                     if (std::string text = tag_text(tag.payload, tag.type); !text.empty())
                         tags.push_back({known.name, text});
+        }
     } catch (const FileError &) {
         tags.clear();
     }

@@ -45,7 +45,7 @@ void summarise(Summary &s, const OpenedInput &in, const FileDecoder *decoder)
     r.edit_list = info.edit_list;
     r.frames = r.container == AAC_CONTAINER_MP4 ? static_cast<int64_t>(info.frames) : -1;
     r.payload_bytes = r.container == AAC_CONTAINER_MP4 ? static_cast<int64_t>(info.payload_bytes) : -1;
-    r.encoder_delay = -1;
+    r.encoder_delay = info.encoder_delay;
     r.length = -1;
     r.edit_length = -1;
     if (decoder) {
@@ -61,8 +61,7 @@ void summarise(Summary &s, const OpenedInput &in, const FileDecoder *decoder)
         r.edit_start = static_cast<int64_t>(span.start);
         r.edit_length = span.length == OutputSpan::kOpen ? -1 : static_cast<int64_t>(span.length);
         r.lead_silence = static_cast<int64_t>(span.lead_silence);
-        if (info.edit_list)
-            r.encoder_delay = r.edit_start;
+        r.encoder_delay = info.edit_list ? r.edit_start : info.encoder_delay;
         if (r.frames >= 0)
             r.length = delivered(r, static_cast<uint64_t>(r.frames));
     } else {

@@ -165,8 +165,18 @@ Bytes movie(const std::vector<Bytes> &frames, const std::vector<uint64_t> &offse
         mvex = box("mvex", full_box("trex", 0, 0, join({be(1, 4), be(1, 4), be(1024, 4),
                                                          be(l.fragments == Fragments::trex_defaults ? frames[0].size() : 0, 4), be(0, 4)})));
     Bytes items;
-    for (const auto &[type, text] : l.tags)
-        items = join({items, box(type, box("data", join({be(1, 4), be(0, 4), Bytes(text.begin(), text.end())})))});
+    for (const auto &[type, text] : l.tags) {
+        const Bytes data = box("data", join({be(1, 4), be(0, 4), Bytes(text.begin(), text.end())}));
+        if (type.rfind("----:", 0) == 0) {
+            // A freeform item: its mean and name, then the data.
+            const std::string mean = "com.apple.iTunes", name = type.substr(5);
+            items = join({items, box("----", join({full_box("mean", 0, 0, Bytes(mean.begin(), mean.end())),
+                                                   full_box("name", 0, 0, Bytes(name.begin(), name.end())),
+                                                   data}))});
+        } else {
+            items = join({items, box(type, data)});
+        }
+    }
     Bytes udta;
     if (!l.tags.empty())
         udta = box("udta", full_box("meta", 0, 0, join({full_box("hdlr", 0, 0, join({be(0, 4), Bytes{'m', 'd', 'i', 'r'}, be(0, 12)})),

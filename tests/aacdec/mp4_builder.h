@@ -37,7 +37,8 @@ struct Mp4Layout {
     bool second_audio_track = false; // the same frames again, as track 2
     int quicktime_version = 0;       // 1 or 2: a QuickTime entry, the 'esds' inside 'wave'
     int64_t media_duration = -1;     // of the media header; -1: the frames' length
-    std::vector<std::pair<std::string, std::string>> tags;  // iTunes list: type, text
+    // iTunes list: type, text; a type "----:NAME" is a freeform item.
+    std::vector<std::pair<std::string, std::string>> tags;
 };
 
 Bytes build_mp4(const std::vector<Bytes> &frames, const Mp4Layout &layout);

@@ -59,6 +59,29 @@ TEST(FileTimeline, EditListPresentsItsSpanAfterItsSilence)
     EXPECT_EQ(slice(cut.samples, 1, 1600, 33 * 1024 - 2112), slice(all.samples, 1, 2112, 33 * 1024 - 2112));
 }
 
+// Without an edit list the gapless playback record declares the delay; it
+// does not trim (only an edit list does), and it is not listed as a tag.
+TEST(FileTimeline, GaplessRecordDeclaresTheDelay)
+{
+    const std::vector<Bytes> frames =
+        adts_payloads(read_file(test_data_path("streams/speech_mono_16k_24k.aac")));
+    Mp4Layout tagged;
+    tagged.sample_rate = 16000;
+    tagged.audio_specific_config = lc_config(8, 1);
+    tagged.tags = {{"----:iTunSMPB", " 00000000 00000840 000001C0 00000000000077C0"}, {"\xA9nam", "x"}};
+    const Bytes file = build_mp4(frames, tagged);
+    FileHandle f;
+    ASSERT_EQ(aac_file_open_memory(f.get(), file.data(), static_cast<int64_t>(file.size()), 0), AAC_OK);
+    aac_file_info info{};
+    aac_file_get_info(f.get(), &info);
+    EXPECT_EQ(info.encoder_delay, 0x840);
+    EXPECT_EQ(info.edit_list, 0);
+    EXPECT_EQ(info.length, 33 * 1024);
+    EXPECT_STREQ(info.title, "x");
+    const char *name, *value;
+    EXPECT_EQ(aac_file_get_tag(f.get(), 1, &name, &value), AAC_ERR_ARGUMENT);
+}
+
 // An HE-AAC track whose media timescale is the core rate (22050 Hz for a
 // 44.1 kHz output): the edit list and the sample durations are scaled to
 // the output rate.  From sample 2048 on, the MP4's output is the ADTS
