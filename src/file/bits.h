@@ -1,5 +1,5 @@
 // Most-significant-bit-first bit reading and writing over byte buffers, for
-// the configuration records and the frames that aacdec builds itself.
+// the configuration records and the frames the file layer builds itself.
 #pragma once
 
 #include <cstddef>

@@ -99,7 +99,7 @@ size_t FdStream::read(void *out, size_t n)
 std::unique_ptr<ByteSource> spool(ByteStream &in, const std::string &name)
 {
     const char *dir = std::getenv("TMPDIR");
-    std::string temp = std::string(dir && *dir ? dir : "/tmp") + "/aacdec-in.XXXXXX";
+    std::string temp = std::string(dir && *dir ? dir : "/tmp") + "/lumdec-in.XXXXXX";
     int fd = ::mkstemp(temp.data());
     if (fd < 0)
         fail(Failure::io, "cannot spool " + name + " to " + temp + ": " + std::strerror(errno));

@@ -88,7 +88,7 @@ uint64_t rescale(uint64_t value, uint32_t to, uint32_t from)
     return scaled > UINT64_MAX - part ? UINT64_MAX : scaled + part;
 }
 
-// The configuration of an audio track; why aacdec cannot decode it goes to
+// The configuration of an audio track; why it cannot be decoded goes to
 // unsupported (damage is a FileError).
 StreamConfig track_config(const Mp4Track &track, std::string &unsupported)
 {

@@ -365,7 +365,8 @@ TEST(AacdecInfo, DescribesTheStreamWithoutDecoding)
     tagged.tags = {{"\xA9nam", "Test title"}, {"\xA9" "ART", "Someone"}, {"\xA9too", "an encoder"}};
     s.write("tagged.m4a", build_mp4(frames, tagged));
     RunResult r = s.run({"--info", test_data_path("streams/multi_5_1_48k_320k.aac"),
-                         test_data_path("mp4/sweep_mono_44k1_64k_fragmented.mp4"), "tagged.m4a"}, "> info.txt");
+                         test_data_path("mp4/sweep_mono_44k1_64k_fragmented.mp4"), "tagged.m4a",
+                         test_data_path("he/mp4/explicit_hier_stereo_44k1_32k_v2.m4a")}, "> info.txt");
     ASSERT_EQ(r.status, 0) << r.err;
     const Bytes text = read_file(s.path("info.txt"));
     const std::string info(text.begin(), text.end());
@@ -381,7 +382,10 @@ TEST(AacdecInfo, DescribesTheStreamWithoutDecoding)
              "tracks       2 audio tracks", "*1  id 1, AAC LC, 16000 Hz, 1 channels, 33 frames, 2.112 s",
              "edit list    31680 samples from sample 2112, after 1600 samples of silence",
              "duration     2.080 s (33280 samples per channel)", "title        Test title", "artist       Someone",
-             "encoder      an encoder"})
+             "encoder      an encoder",
+             // HE-AAC v2: the output's rate and channels, the core's rate.
+             "object type  HE-AAC v2 (AAC LC + SBR + PS)", "sample rate  44100 Hz (core 22050 Hz)",
+             "channels     2, layout 2 (stereo: L R)", "frames       26"})
         EXPECT_NE(info.find(line), std::string::npos) << line << "\n" << info;
     EXPECT_EQ(s.files().size(), 2u) << "--info wrote files";
 }
