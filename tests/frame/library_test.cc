@@ -15,6 +15,7 @@
 #include "kernels/cpu.h"
 #include "kernels/kernel_tables.h"
 #include "lumdec.h"
+#include "ps/ps_kernels.h"
 #include "shared_library.h"
 
 using namespace lumdec;
@@ -109,23 +110,26 @@ TEST(CpuLevel, EveryLevelFromTheFeatureBits)
     EXPECT_EQ(aac_cpu_level_from(true, SSE3 | AVX | OSXSAVE, all, AVX2, 7), AAC_CPU_SSE3);
 }
 
-// The load picked the SSE2 tables, and the AVX2 transforms where the build
-// and the processor have them; nothing else tells, as all tables give the
-// same output.
+// The load picked the SSE2 tables, and the AVX2 transforms and SBR kernels
+// where the build and the processor have them (parametric stereo has SSE2
+// kernels only); nothing else tells, as all tables give the same output.
 TEST(KernelSelection, LoadChoseTheWidestTables)
 {
     aac_select_loaded_kernel_tables();
     EXPECT_EQ(aac_active_sample_kernels, &aac_sample_kernels_sse2);
+    EXPECT_EQ(ps_active_kernels, &ps_kernels_sse2);
 #if defined(LUMDEC_HAVE_AVX2)
     if (aac_detect_cpu_level() >= AAC_CPU_AVX2) {
         EXPECT_EQ(aac_active_vector_kernels, aac_checked_vector_kernels(&aac_vector_kernels_avx2));
         EXPECT_EQ(aac_active_transform_kernels, &aac_transform_kernels_avx2);
+        EXPECT_EQ(aac_active_sbr_kernels, &aac_sbr_kernels_avx2);
         EXPECT_STREQ(aac_active_kernel_tables_name(), "avx2");
         return;
     }
 #endif
     EXPECT_EQ(aac_active_vector_kernels, aac_checked_vector_kernels(&aac_vector_kernels_sse2));
     EXPECT_EQ(aac_active_transform_kernels, &aac_transform_kernels_sse2);
+    EXPECT_EQ(aac_active_sbr_kernels, &aac_sbr_kernels_sse2);
     EXPECT_STREQ(aac_active_kernel_tables_name(), "sse2");
 }
 

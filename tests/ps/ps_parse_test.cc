@@ -328,10 +328,10 @@ TEST(PsParse, InvalidPayloadsRaiseAndLeaveTheStateAsItWas)
         ASSERT_EQ(parse_spec(ps, good), 0);
         ps_state before;
         std::memcpy(&before, &ps, sizeof ps);
-        PsFrameSpec spec = base_spec();
-        c.change(spec);
+        PsFrameSpec damaged = base_spec();
+        c.change(damaged);
         BitWriter w;
-        const int bits = write_ps(w, spec);
+        const int bits = write_ps(w, damaged);
         EXPECT_EQ(parse(ps, w, bits - c.bits_short).status, AAC_ERR_CORRUPT_FRAME) << c.what;
         EXPECT_EQ(std::memcmp(&before, &ps, sizeof ps), 0) << c.what;
     }

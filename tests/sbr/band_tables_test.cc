@@ -81,6 +81,56 @@ TEST(SbrBandTables, StopAtMultiplesOfTheStartAndOddHighBands)
     EXPECT_EQ(t.f_low[8], 47);
 }
 
+// Two logarithmic regions at 44.1 kHz, bs_start_freq 2, bs_stop_freq 5,
+// 10 bands an octave: k0 = 12 - 1 = 11, k2 = 23 + 11 = 34; 34/11 > 2.2449
+// splits at k1 = 22.  Lower region, 2 x round(5 x log2(2)) = 10 bands:
+// borders round(11 x 2^(k/10)) = 11 12 13 14 15 16 17 18 19 21 22, widths
+// sorted nine 1s then a 2.  Upper region, 2 x round(5 x log2(34/22)) =
+// 2 x round(3.14) = 6 bands: borders round(22 x (34/22)^(k/6)) = 22 24 25
+// 27 29 32 34, widths sorted 1 2 2 2 2 3.  Its narrowest (1) is under the
+// lower region's widest (2): min(2 - 1, (3 - 1) / 2) = 1 moves from the
+// widest band to the narrowest, leaving six bands of 2.
+TEST(SbrBandTables, UpperLogRegionWidensItsNarrowestBand)
+{
+    sbr_band_tables t{};
+    ASSERT_TRUE(lumdec::sbr_derive_tables(header(2, 5, 2, 0), rate_44100, &t));
+    EXPECT_EQ(list(t.f_master, t.n_master),
+              (std::vector<int>{11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 22, 24, 26, 28, 30, 32, 34}));
+}
+
+// Patches at 44.1 kHz (goal band round(2048000 / 44100) = 46), each as
+// (first source band, width), worked from the patch rules:
+// - k0 8, k2 27, linear width 2 (master 8 9 11 .. 27): every border a
+//   patch ends on is odd, so each patch starts one band lower.  Patches reach 13 (5 bands
+//   from 2), 19 (6 from 1), 25 (6 from 1), 27 (2 from 5); the last, under 3
+//   bands wide, is dropped.
+// - k0 16, k2 48, linear width 2 (master 16 18 .. 48): the goal lies below
+//   48, so the search starts at border 46.  Patches reach 30 (14 from 2)
+//   and 44 (14 from 2); 46 - 44 is under 3, so the search restarts from the
+//   top border and the last patch reaches 48 (4 from 12).
+TEST(SbrBandTables, PatchesDropANarrowLastPatchAndRestartNearTheGoal)
+{
+    struct Case {
+        int start, stop;
+        std::vector<int> patches;  // source start, width, ...
+    };
+    const Case cases[] = {
+        {0, 2, {2, 5, 1, 6, 1, 6}},
+        {7, 15, {2, 14, 2, 14, 12, 4}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << "start " << c.start << " stop " << c.stop);
+        sbr_band_tables t{};
+        ASSERT_TRUE(lumdec::sbr_derive_tables(header(c.start, c.stop, 0, 1), rate_44100, &t));
+        std::vector<int> got;
+        for (int p = 0; p < t.num_patches; p++) {
+            got.push_back(t.patch_start[p]);
+            got.push_back(t.patch_bands[p]);
+        }
+        EXPECT_EQ(got, c.patches);
+    }
+}
+
 // For every header the decoder accepts at every rate: tables rise
 // strictly (the noise table may repeat a border), the
 // patches cover the high band from kx without a gap and copy from below

@@ -126,6 +126,20 @@ TEST(SectionData, ZeroLengthSectionsAreIgnoredAndCodebook12Refused)
               AAC_ERR_CORRUPT_FRAME);
 }
 
+// A section of the noise codebook flags noise; a section of either
+// intensity codebook (in phase or out of phase) flags intensity.
+TEST(SectionData, NoiseAndBothIntensityCodebooksAreFlagged)
+{
+    for (uint32_t cb : {1u, 13u, 14u, 15u}) {
+        BitWriter w;
+        put_section(w, cb, 2, false);
+        Sections s = parse_sections(w, ics_with(AAC_ONLY_LONG_SEQUENCE, 2, {1}));
+        ASSERT_EQ(s.parsed.status, AAC_OK);
+        EXPECT_EQ(s.noise_used, cb == 13 ? 1u : 0u) << cb;
+        EXPECT_EQ(s.intensity_used, cb >= 14 ? 1u : 0u) << cb;
+    }
+}
+
 struct Elements : ::testing::Test {
     void SetUp() override
     {
