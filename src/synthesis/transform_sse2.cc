@@ -167,40 +167,31 @@ void fft_forward(float *x)
     }
 }
 
+// The SSE2 slots; the AVX2 table differs only in its 1024-value DCT-IV.
+constexpr aac_transform_kernels table_with(aac_transform_fn dct4_1024)
+{
+    return {
+        fft_forward<aac_fft64>,
+        aac_fft_inverse<aac_fft64>,
+        fft_forward<aac_fft128>,
+        aac_fft_inverse<aac_fft128>,
+        fft_forward<aac_fft512>,
+        aac_fft_inverse<aac_fft512>,
+        fft_forward<aac_fft1024>,
+        aac_fft_inverse<aac_fft1024>,
+        aac_real_fft<fft_forward<aac_fft128>, 128, aac_rfft_split_256>,
+        aac_real_fft<fft_forward<aac_fft1024>, 1024, aac_rfft_split_2048>,
+        aac_dct4_128_sse2,
+        dct4_1024,
+        fft_forward<aac_fft32>,
+    };
+}
+
 }  // namespace
 
-const aac_transform_kernels aac_transform_kernels_sse2 = {
-    fft_forward<aac_fft64>,
-    aac_fft_inverse<aac_fft64>,
-    fft_forward<aac_fft128>,
-    aac_fft_inverse<aac_fft128>,
-    fft_forward<aac_fft512>,
-    aac_fft_inverse<aac_fft512>,
-    fft_forward<aac_fft1024>,
-    aac_fft_inverse<aac_fft1024>,
-    aac_real_fft<fft_forward<aac_fft128>, 128, aac_rfft_split_256>,
-    aac_real_fft<fft_forward<aac_fft1024>, 1024, aac_rfft_split_2048>,
-    aac_dct4_128_sse2,
-    aac_dct4_1024_sse2,
-    fft_forward<aac_fft32>,
-};
-
+constinit const aac_transform_kernels aac_transform_kernels_sse2 = table_with(aac_dct4_1024_sse2);
 #if defined(LUMDEC_HAVE_AVX2)
-const aac_transform_kernels aac_transform_kernels_avx2 = {
-    fft_forward<aac_fft64>,
-    aac_fft_inverse<aac_fft64>,
-    fft_forward<aac_fft128>,
-    aac_fft_inverse<aac_fft128>,
-    fft_forward<aac_fft512>,
-    aac_fft_inverse<aac_fft512>,
-    fft_forward<aac_fft1024>,
-    aac_fft_inverse<aac_fft1024>,
-    aac_real_fft<fft_forward<aac_fft128>, 128, aac_rfft_split_256>,
-    aac_real_fft<fft_forward<aac_fft1024>, 1024, aac_rfft_split_2048>,
-    aac_dct4_128_sse2,
-    aac_dct4_1024_avx2,
-    fft_forward<aac_fft32>,
-};
+constinit const aac_transform_kernels aac_transform_kernels_avx2 = table_with(aac_dct4_1024_avx2);
 #endif
 
 }  // namespace lumdec
