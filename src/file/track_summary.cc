@@ -99,6 +99,20 @@ void summarise(Summary &s, const OpenedInput &in, const FileDecoder *decoder)
         a.codec_name = s.track_codecs[i].c_str();
         s.tracks.push_back(a);
     }
+    if (s.tracks.empty()) {  // ADTS: the stream is its one track, as configured
+        const StreamConfig &c = info.config;
+        const LayoutInfo *l = layout_info(c.channel_configuration);
+        s.track_codecs.push_back(object_type_name(c.object_type));
+        aac_file_track a{};
+        a.seconds = -1;
+        a.frames = -1;
+        a.id = 1;
+        a.object_type = c.object_type;
+        a.sample_rate = static_cast<int32_t>(c.sample_rate);
+        a.channels = l ? l->channels : r.channels;
+        a.codec_name = s.track_codecs.back().c_str();
+        s.tracks.push_back(a);
+    }
     r.container_name = s.container.c_str();
     r.codec_name = s.codec.c_str();
     r.layout_name = s.layout_name.c_str();

@@ -91,6 +91,11 @@ TEST(FileInfo, AdtsCountsNeedAScanAndTagsComeFromMp4)
     EXPECT_EQ(info.track_count, 1);
     EXPECT_STREQ(info.container_name, "ADTS (MPEG-4)");
     EXPECT_STREQ(info.speakers, "C L R Ls Rs LFE");
+    aac_file_track track{};
+    ASSERT_EQ(aac_file_get_track(adts.get(), 1, &track), AAC_OK);
+    EXPECT_EQ(track.object_type, 2);
+    EXPECT_EQ(track.sample_rate, 48000);
+    EXPECT_EQ(track.channels, 6);
 
     FileHandle mp4;
     ASSERT_EQ(aac_file_open_path(mp4.get(), test_data_path("he/mp4/sweep_mono_44k1_32k_v1.m4a").c_str(), 0),
@@ -104,7 +109,6 @@ TEST(FileInfo, AdtsCountsNeedAScanAndTagsComeFromMp4)
     ASSERT_EQ(aac_file_get_tag(mp4.get(), 0, &name, &value), AAC_OK);
     EXPECT_STREQ(name, "encoder");
     EXPECT_EQ(aac_file_get_tag(mp4.get(), 1, &name, &value), AAC_ERR_ARGUMENT);
-    aac_file_track track{};
     ASSERT_EQ(aac_file_get_track(mp4.get(), 1, &track), AAC_OK);
     // As configured: the core of an implicit stream.
     EXPECT_EQ(track.object_type, 2);
