@@ -363,6 +363,20 @@ aac_decoder *FileDecoder::create(Signalling signalling, bool forced_ps, bool dow
 FileDecoder::FileDecoder(OpenedInput &in, const DecodeSettings &settings)
     : in_(in), settings_(settings)
 {
+    // A constructor that throws runs no destructor: what start() made so far
+    // is released here.
+    try {
+        start();
+    } catch (...) {
+        release();
+        throw;
+    }
+}
+
+void FileDecoder::start()
+{
+    OpenedInput &in = in_;
+    const DecodeSettings &settings = settings_;
     const StreamConfig &config = in.info.config;
     if (settings.core_only && config.sbr_signalled)
         in.info.warnings.push_back(std::string("the stream carries ") +
@@ -438,10 +452,17 @@ FileDecoder::FileDecoder(OpenedInput &in, const DecodeSettings &settings)
 
 FileDecoder::~FileDecoder()
 {
+    release();
+}
+
+void FileDecoder::release() noexcept
+{
     run_.reset();
     aac_dec_destroy(dec_);
+    dec_ = nullptr;
     if (pool_)
         pool_->ops->destroy(pool_);
+    pool_ = nullptr;
 }
 
 namespace {

@@ -59,6 +59,10 @@ private:
     // ADTS); announced: SBR (and PS) as the probe found them; core: AAC LC.
     enum class Signalling { as_configured, announced, core };
     static constexpr size_t kProbeFrames = 8;
+    // The constructor's work, and what the destructor gives back (also when
+    // start() fails half-way).
+    void start();
+    void release() noexcept;
     aac_decoder *create(Signalling signalling, bool forced_ps, bool downsampled);
     void step();
     void finish();

@@ -276,7 +276,7 @@ TEST(FileErrors, RefusedStreamsAndDamage)
     EXPECT_EQ(aac_file_read(refused.get(), buffer, 1024, 0), AAC_ERR_BAD_STREAM);
 
     std::vector<uint8_t> cut = file_bytes(test_data_path("streams/multi_5_1_48k_320k.aac"));
-    cut.resize(cut.size() - 10);
+    cut.erase(cut.end() - 10, cut.end());  // the last frame cut short
     FileHandle lenient;
     ASSERT_EQ(aac_file_open_memory(lenient.get(), cut.data(), static_cast<int64_t>(cut.size()), 0), AAC_OK);
     EXPECT_EQ(read_all(lenient.get(), AAC_READ_INTERLEAVED).size(), 6u * 11 * 1024);

@@ -237,7 +237,7 @@ TEST(AdtsReader, FindsEveryIntactFrameAndCountsTheDamage)
             if (i == 3)
                 stream.insert(stream.end(), c.between.begin(), c.between.end());
         }
-        stream.resize(stream.size() - c.cut);
+        stream.erase(stream.end() - static_cast<std::ptrdiff_t>(c.cut), stream.end());
         Bytes after = c.after;
         if (after.size() == 3)
             after.resize(128, ' ');

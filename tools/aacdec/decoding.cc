@@ -42,18 +42,24 @@ Input::Input(const std::string &path, int track, bool strict, float gain)
     config.strict = strict ? 1 : 0;
     if (aac_file_create(&file_, &config) != AAC_OK)
         fail(Failure::input, "out of memory");
-    aac_status status;
-    if (path == "-") {
-        aac_file_io io{read_stdin, nullptr, nullptr, nullptr};
-        status = aac_file_open_io(file_, &io, track);
-    } else {
-        status = aac_file_open_path(file_, path.c_str(), track);
+    // A constructor that throws runs no destructor: the handle is closed here.
+    try {
+        aac_status status;
+        if (path == "-") {
+            aac_file_io io{read_stdin, nullptr, nullptr, nullptr};
+            status = aac_file_open_io(file_, &io, track);
+        } else {
+            status = aac_file_open_path(file_, path.c_str(), track);
+        }
+        if (status != AAC_OK)
+            failed(status);
+        aac_file_get_info(file_, &info_);
+        if (track != 0 && info_.container == AAC_CONTAINER_ADTS)
+            fail(Failure::usage, "--track applies to MP4 files; this is an ADTS stream");
+    } catch (...) {
+        aac_file_close(file_);
+        throw;
     }
-    if (status != AAC_OK)
-        failed(status);
-    aac_file_get_info(file_, &info_);
-    if (track != 0 && info_.container == AAC_CONTAINER_ADTS)
-        fail(Failure::usage, "--track applies to MP4 files; this is an ADTS stream");
 }
 
 Input::~Input()

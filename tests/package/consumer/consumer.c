@@ -45,9 +45,10 @@ static int read_file(const char *path, int frames)
     }
     while ((n = aac_file_read(file, buffer, 1024, AAC_READ_INTERLEAVED)) > 0)
         samples += n;
-    aac_file_close(file);
+    /* The info's strings belong to the handle: print before closing it. */
     printf("%s, %d Hz, %d channels: %lld samples\n", info.codec_name, (int)info.sample_rate,
            (int)info.channels, (long long)samples);
+    aac_file_close(file);
     return n == 0 && samples == (int64_t)frames * 1024 ? 0 : 1;
 }
 
