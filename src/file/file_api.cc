@@ -257,15 +257,18 @@ AAC_API aac_status AAC_CALL aac_file_scan(aac_file *h)
     return guarded(f, [&] {
         // Counted on an opening of its own, then reading starts over.
         OpenedInput counting = open_again(f);
-        uint64_t frames = 0, bytes = 0;
+        // Frames presumed lost in skipped bytes are concealed, one block
+        // each, so they count for the length but not as frames.
+        uint64_t frames = 0, lost = 0, bytes = 0;
         InputFrame frame;
         while (counting.frames->next(frame)) {
             frames += static_cast<uint64_t>(frame.blocks);
+            lost += frame.lost_before;
             bytes += frame.file_bytes;
         }
         std::vector<std::string> ends = counting.frames->end_warnings();
         reopen(f);
-        complete_counts(f->summary, frames, bytes);
+        complete_counts(f->summary, frames, lost, bytes);
         for (std::string &w : ends)
             f->summary.scan_warnings.push_back(std::move(w));
     });

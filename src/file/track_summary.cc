@@ -124,12 +124,12 @@ void summarise(Summary &s, const OpenedInput &in, const FileDecoder *decoder)
     r.encoder = s.encoder.c_str();
 }
 
-void complete_counts(Summary &s, uint64_t frames, uint64_t bytes)
+void complete_counts(Summary &s, uint64_t frames, uint64_t lost, uint64_t bytes)
 {
     s.info.frames = static_cast<int64_t>(frames);
     s.info.payload_bytes = static_cast<int64_t>(bytes);
     if (s.info.decodable)
-        s.info.length = delivered(s.info, frames);
+        s.info.length = delivered(s.info, frames + lost);
 }
 
 size_t warning_count(const Summary &s, const InputInfo &info, FileDecoder *decoder)

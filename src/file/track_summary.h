@@ -28,8 +28,9 @@ struct Summary {
 // Fills s in place (its records point into it); decoder is null when the
 // track cannot be decoded.
 void summarise(Summary &s, const OpenedInput &in, const FileDecoder *decoder);
-// Frames and bytes counted by a scan of an ADTS stream.
-void complete_counts(Summary &summary, uint64_t frames, uint64_t bytes);
+// Frames and bytes counted by a scan of an ADTS stream, and the frames it
+// presumes lost in skipped bytes (concealed, so they add to the length).
+void complete_counts(Summary &summary, uint64_t frames, uint64_t lost, uint64_t bytes);
 
 // Warnings of the opener, of a scan, then of the decoding.
 size_t warning_count(const Summary &summary, const InputInfo &info, FileDecoder *decoder);
