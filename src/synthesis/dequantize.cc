@@ -163,11 +163,11 @@ void apply_pulse_data(const aac_pulse_data *pulse, int32_t *coef)
     for (uint32_t i = 0; i < pulse->number_pulse; ++i) {
         int32_t packed = pulse->pulse_packed[i];
         int32_t &value = coef[packed & 0xFFFF];
-        int32_t amplitude = packed >> 16;
-        if (value > 0)
-            value += amplitude;
-        else
-            value -= amplitude;
+        const int32_t amplitude = value > 0 ? packed >> 16 : -(packed >> 16);
+        // A damaged stream may place a pulse where no spectral value lies (a
+        // noise or intensity band keeps its marker there, which that band's
+        // codebook then ignores): the sum wraps there instead of overflowing.
+        value = static_cast<int32_t>(static_cast<uint32_t>(value) + static_cast<uint32_t>(amplitude));
     }
 }
 
