@@ -36,10 +36,11 @@ foreach(line IN LISTS lines)
   endif()
   # Sanitizer builds add a twin of each global (__odr_asan.NAME); code with
   # exception tables a hidden reference to the C++ runtime's personality
-  # routine (DW.ref.NAME), and clang a hidden helper that calls
-  # std::terminate: none is a name of the library's.
+  # routine (DW.ref.NAME), clang a hidden helper that calls std::terminate,
+  # and 32-bit x86 GCC its hidden PIC helpers (__x86.get_pc_thunk.REG):
+  # none is a name of the library's.
   string(REGEX REPLACE "^__odr_asan(\\.|_gen_)" "" name "${symbol}")
-  if(name MATCHES "^(DW\\.ref\\.|__clang_call_terminate$)")
+  if(name MATCHES "^(DW\\.ref\\.|__clang_call_terminate$|__x86\\.get_pc_thunk\\.)")
     continue()
   endif()
   if(name IN_LIST exports)
